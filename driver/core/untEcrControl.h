@@ -1,0 +1,56 @@
+#pragma once
+// One driver control's state over the virtual cash register: what the COM
+// shell of PloverDrv.dll and the direct driver of the native tests both wrap.
+// Every member is safe to call from several threads at once.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "untVariant.h"
+
+// Settings of the control, kept by the Windows shell in the registry and
+// edited in its settings dialog.
+struct TEcrSettings {
+  int32_t SrcAddress = 1;        // this station's own address
+  int32_t DstAddress = 2;        // default destination (the virtual cash register)
+  int32_t Timeout = 1000;        // ms
+  int32_t BusKind = 0;           // 0 in-process bus, 1 UDP loopback
+  int32_t BusPort = 47300;       // UDP port of the loopback bus
+  bool VirtualEcr = true;        // a virtual cash register station answers requests
+  bool VirtualDesk = false;      // a virtual cash desk sends requests by its scenario
+  int32_t DeskInterval = 5000;   // ms between scenario requests
+  std::wstring FaultMethod;      // method that fails, empty for none
+  int32_t FaultCode = 0;         // code it fails with
+  int32_t FaultEvery = 0;        // every Nth call (0: never, 1: always)
+  int32_t LinkLatency = 0;       // ms added to every device call
+  bool DeviceNotAnswering = false;
+};
+
+class TEcrControl {
+ public:
+  static std::unique_ptr<TEcrControl> Create(const TEcrSettings& settings = {});
+  virtual ~TEcrControl() = default;
+
+  // Property put and get by dispatch identifier. Put takes a value already of
+  // the property's declared type (the shell coerces); an unknown identifier or
+  // a read-only property throws EOleError.
+  virtual void Put(int32_t dispId, const TVariant& value) = 0;
+  virtual TVariant Get(int32_t dispId) = 0;
+  // Method call by dispatch identifier; returns the result code and leaves
+  // ResultCode / ResultCodeDescription set.
+  virtual int32_t Call(int32_t dispId) = 0;
+
+  // Received commands. Notify runs on a network thread whenever a command has
+  // been queued; the owner then calls TakeArrived on its own thread and raises
+  // OnCommand for each identifier. TakeArrived returns nothing while a
+  // SendCommand of this control is waiting.
+  virtual void SetArrivedNotify(std::function<void()> notify) = 0;
+  virtual std::vector<int32_t> TakeArrived() = 0;
+
+  virtual TEcrSettings Settings() = 0;
+  virtual void ApplySettings(const TEcrSettings& settings) = 0;
+  // The virtual cash desk sends its next scenario request now.
+  virtual void SendDeskRequest() = 0;
+};
