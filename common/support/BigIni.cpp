@@ -1,0 +1,722 @@
+#include "BigIni.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <utility>
+
+#include "untError.h"
+#include "untText.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr size_t kMaxText = TBigIniFile::MaxTextLength;
+// Bytes of a line worth converting: 255 characters take at most two bytes
+// each even in a double-byte code page; the cut to 255 follows conversion.
+constexpr size_t kMaxLineBytes = 2 * kMaxText;
+// Below this many sections a plain walk is as quick as the name index.
+constexpr int kIndexThreshold = 8;
+
+// A header line "[name]" and a line "key=" must fit in the 255 characters a
+// line may hold, or the next reading would lose the section or the key.
+constexpr size_t kMaxSectionName = kMaxText - 2;
+constexpr size_t kMaxKey = kMaxText - 1;
+
+std::wstring_view Cut(std::wstring_view text, size_t limit = kMaxText) noexcept {
+  return text.size() > limit ? text.substr(0, limit) : text;
+}
+std::wstring_view CutSection(std::wstring_view text) noexcept { return Cut(text, kMaxSectionName); }
+std::wstring_view CutKey(std::wstring_view text) noexcept { return Cut(text, kMaxKey); }
+
+inline wchar_t Fold(wchar_t c) noexcept {
+  if (c < 0x80) return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+  return UpperChar(c);
+}
+
+// ---------------------------------------------------------------- parsing
+
+// Splits the bytes fed to it into lines (CR LF, LF or CR end one) and files
+// them into a section list. A line may straddle any number of feeds.
+class TIniParser {
+ public:
+  explicit TIniParser(TSectionList& target) : FTarget(target) {}
+
+  void Feed(const char* p, size_t n) {
+    size_t i = 0;
+    if (FSkipLF && n > 0) {
+      if (p[0] == '\n') i = 1;
+      FSkipLF = false;
+    }
+    while (i < n) {
+      size_t j = i;
+      while (j < n && p[j] != '\n' && p[j] != '\r') ++j;
+      if (j == n) {
+        Pend(p + i, n - i);
+        return;
+      }
+      if (FPending.empty()) {
+        Line(p + i, j - i);
+      } else {
+        Pend(p + i, j - i);
+        Line(FPending.data(), FPending.size());
+        FPending.clear();
+      }
+      if (p[j] == '\r') {
+        if (j + 1 < n) {
+          if (p[j + 1] == '\n') ++j;
+        } else {
+          FSkipLF = true;
+        }
+      }
+      i = j + 1;
+    }
+  }
+
+  void Finish() {
+    if (!FPending.empty()) Line(FPending.data(), FPending.size());
+    FPending.clear();
+  }
+
+ private:
+  void Pend(const char* p, size_t n) {
+    size_t room = kMaxLineBytes - std::min(FPending.size(), kMaxLineBytes);
+    FPending.append(p, std::min(n, room));
+  }
+
+  void Line(const char* p, size_t n) {
+    if (n == 0) return;
+    std::wstring text = AnsiToWide(std::string_view(p, std::min(n, kMaxLineBytes)));
+    if (text.size() > kMaxText) text.resize(kMaxText);
+    if (text.empty() || (text.size() == 1 && text[0] == L'\x1A')) return;
+    if (text.size() >= 2 && text.front() == L'[' && text.back() == L']') {
+      int index = FTarget.Add(text.substr(1, text.size() - 2));
+      FCurrent = &FTarget.SectionLines(index);
+    } else if (FCurrent) {
+      FCurrent->emplace_back(std::move(text));
+    }
+  }
+
+  TSectionList& FTarget;
+  TIniLines* FCurrent = nullptr;
+  std::string FPending;
+  bool FSkipLF = false;
+};
+
+// Collects written text and hands it on in ANSI pieces of about `limit`
+// bytes, cut only at line ends.
+template <class Out>
+class TAnsiWriter {
+ public:
+  TAnsiWriter(size_t limit, Out out) : FLimit(limit), FOut(std::move(out)) { FWide.reserve(limit + 2 * kMaxText); }
+  void Put(std::wstring_view text) { FWide.append(text); }
+  void EndLine() {
+    FWide.append(L"\r\n");
+    if (FWide.size() + kMaxText + 4 > FLimit) Flush();
+  }
+  void Flush() {
+    if (FWide.empty()) return;
+    FOut(WideToAnsi(FWide));
+    FWide.clear();
+  }
+
+ private:
+  size_t FLimit;
+  Out FOut;
+  std::wstring FWide;
+};
+
+// ---------------------------------------------------------------- integers
+
+bool ParseInt32(std::wstring_view s, int32_t& result) {
+  size_t i = 0;
+  while (i < s.size() && s[i] == L' ') ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) negative = s[i++] == L'-';
+  bool hex = i < s.size() && s[i] == L'$';
+  if (hex) ++i;
+  if (i == s.size()) return false;
+  uint64_t value = 0;
+  const uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+  for (; i < s.size(); ++i) {
+    wchar_t c = s[i];
+    unsigned digit;
+    if (c >= L'0' && c <= L'9') digit = static_cast<unsigned>(c - L'0');
+    else if (hex && c >= L'a' && c <= L'f') digit = static_cast<unsigned>(c - L'a' + 10);
+    else if (hex && c >= L'A' && c <= L'F') digit = static_cast<unsigned>(c - L'A' + 10);
+    else return false;
+    value = value * (hex ? 16 : 10) + digit;
+    if (value > limit) return false;
+  }
+  uint32_t bits = static_cast<uint32_t>(value);
+  if (negative) bits = 0u - bits;
+  result = static_cast<int32_t>(bits);
+  return true;
+}
+
+// ---------------------------------------------------------------- files
+
+#ifdef _WIN32
+using TOsHandle = HANDLE;
+const TOsHandle kNoHandle = INVALID_HANDLE_VALUE;
+int LastOsError() { return static_cast<int>(GetLastError()); }
+bool IsMissingFileError(int code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
+
+std::wstring OsErrorText(int code) {
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text(buffer ? buffer : L"", n);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.'))
+    text.pop_back();
+  return text.empty() ? Format(L"код %d", code) : text;
+}
+#else
+using TOsHandle = int;
+const TOsHandle kNoHandle = -1;
+int LastOsError() { return errno; }
+bool IsMissingFileError(int code) { return code == ENOENT || code == ENOTDIR; }
+std::wstring OsErrorText(int code) { return Utf8ToWide(std::strerror(code)); }
+std::string OsPath(const std::wstring& name) { return WideToUtf8(name); }
+#endif
+
+// Owns an open file; a close that fails is reported by Close(), not lost.
+class TOsFile {
+ public:
+  TOsFile() = default;
+  TOsFile(const TOsFile&) = delete;
+  TOsFile& operator=(const TOsFile&) = delete;
+  ~TOsFile() { Close(); }
+  bool IsOpen() const { return FHandle != kNoHandle; }
+
+  bool OpenRead(const std::wstring& name) {
+#ifdef _WIN32
+    FHandle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+#else
+    FHandle = ::open(OsPath(name).c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+    return IsOpen();
+  }
+
+  // Creates or truncates; `like` lends its access rights when it exists.
+  bool Create(const std::wstring& name, const std::wstring& like) {
+#ifdef _WIN32
+    (void)like;
+    FHandle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+    struct stat st;
+    bool replacing = ::stat(OsPath(like).c_str(), &st) == 0;
+    mode_t mode = replacing ? (st.st_mode & 07777) : 0666;
+    FHandle = ::open(OsPath(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    // The new file takes the old one's place, so it keeps the old rights
+    // whatever the umask says.
+    if (IsOpen() && replacing) (void)::fchmod(FHandle, mode);
+#endif
+    return IsOpen();
+  }
+
+  // Bytes read, 0 at the end, -1 on error.
+  long long Read(char* buffer, size_t size) {
+#ifdef _WIN32
+    DWORD got = 0;
+    if (!ReadFile(FHandle, buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    return got;
+#else
+    for (;;) {
+      ssize_t got = ::read(FHandle, buffer, size);
+      if (got >= 0 || errno != EINTR) return got;
+    }
+#endif
+  }
+
+  bool Write(const char* p, size_t n) {
+    while (n > 0) {
+#ifdef _WIN32
+      DWORD done = 0;
+      if (!WriteFile(FHandle, p, static_cast<DWORD>(n), &done, nullptr)) return false;
+#else
+      ssize_t done = ::write(FHandle, p, n);
+      if (done < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      if (done == 0) {
+        errno = EIO;
+        return false;
+      }
+#endif
+      p += done;
+      n -= static_cast<size_t>(done);
+    }
+    return true;
+  }
+
+  // Waits until the data is on disk, so that the file replacing the old one
+  // is complete even after a power cut.
+  bool Sync() {
+#ifdef _WIN32
+    return FlushFileBuffers(FHandle) != 0;
+#else
+    return ::fsync(FHandle) == 0;
+#endif
+  }
+
+  bool Close() {
+    if (!IsOpen()) return true;
+#ifdef _WIN32
+    bool ok = CloseHandle(FHandle) != 0;
+#else
+    bool ok = ::close(FHandle) == 0;
+#endif
+    FHandle = kNoHandle;
+    return ok;
+  }
+
+ private:
+  TOsHandle FHandle = kNoHandle;
+};
+
+bool ReplaceWith(const std::wstring& source, const std::wstring& target) {
+#ifdef _WIN32
+  return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  return ::rename(OsPath(source).c_str(), OsPath(target).c_str()) == 0;
+#endif
+}
+
+void RemoveQuietly(const std::wstring& name) {
+#ifdef _WIN32
+  DeleteFileW(name.c_str());
+#else
+  ::unlink(OsPath(name).c_str());
+#endif
+}
+
+// A write-protected file must refuse the rewrite, as writing it in place
+// would; renaming over it would otherwise succeed on POSIX systems.
+int WriteProtectionError(const std::wstring& name) {
+#ifdef _WIN32
+  (void)name;
+  return 0;  // replacing a read-only file fails by itself
+#else
+  if (::access(OsPath(name).c_str(), W_OK) == 0) return 0;
+  return errno == EACCES || errno == EROFS || errno == EPERM ? errno : 0;
+#endif
+}
+
+[[noreturn]] void RaiseIo(const wchar_t* what, const std::wstring& fileName, int code) {
+  throw EInOutError(code, Format(L"%ls \"%ls\": %ls", what, fileName.c_str(), OsErrorText(code).c_str()));
+}
+
+constexpr const wchar_t* kReadError = L"Ошибка чтения файла";
+constexpr const wchar_t* kWriteError = L"Ошибка записи файла";
+
+}  // namespace
+
+// ---------------------------------------------------------------- TIniLine
+
+uint32_t IniFoldHash(std::wstring_view text) noexcept {
+  uint32_t h = 2166136261u;
+  for (wchar_t c : text) h = (h ^ static_cast<uint32_t>(Fold(c))) * 16777619u;
+  return h;
+}
+
+TIniLine::TIniLine(std::wstring text) : FText(std::move(text)) { Classify(); }
+
+void TIniLine::SetText(std::wstring text) {
+  FText = std::move(text);
+  Classify();
+}
+
+void TIniLine::Classify() noexcept {
+  size_t eq = FText.find(L'=');
+  if (eq == std::wstring::npos) {
+    FKeyLength = kNoKey;
+    FKeyHash = 0;
+  } else {
+    FKeyLength = static_cast<uint32_t>(eq);
+    FKeyHash = IniFoldHash(std::wstring_view(FText).substr(0, eq));
+  }
+}
+
+std::wstring_view TIniLine::Key() const noexcept {
+  return HasKey() ? std::wstring_view(FText).substr(0, FKeyLength) : std::wstring_view();
+}
+
+std::wstring_view TIniLine::Value() const noexcept {
+  return HasKey() ? std::wstring_view(FText).substr(FKeyLength + 1) : std::wstring_view();
+}
+
+bool TIniLine::KeyIs(std::wstring_view key, uint32_t keyHash) const noexcept {
+  return FKeyLength == key.size() && FKeyHash == keyHash && SameText(Key(), key);
+}
+
+// ---------------------------------------------------------------- TSectionList
+
+bool TSectionList::TFoldEqual::operator()(std::wstring_view a, std::wstring_view b) const noexcept {
+  return SameText(a, b);
+}
+
+bool TSectionList::NameIs(int index, std::wstring_view name) const {
+  return SameText(FItems[static_cast<size_t>(index)]->Name, name);
+}
+
+int TSectionList::Walk(std::wstring_view name, int start) const {
+  const int count = Count();
+  for (int i = start; i < count; ++i)
+    if (NameIs(i, name)) return i;
+  for (int i = 0; i < start && i < count; ++i)
+    if (NameIs(i, name)) return i;
+  return -1;
+}
+
+bool TSectionList::BuildIndex() {
+  FIndex.clear();
+  FIndex.reserve(FItems.size());
+  FHasDuplicates = false;
+  for (size_t i = 0; i < FItems.size(); ++i)
+    if (!FIndex.emplace(FItems[i]->Name, static_cast<int>(i)).second) FHasDuplicates = true;
+  FIndexValid = true;
+  return !FHasDuplicates;
+}
+
+int TSectionList::Locate(std::wstring_view name, int start) {
+  const int count = Count();
+  if (count == 0) return -1;
+  if (start < 0 || start >= count) start = 0;
+  if (count <= kIndexThreshold) return Walk(name, start);
+  // Walking through sections in file order finds the next one here.
+  if (NameIs(start, name)) return start;
+  if (!FIndexValid) BuildIndex();
+  // With every name unique the walk's start cannot change its answer.
+  if (FHasDuplicates) return Walk(name, start);
+  auto it = FIndex.find(name);
+  return it == FIndex.end() ? -1 : it->second;
+}
+
+int TSectionList::IndexOf(std::wstring_view name) {
+  if (FItems.empty()) return -1;
+  int start = FPrevIndex >= Count() || FPrevIndex < 0 ? 0 : FPrevIndex;
+  int index = Locate(name, start);
+  if (index >= 0) FPrevIndex = index;
+  return index;
+}
+
+int TSectionList::Add(std::wstring name) {
+  auto section = std::make_unique<TSection>();
+  section->Name = std::move(name);
+  FItems.push_back(std::move(section));
+  int index = Count() - 1;
+  if (FIndexValid && !FIndex.emplace(FItems.back()->Name, index).second) FHasDuplicates = true;
+  return index;
+}
+
+void TSectionList::AppendFrom(TSectionList& other) {
+  if (FItems.empty()) {
+    FItems = std::move(other.FItems);
+  } else {
+    FItems.reserve(FItems.size() + other.FItems.size());
+    for (auto& item : other.FItems) FItems.push_back(std::move(item));
+  }
+  other.Clear();
+  FIndexValid = false;
+}
+
+void TSectionList::Delete(int index) {
+  FItems.erase(FItems.begin() + index);
+  FIndexValid = false;
+  FPrevIndex = 0;
+}
+
+void TSectionList::Clear() noexcept {
+  FItems.clear();
+  FIndex.clear();
+  FIndexValid = true;
+  FHasDuplicates = false;
+  FPrevIndex = 0;
+}
+
+bool TSectionList::RemoveDuplicates() {
+  if (FItems.size() < 2) return false;
+  // One pass in file order: a name already seen marks a later duplicate, so
+  // the first occurrence survives with its own lines.
+  FIndex.clear();
+  FIndex.reserve(FItems.size());
+  size_t kept = 0;
+  for (size_t i = 0; i < FItems.size(); ++i) {
+    if (!FIndex.emplace(FItems[i]->Name, static_cast<int>(kept)).second) continue;
+    if (kept != i) FItems[kept] = std::move(FItems[i]);
+    ++kept;
+  }
+  bool removed = kept != FItems.size();
+  FItems.resize(kept);
+  FIndexValid = true;
+  FHasDuplicates = false;
+  return removed;
+}
+
+// ---------------------------------------------------------------- TBigIniFile
+
+TBigIniFile::TBigIniFile(const std::wstring& fileName) { SetFileName(fileName); }
+
+TBigIniFile::~TBigIniFile() {
+  try {
+    UpdateFile();
+  } catch (...) {
+    // Nowhere to report from here; callers that care flush first.
+  }
+}
+
+void TBigIniFile::SetFileName(const std::wstring& fileName) {
+  UpdateFile();
+  ClearSections();
+  FFileName = std::wstring(Cut(fileName));
+  if (!FFileName.empty()) {
+    try {
+      LoadFile(FFileName);
+    } catch (...) {
+      ClearSections();
+      FFileName.clear();
+      FModified = false;
+      throw;
+    }
+  }
+  FModified = false;
+}
+
+void TBigIniFile::ClearSections() noexcept {
+  FSections.Clear();
+  FCurrentSection = 0;
+}
+
+void TBigIniFile::LoadText(std::string_view bytes, size_t chunkSize) {
+  FCurrentSection = 0;
+  TSectionList loaded;
+  TIniParser parser(loaded);
+  if (chunkSize == 0) chunkSize = bytes.size();
+  for (size_t at = 0; at < bytes.size(); at += chunkSize)
+    parser.Feed(bytes.data() + at, std::min(chunkSize, bytes.size() - at));
+  parser.Finish();
+  FSections.AppendFrom(loaded);
+  FSections.RemoveDuplicates();
+}
+
+void TBigIniFile::LoadFile(const std::wstring& fileName) {
+  FCurrentSection = 0;
+  const std::wstring name(Cut(fileName));
+  TOsFile file;
+  if (!file.OpenRead(name)) {
+    int code = LastOsError();
+    if (IsMissingFileError(code)) return;
+    RaiseIo(kReadError, name, code);
+  }
+  // Parse into a list of its own: a read error must not leave half a file
+  // in the store, where the next rewrite would make the loss permanent.
+  TSectionList loaded;
+  TIniParser parser(loaded);
+  std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(FTextBufferSize)]);
+  for (;;) {
+    long long got = file.Read(buffer.get(), static_cast<size_t>(FTextBufferSize));
+    if (got < 0) RaiseIo(kReadError, name, LastOsError());
+    if (got == 0) break;
+    parser.Feed(buffer.get(), static_cast<size_t>(got));
+  }
+  parser.Finish();
+  file.Close();
+  FSections.AppendFrom(loaded);
+  FSections.RemoveDuplicates();
+}
+
+TIniLines* TBigIniFile::FindSection(std::wstring_view section, bool create) {
+  const int count = FSections.Count();
+  if (count > 0) {
+    if (FCurrentSection < 0 || FCurrentSection >= count) FCurrentSection = 0;
+    const int stop = FCurrentSection == 0 ? count - 1 : FCurrentSection - 1;
+    if (FSections.NameIs(FCurrentSection, section)) return &FSections.SectionLines(FCurrentSection);
+    int next = FCurrentSection + 1 == count ? 0 : FCurrentSection + 1;
+    int found = FSections.Locate(section, next);
+    if (found >= 0) {
+      FCurrentSection = found;
+      return &FSections.SectionLines(found);
+    }
+    // A walk that found nothing stops on the entry before its start.
+    FCurrentSection = stop;
+  }
+  if (!create) return nullptr;
+  FCurrentSection = FSections.Add(std::wstring(section));
+  return &FSections.SectionLines(FCurrentSection);
+}
+
+int TBigIniFile::FindItem(const std::wstring& section, const std::wstring& key, bool create, TIniLines*& lines) {
+  lines = FindSection(CutSection(section), create);
+  if (!lines) return -1;
+  const std::wstring_view k = CutKey(key);
+  const uint32_t hash = IniFoldHash(k);
+  const TIniLines& l = *lines;
+  for (size_t i = 0; i < l.size(); ++i)
+    if (l[i].KeyIs(k, hash)) return static_cast<int>(i);
+  return -1;
+}
+
+std::wstring TBigIniFile::ReadString(const std::wstring& section, const std::wstring& key,
+                                     const std::wstring& defaultValue) {
+  TIniLines* lines;
+  int index = FindItem(section, key, false, lines);
+  if (index < 0) return std::wstring(Cut(defaultValue));
+  return std::wstring((*lines)[static_cast<size_t>(index)].Value());
+}
+
+void TBigIniFile::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+  const std::wstring_view k = CutKey(key), v = Cut(value);
+  if (k.empty()) {
+    if (!section.empty() || !v.empty())
+      EraseSection(section);
+    else
+      UpdateFile();
+    return;
+  }
+  std::wstring line;
+  line.reserve(std::min(k.size() + 1 + v.size(), kMaxText));
+  line.append(k).append(1, L'=').append(v);
+  if (line.size() > kMaxText) line.resize(kMaxText);
+  TIniLines* lines;
+  int index = FindItem(section, key, true, lines);
+  if (index < 0) {
+    lines->emplace_back(std::move(line));
+    FModified = true;
+  } else if ((*lines)[static_cast<size_t>(index)].Text() != line) {
+    (*lines)[static_cast<size_t>(index)].SetText(std::move(line));
+    FModified = true;
+  }
+}
+
+int32_t TBigIniFile::ReadInteger(const std::wstring& section, const std::wstring& key, int32_t defaultValue) {
+  std::wstring text = ReadString(section, key, std::wstring());
+  std::wstring_view s = text;
+  std::wstring converted;
+  if (s.size() >= 2 && s[0] == L'0' && (s[1] == L'x' || s[1] == L'X')) {
+    converted = L"$";
+    converted.append(s.substr(2));
+    s = converted;
+  }
+  int32_t result;
+  return ParseInt32(s, result) ? result : defaultValue;
+}
+
+void TBigIniFile::WriteInteger(const std::wstring& section, const std::wstring& key, int32_t value) {
+  char buffer[16];
+  auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  WriteString(section, key, std::wstring(buffer, end));
+}
+
+bool TBigIniFile::ReadBool(const std::wstring& section, const std::wstring& key, bool defaultValue) {
+  return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void TBigIniFile::WriteBool(const std::wstring& section, const std::wstring& key, bool value) {
+  WriteString(section, key, value ? L"1" : L"0");
+}
+
+void TBigIniFile::ReadSection(const std::wstring& section, std::vector<std::wstring>& keys) {
+  if (TIniLines* lines = FindSection(CutSection(section), false))
+    for (const TIniLine& line : *lines) keys.emplace_back(line.Key());
+}
+
+void TBigIniFile::ReadSections(std::vector<std::wstring>& sections) {
+  sections.clear();
+  sections.reserve(static_cast<size_t>(FSections.Count()));
+  for (int i = 0; i < FSections.Count(); ++i) sections.push_back(FSections.Name(i));
+}
+
+void TBigIniFile::ReadSectionValues(const std::wstring& section, std::vector<std::wstring>& lines) {
+  if (TIniLines* found = FindSection(CutSection(section), false))
+    for (const TIniLine& line : *found) lines.push_back(line.Text());
+}
+
+void TBigIniFile::EraseSection(const std::wstring& section) {
+  int index = FSections.IndexOf(CutSection(section));
+  if (index < 0) return;
+  FSections.Delete(index);
+  FModified = true;
+  if (FCurrentSection >= FSections.Count()) FCurrentSection = 0;
+}
+
+void TBigIniFile::DeleteKey(const std::wstring& section, const std::wstring& key) {
+  TIniLines* lines;
+  int index = FindItem(section, key, true, lines);
+  if (index < 0) return;
+  lines->erase(lines->begin() + index);
+  FModified = true;
+}
+
+void TBigIniFile::ReadAll(std::vector<std::wstring>& lines) {
+  for (int i = 0; i < FSections.Count(); ++i) {
+    const TIniLines& section = FSections.SectionLines(i);
+    if (section.empty()) continue;
+    lines.push_back(L"[" + FSections.Name(i) + L"]");
+    for (const TIniLine& line : section) lines.push_back(line.Text());
+    lines.emplace_back();
+  }
+}
+
+template <class Sink>
+void TBigIniFile::WriteSections(Sink& sink) const {
+  for (int i = 0; i < FSections.Count(); ++i) {
+    const TIniLines& lines = FSections.SectionLines(i);
+    if (lines.empty()) continue;
+    sink.Put(L"[");
+    sink.Put(FSections.Name(i));
+    sink.Put(L"]");
+    sink.EndLine();
+    for (const TIniLine& line : lines) {
+      sink.Put(line.Text());
+      sink.EndLine();
+    }
+    sink.EndLine();
+  }
+  sink.Flush();
+}
+
+std::string TBigIniFile::SaveText() const {
+  std::string out;
+  auto append = [&out](const std::string& piece) { out += piece; };
+  TAnsiWriter<decltype(append)> writer(static_cast<size_t>(FTextBufferSize), append);
+  WriteSections(writer);
+  return out;
+}
+
+void TBigIniFile::WriteToDisk() const {
+  if (int code = WriteProtectionError(FFileName)) RaiseIo(kWriteError, FFileName, code);
+  const std::wstring temp = FFileName + L".tmp";
+  TOsFile file;
+  if (!file.Create(temp, FFileName)) RaiseIo(kWriteError, FFileName, LastOsError());
+  int failure = 0;
+  auto write = [&file, &failure](const std::string& piece) {
+    if (failure == 0 && !file.Write(piece.data(), piece.size())) failure = LastOsError();
+  };
+  TAnsiWriter<decltype(write)> writer(static_cast<size_t>(FTextBufferSize), write);
+  WriteSections(writer);
+  if (failure == 0 && !file.Sync()) failure = LastOsError();
+  if (!file.Close() && failure == 0) failure = LastOsError();
+  if (failure == 0 && !ReplaceWith(temp, FFileName)) failure = LastOsError();
+  if (failure != 0) {
+    RemoveQuietly(temp);
+    RaiseIo(kWriteError, FFileName, failure);
+  }
+}
+
+void TBigIniFile::UpdateFile() {
+  if (!FModified) return;
+  if (!FFileName.empty()) WriteToDisk();
+  FModified = false;
+}
