@@ -1,0 +1,36 @@
+#pragma once
+// The command test program's own settings: how long a send waits, whether it
+// waits for the answer, and whether requests from the network are answered.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class TBigIniFile;
+
+class TAppParams {
+ public:
+  uint32_t Timeout = 1000;  // ms, handed to the driver before every send
+  bool SendAnswer = true;   // answer received requests with the typed outputs
+  bool WaitAnswer = false;  // a send waits for the answer and reads it back
+
+  TAppParams() { SetDefaults(); }
+
+  void SetDefaults();
+  // Section "Параметры"; a missing, empty or malformed value keeps the default.
+  void LoadFromIni(TBigIniFile& ini);
+  void SaveToIni(TBigIniFile& ini) const;
+
+  // Edits the settings in their dialog; true when confirmed with OK. Lives
+  // with the dialog, so only the Windows program has it.
+  bool ShowDialog();
+};
+
+// The settings' section in the settings file, beside one section per command.
+extern const wchar_t* const kAppParamsSection;
+
+// The time-out as the dialog shows it: unsigned decimal.
+std::wstring TimeoutToText(uint32_t timeout);
+// The time-out as the dialog reads it: a signed 32-bit integer (decimal, or
+// hexadecimal after "$") kept as its bit pattern, so "-1" is 4294967295.
+// EConvertError for any other text.
+uint32_t TimeoutFromText(std::wstring_view text);

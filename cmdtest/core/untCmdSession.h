@@ -1,0 +1,108 @@
+#pragma once
+// What the command test window does, without the window: the command list
+// with the values the user typed, the settings, the counters and the driver,
+// and every step taken with them. The window implements TCmdView and only
+// puts on screen what the session asks for, so each step runs natively
+// against the virtual cash register.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Driver.h"
+#include "untAppParams.h"
+#include "untCommand.h"
+
+// The parts of the main window the session writes to and reads from.
+class TCmdView {
+ public:
+  virtual ~TCmdView() = default;
+  // The two-column grid: column 0 the captions, column 1 the values; row 0
+  // holds the headers.
+  virtual void SetGridRowCount(int count) = 0;
+  virtual std::wstring GridCell(int col, int row) = 0;
+  virtual void SetGridCell(int col, int row, const std::wstring& text) = 0;
+  // The command list box.
+  virtual void SetCommandItems(const std::vector<std::wstring>& items) = 0;
+  virtual void SetCommandItemIndex(int index) = 0;
+  // Result line, transmitted frame, received frame.
+  virtual void SetResultText(const std::wstring& text) = 0;
+  virtual void SetOutputText(const std::wstring& text) = 0;
+  virtual void SetInputText(const std::wstring& text) = 0;
+  virtual void SetCounterTexts(const std::wstring& txCount, const std::wstring& rxCount) = 0;
+  // Close, driver settings, parameters and Execute, in that order.
+  virtual void EnableCommandButtons(bool enabled) = 0;
+};
+
+extern const wchar_t* const kInRowPrefix;   // "[ in] "
+extern const wchar_t* const kOutRowPrefix;  // "[out] "
+
+class TCmdSession {
+ public:
+  // Builds the 37 commands with their defaults, takes the driver, answers its
+  // OnCommand with DriverCommand and reads PositionOfPoint once: that first
+  // property access completes the hosted control's start before anything
+  // else relies on it.
+  TCmdSession(TCmdView& view, std::unique_ptr<TDriver> driver, std::wstring iniFileName);
+  TCmdSession(const TCmdSession&) = delete;
+  TCmdSession& operator=(const TCmdSession&) = delete;
+  ~TCmdSession();
+
+  // Row count 2 and the two headers.
+  void ShowGridHeader();
+  // Numbered items "1. name" ...; the first command is shown.
+  void FillCommandList();
+
+  // Stores the grid into the command shown so far, then shows command index.
+  void SelectCommand(int index);
+  // ReadGrid of the command shown; nothing before the first selection.
+  void StoreGrid();
+  void ReadGrid(TCommand& command);
+  void ShowCommand(const TCommand& command);
+  void ShowParams(const std::wstring& prefix, const TCmdParams& params, int firstRow);
+  void WriteCommandParams(TCommand& command);
+  void ShowResult();
+  void UpdateCounters();
+
+  // Sends the command shown with the grid's values. The command buttons are
+  // disabled for the duration and enabled again on every path; an exception
+  // goes on to the caller after that.
+  void Execute();
+  // The driver's OnCommand: a command has arrived from the network.
+  void DriverCommand(int32_t commandId);
+  void ResetCounters();
+
+  // Values and settings from the settings file; a missing file keeps the
+  // defaults.
+  void LoadSettings();
+  // Writes the settings and every command's values. The old file is replaced
+  // only once the new one is complete on disk; on failure it stays as it was
+  // and EInOutError goes to the caller.
+  void SaveSettings();
+
+  int CommandIndex() const { return FCommandIndex; }
+  int TxCount() const { return FTxCount; }
+  int RxCount() const { return FRxCount; }
+  TCommands& Commands() { return FCommands; }
+  TAppParams& Params() { return FParams; }
+  TDriver& Driver() { return *FDriver; }
+  const std::wstring& IniFileName() const { return FIniFileName; }
+
+ private:
+  void SendCommand(TCommand& command);
+  void AnswerRequest(TCommand& command);
+
+  TCmdView& FView;
+  int FCommandIndex = -1;
+  int FTxCount = 0;
+  int FRxCount = 0;
+  std::wstring FIniFileName;
+  TAppParams FParams;
+  TCommands FCommands;
+  std::unique_ptr<TDriver> FDriver;
+};
+
+// The settings file of a program: its path with the extension replaced by
+// ".ini" (appended when the file name has none).
+std::wstring IniFileNameOf(std::wstring_view programPath);
