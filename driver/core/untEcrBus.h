@@ -1,0 +1,107 @@
+#pragma once
+// The network the stations share. Every frame a station sends reaches every
+// other station of the bus (the way a shared line does: a station decides
+// itself what is meant for it). Delivery and timers run on the bus's own
+// thread, so a station's Receive never runs inside another station's Send.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "untEcrFrame.h"
+
+namespace ecr {
+
+constexpr int32_t kBusInProcess = 0;
+constexpr int32_t kBusUdp = 1;
+constexpr int32_t kDefaultBusPort = 47300;
+
+class TBusStation {
+ public:
+  virtual ~TBusStation() = default;
+  // Runs on the bus thread; must return quickly and must not attach or detach.
+  // remote: the frame came from another process.
+  virtual void Receive(const std::string& bytes, const TFrame& frame, bool remote) = 0;
+};
+
+class TUdpLink;
+
+class TBus {
+ public:
+  // The in-process bus (kind 0) or the UDP loopback bus on a port (kind 1),
+  // shared with every other user in this process. nullptr with a result code
+  // when the bus cannot be opened.
+  static std::shared_ptr<TBus> Open(int32_t kind, int32_t port, int32_t& rc);
+  ~TBus();
+  TBus(const TBus&) = delete;
+  TBus& operator=(const TBus&) = delete;
+
+  int32_t Kind() const { return FKind; }
+  int32_t Port() const { return FPort; }
+
+  // A station (nullptr: one that only sends). Returns its identifier.
+  int32_t Attach(TBusStation* station);
+  // After it returns the station receives nothing more, and no delivery to it
+  // is running (unless called from the bus thread itself).
+  void Detach(int32_t id);
+  // Queues a frame; delivered to every station but the sender, and to the other
+  // processes on a UDP bus.
+  void Send(int32_t fromId, std::string bytes);
+
+  // A function to run on the bus thread after delayMs real milliseconds.
+  void PostAfter(int64_t delayMs, int32_t tag, std::function<void()> fn);
+  // Drops the tag's pending timers; after it returns none of them runs (unless
+  // called from the bus thread, which is then running one).
+  void CancelTimers(int32_t tag);
+  int32_t NewTag();
+
+  // Frames from another process (the UDP link's thread).
+  void ReceiveRemote(std::string bytes);
+
+  // Waits until every queued frame has been delivered (tests).
+  void Flush();
+
+ private:
+  TBus(int32_t kind, int32_t port);
+  void Run();
+  bool OnBusThread() const;
+
+  struct TQueued {
+    int32_t From;
+    std::string Bytes;
+    bool Remote;
+  };
+  struct TTimer {
+    int32_t Tag;
+    std::function<void()> Fn;
+  };
+  using TSteady = std::chrono::steady_clock;
+
+  const int32_t FKind;
+  const int32_t FPort;
+  std::mutex FQueueMutex;
+  std::condition_variable FQueueCv;
+  std::condition_variable FIdleCv;
+  std::deque<TQueued> FQueue;
+  std::multimap<TSteady::time_point, TTimer> FTimers;
+  bool FBusy = false;
+  bool FStop = false;
+  int32_t FNextTag = 1;
+
+  std::mutex FStationsMutex;
+  std::map<int32_t, TBusStation*> FStations;
+  int32_t FNextStation = 1;
+
+  // Held by the bus thread while it delivers or runs a timer.
+  std::mutex FDispatchMutex;
+  std::unique_ptr<TUdpLink> FLink;
+  std::thread FThread;
+};
+
+}  // namespace ecr

@@ -1,0 +1,503 @@
+#include "untEcrControl.h"
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "untEcrBus.h"
+#include "untEcrCatalog.h"
+#include "untEcrClock.h"
+#include "untEcrDevice.h"
+#include "untEcrFrame.h"
+#include "untEcrProps.h"
+#include "untEcrResults.h"
+#include "untEcrStations.h"
+#include "untError.h"
+#include "untText.h"
+
+#ifndef PLOVER_FILE_VERSION_TEXT
+#define PLOVER_FILE_VERSION_TEXT "1.6.0.62"
+#endif
+
+namespace ecr {
+
+namespace {
+
+#define PLOVER_WIDEN2(x) L##x
+#define PLOVER_WIDEN(x) PLOVER_WIDEN2(x)
+const wchar_t* const kDriverVersion = PLOVER_WIDEN(PLOVER_FILE_VERSION_TEXT);
+
+// Received commands kept for GetCommand; older ones are forgotten.
+constexpr size_t kMaxKeptCommands = 1000;
+
+struct TReceived {
+  std::string Bytes;
+  TFrame Frame;
+  bool Repeated = false;
+};
+
+bool IsNetworkSetting(int32_t id) {
+  return id == dispid::BusKind || id == dispid::BusPort || id == dispid::VirtualEcr || id == dispid::VirtualDesk ||
+         id == dispid::DeskInterval;
+}
+
+class TEcrControlImpl : public TEcrControl, public TBusStation {
+ public:
+  explicit TEcrControlImpl(const TEcrSettings& settings) : FSettings(settings) {
+    FBag.SetInt(dispid::Section, 1);
+    FBag.SetStr(dispid::FlagName, L"Бит 0");
+    std::lock_guard call(FCallMutex);
+    Reconfigure(nullptr);
+  }
+
+  ~TEcrControlImpl() override {
+    std::lock_guard call(FCallMutex);
+    TearDown();
+  }
+
+  // ------------------------------------------------------------ properties
+
+  void Put(int32_t dispId, const TVariant& value) override {
+    const TMemberInfo* info = FindMemberById(dispId);
+    if (!info || info->IsMethod)
+      throw EOleError(kDispEMemberNotFound, Format(L"Неизвестное свойство (DISPID %d)", dispId));
+    if (info->ReadOnly) throw EOleError(kDispEMemberNotFound, Format(L"Свойство %ls только для чтения", info->Name));
+    TVarType type = VarTypeOfKind(info->Kind);
+    TVariant v = value.Type() == type ? value : VarAsType(value, type);
+
+    if (dispId == dispid::DeviceEnabled) return PutDeviceEnabled(v.Bool());
+    if (IsNetworkSetting(dispId)) {
+      std::lock_guard call(FCallMutex);
+      TEcrSettings old;
+      {
+        std::lock_guard lock(FMutex);
+        old = FSettings;
+        PutSettingLocked(dispId, v);
+      }
+      Reconfigure(&old);
+      return;
+    }
+    std::lock_guard lock(FMutex);
+    if (!PutSettingLocked(dispId, v)) FBag.Set(dispId, std::move(v));
+  }
+
+  TVariant Get(int32_t dispId) override {
+    const TMemberInfo* info = FindMemberById(dispId);
+    if (!info || info->IsMethod)
+      throw EOleError(kDispEMemberNotFound, Format(L"Неизвестное свойство (DISPID %d)", dispId));
+    std::lock_guard lock(FMutex);
+    switch (dispId) {
+      case dispid::DeviceEnabled: return TVariant::FromBool(FDeviceEnabled);
+      case dispid::ResultCode: return TVariant::FromInt(FResultCode);
+      case dispid::ResultCodeDescription: return TVariant::FromStr(ResultText(FResultCode));
+      case dispid::DriverVersion: return TVariant::FromStr(kDriverVersion);
+      case dispid::ECRModeDescription: return TVariant::FromStr(ModeDescription(FBag.Int(dispid::ECRMode)));
+      case dispid::ECRAdvancedModeDescription:
+        return TVariant::FromStr(AdvancedModeDescription(FBag.Int(dispid::ECRAdvancedMode)));
+      case dispid::CommandResultDescription:
+        return TVariant::FromStr(ResultText(FBag.Int(dispid::CommandResultCode)));
+      case dispid::SrcAddress: return TVariant::FromInt(FSettings.SrcAddress);
+      case dispid::DstAddress: return TVariant::FromInt(FSettings.DstAddress);
+      case dispid::Timeout: return TVariant::FromInt(FSettings.Timeout);
+      case dispid::BusKind: return TVariant::FromInt(FSettings.BusKind);
+      case dispid::BusPort: return TVariant::FromInt(FSettings.BusPort);
+      case dispid::VirtualEcr: return TVariant::FromBool(FSettings.VirtualEcr);
+      case dispid::VirtualDesk: return TVariant::FromBool(FSettings.VirtualDesk);
+      case dispid::DeskInterval: return TVariant::FromInt(FSettings.DeskInterval);
+      case dispid::FaultMethod: return TVariant::FromStr(FSettings.FaultMethod);
+      case dispid::FaultCode: return TVariant::FromInt(FSettings.FaultCode);
+      case dispid::FaultEvery: return TVariant::FromInt(FSettings.FaultEvery);
+      case dispid::LinkLatency: return TVariant::FromInt(FSettings.LinkLatency);
+      case dispid::DeviceNotAnswering: return TVariant::FromBool(FSettings.DeviceNotAnswering);
+      default: return FBag.Get(dispId);
+    }
+  }
+
+  // ------------------------------------------------------------ methods
+
+  int32_t Call(int32_t dispId) override {
+    const TMemberInfo* info = FindMemberById(dispId);
+    if (!info || !info->IsMethod)
+      throw EOleError(kDispEMemberNotFound, Format(L"Неизвестный метод (DISPID %d)", dispId));
+    int32_t rc;
+    TEcrOp op = OpOfMethod(dispId);
+    if (op != TEcrOp::None) {
+      rc = CallDevice(op);
+    } else {
+      switch (dispId) {
+        case dispid::GetCommand: rc = Guarded(L"GetCommand", [this] { return GetCommandLocked(); }); break;
+        case dispid::ParseCommand: rc = Guarded(L"ParseCommand", [this] { return ParseCommandLocked(); }); break;
+        case dispid::SendCommand: rc = SendCommand(); break;
+        case dispid::SendDeskRequest: rc = DeskRequest(); break;
+        default: rc = Guarded(info->Name, [] { return kOk; }); break;  // ShowProperties: the shell's dialog
+      }
+    }
+    SetResult(rc);
+    return rc;
+  }
+
+  // ------------------------------------------------------------ arrivals
+
+  void SetArrivedNotify(std::function<void()> notify) override {
+    std::lock_guard lock(FNotifyMutex);
+    FNotify = std::move(notify);
+  }
+
+  std::vector<int32_t> TakeArrived() override {
+    std::lock_guard lock(FMutex);
+    if (FWaiting) return {};
+    std::vector<int32_t> ids(FArrived.begin(), FArrived.end());
+    FArrived.clear();
+    return ids;
+  }
+
+  TEcrSettings Settings() override {
+    std::lock_guard lock(FMutex);
+    return FSettings;
+  }
+
+  void ApplySettings(const TEcrSettings& settings) override {
+    std::lock_guard call(FCallMutex);
+    TEcrSettings old;
+    {
+      std::lock_guard lock(FMutex);
+      old = FSettings;
+      FSettings = settings;
+      if (!SameText(old.FaultMethod, settings.FaultMethod) || old.FaultEvery != settings.FaultEvery)
+        FFaultCalls = 0;
+    }
+    Reconfigure(&old);
+  }
+
+  void SendDeskRequest() override { SetResult(DeskRequest()); }
+
+  // ------------------------------------------------------------ the bus
+
+  void Receive(const std::string& bytes, const TFrame& frame, bool) override {
+    bool notify = false;
+    {
+      std::lock_guard lock(FMutex);
+      if (FWaiting && !FAnswer && frame.Type != 0 && frame.Code == FWaitCode && frame.Dst == FWaitAddress &&
+          (frame.Seq == 0 || frame.Seq == FWaitSeq)) {
+        FAnswer = frame;
+        FWaitCv.notify_all();
+        return;
+      }
+      TReceived r{bytes, frame, false};
+      if (frame.Type == 0) {
+        auto& last = FLastRequest[frame.Src];
+        r.Repeated = frame.Seq != 0 && last.first == frame.Seq && last.second == frame.Code;
+        last = {frame.Seq, frame.Code};
+      }
+      int32_t id = FNextCommandId++;
+      if (FNextCommandId <= 0) FNextCommandId = 1;
+      FReceived.emplace(id, std::move(r));
+      while (FReceived.size() > kMaxKeptCommands) FReceived.erase(FReceived.begin());
+      FArrived.push_back(id);
+      while (FArrived.size() > kMaxKeptCommands) FArrived.pop_front();
+      notify = !FWaiting;
+    }
+    if (notify) Notify();
+  }
+
+ private:
+  void Notify() {
+    std::lock_guard lock(FNotifyMutex);
+    if (FNotify) FNotify();
+  }
+
+  void SetResult(int32_t rc) {
+    std::lock_guard lock(FMutex);
+    FResultCode = rc;
+  }
+
+  // Settings that are properties; false for any other property.
+  bool PutSettingLocked(int32_t id, const TVariant& v) {
+    switch (id) {
+      case dispid::SrcAddress: FSettings.SrcAddress = v.Int(); return true;
+      case dispid::DstAddress: FSettings.DstAddress = v.Int(); return true;
+      case dispid::Timeout: FSettings.Timeout = v.Int(); return true;
+      case dispid::BusKind: FSettings.BusKind = v.Int(); return true;
+      case dispid::BusPort: FSettings.BusPort = v.Int(); return true;
+      case dispid::VirtualEcr: FSettings.VirtualEcr = v.Bool(); return true;
+      case dispid::VirtualDesk: FSettings.VirtualDesk = v.Bool(); return true;
+      case dispid::DeskInterval: FSettings.DeskInterval = v.Int(); return true;
+      case dispid::FaultMethod:
+        FSettings.FaultMethod = v.Str();
+        FFaultCalls = 0;
+        return true;
+      case dispid::FaultCode: FSettings.FaultCode = v.Int(); return true;
+      case dispid::FaultEvery:
+        FSettings.FaultEvery = v.Int();
+        FFaultCalls = 0;
+        return true;
+      case dispid::LinkLatency: FSettings.LinkLatency = v.Int(); return true;
+      case dispid::DeviceNotAnswering: FSettings.DeviceNotAnswering = v.Bool(); return true;
+      default: return false;
+    }
+  }
+
+  // The injected fault of this call of a method, or 0.
+  int32_t FaultLocked(const wchar_t* method) {
+    if (FSettings.FaultEvery <= 0 || FSettings.FaultCode == 0 || !SameText(method, FSettings.FaultMethod)) return 0;
+    ++FFaultCalls;
+    return FFaultCalls % FSettings.FaultEvery == 0 ? FSettings.FaultCode : 0;
+  }
+
+  template <class F>
+  int32_t Guarded(const wchar_t* method, F body) {
+    std::lock_guard call(FCallMutex);
+    std::lock_guard lock(FMutex);
+    if (int32_t fault = FaultLocked(method)) return fault;
+    return body();
+  }
+
+  // Opening the port: with a device that does not answer, the driver finds
+  // out only after waiting its time-out.
+  void PutDeviceEnabled(bool enable) {
+    std::lock_guard call(FCallMutex);
+    int64_t timeout;
+    {
+      std::lock_guard lock(FMutex);
+      if (!enable || !FSettings.DeviceNotAnswering) {
+        FDeviceEnabled = enable;
+        FResultCode = kOk;
+        return;
+      }
+      timeout = FSettings.Timeout;
+    }
+    EcrClock()->Sleep(timeout);
+    std::lock_guard lock(FMutex);
+    FDeviceEnabled = false;
+    FResultCode = kNoLink;
+  }
+
+  int32_t CallDevice(TEcrOp op) {
+    std::lock_guard call(FCallMutex);
+    TEcrSettings s;
+    bool enabled;
+    {
+      std::lock_guard lock(FMutex);
+      s = FSettings;
+      enabled = FDeviceEnabled;
+    }
+    if (!enabled) return kNotEnabled;
+    auto clock = EcrClock();
+    if (s.DeviceNotAnswering) {
+      clock->Sleep(s.Timeout);
+      return kNoLink;
+    }
+    clock->Sleep(s.LinkLatency);
+    int32_t rc;
+    {
+      std::lock_guard lock(FMutex);
+      if (int32_t fault = FaultLocked(OpName(op))) return fault;
+      rc = TVirtualEcr::Shared().Execute(op, FBag);
+    }
+    if (op == TEcrOp::InitTable && rc == kOk) {
+      // The device goes on initialising whether or not the driver waits for it.
+      if (s.Timeout < kInitTableMs) {
+        clock->Sleep(s.Timeout < 0 ? 0 : s.Timeout);
+        return kDeviceTimeout;
+      }
+      clock->Sleep(kInitTableMs);
+    }
+    return rc;
+  }
+
+  // What the control's settings make of an operation its virtual cash
+  // register runs for a network request.
+  TEcrStation::TPolicy StationPolicy(TEcrOp op) {
+    std::lock_guard lock(FMutex);
+    TEcrStation::TPolicy p;
+    p.LatencyMs = FSettings.LinkLatency;
+    p.NotAnswering = FSettings.DeviceNotAnswering;
+    if (op != TEcrOp::None) p.FaultCode = FaultLocked(OpName(op));
+    return p;
+  }
+
+  TVirtualDesk::TTarget DeskTarget() {
+    std::lock_guard lock(FMutex);
+    return {static_cast<uint8_t>(FSettings.SrcAddress & 0xFF), FSettings.Timeout < 10 ? 10 : FSettings.Timeout};
+  }
+
+  int32_t GetCommandLocked() {
+    auto it = FReceived.find(FBag.Int(dispid::CommandID));
+    if (it == FReceived.end()) return kCommandNotFound;
+    FCurrent = it->second;
+    return kOk;
+  }
+
+  int32_t ParseCommandLocked() {
+    if (!FCurrent) return kNoCommand;
+    const TFrame& f = FCurrent->Frame;
+    FBag.SetInt(dispid::CommandCode, f.Code);
+    FBag.SetInt(dispid::CommandType, f.Type);
+    FBag.SetInt(dispid::CommandSrcAddress, f.Src);
+    FBag.SetInt(dispid::CommandDstAddress, f.Dst);
+    FBag.SetStr(dispid::CommandCadrHex, FrameHex(FCurrent->Bytes));
+    FBag.SetBool(dispid::CommandRepeated, FCurrent->Repeated);
+    for (const auto& p : f.Params) FBag.Set(p.DispId, p.Value);
+    FParsed = {true, f.Type, f.Code, f.Src, f.Seq};
+    return kOk;
+  }
+
+  int32_t SendCommand() {
+    std::lock_guard call(FCallMutex);
+    TFrame frame;
+    std::string bytes;
+    bool wait;
+    int64_t timeout;
+    bool toOwnEcr;
+    {
+      std::lock_guard lock(FMutex);
+      if (int32_t fault = FaultLocked(L"SendCommand")) return fault;
+      int32_t code = FBag.Int(dispid::CommandCode);
+      int32_t src = FBag.Int(dispid::CommandSrcAddress), dst = FBag.Int(dispid::CommandDstAddress);
+      if (code < 0 || code > 255) return kBadCommandCode;
+      if (src < 0 || src > 255 || dst < 0 || dst > 255) return kBadAddress;
+      if (!FBus) return kNetworkDown;
+      frame.Code = static_cast<uint8_t>(code);
+      frame.Src = static_cast<uint8_t>(src);
+      frame.Dst = static_cast<uint8_t>(dst);
+      bool answer = FBag.Int(dispid::CommandType) != 0;
+      frame.Type = answer ? 1 : 0;
+      if (answer) {
+        // An answer carries the number of the request it answers, so that the
+        // requester can tell it from a late answer to an earlier request.
+        frame.Seq = FParsed.Valid && FParsed.Type == 0 && FParsed.Code == frame.Code && FParsed.Src == frame.Dst
+                        ? FParsed.Seq
+                        : 0;
+      } else {
+        FSeq = static_cast<uint8_t>(FSeq == 255 ? 1 : FSeq + 1);
+        frame.Seq = FSeq;
+      }
+      frame.Params = ParamsFromBag(FBag, FrameParamIds(frame.Code, answer));
+      if (int32_t rc = EncodeFrame(frame, bytes)) return rc;
+      FBag.SetStr(dispid::CommandCadrHex, FrameHex(bytes));
+      wait = !answer && FBag.Bool(dispid::WaitAnswer);
+      timeout = FSettings.Timeout;
+      toOwnEcr = !answer && FEcr && frame.Dst == kVirtualEcrAddress;
+      if (wait) {
+        FWaiting = true;
+        FWaitCode = frame.Code;
+        FWaitAddress = frame.Src;
+        FWaitSeq = frame.Seq;
+        FAnswer.reset();
+      }
+    }
+    FBus->Send(FStationId, std::move(bytes));
+    if (toOwnEcr) FEcr->Submit(frame);
+    if (!wait) return kOk;
+
+    int32_t rc;
+    bool pending;
+    {
+      std::unique_lock lock(FMutex);
+      FWaitCv.wait_for(lock, std::chrono::milliseconds(timeout < 0 ? 0 : timeout), [this] { return FAnswer.has_value(); });
+      FWaiting = false;
+      if (FAnswer) {
+        for (const auto& p : FAnswer->Params) FBag.Set(p.DispId, p.Value);
+        FAnswer.reset();
+        rc = kOk;
+      } else {
+        rc = kNoAnswer;
+      }
+      pending = !FArrived.empty();
+    }
+    // Commands that came in meanwhile were held back; their owner hears of them now.
+    if (pending) Notify();
+    return rc;
+  }
+
+  int32_t DeskRequest() {
+    std::lock_guard call(FCallMutex);
+    if (!FBus) return kNetworkDown;
+    if (!FDesk) FDesk = std::make_unique<TVirtualDesk>(FBus, [this] { return DeskTarget(); });
+    FDesk->SendNext();
+    return kOk;
+  }
+
+  // Brings the bus and the virtual stations in line with the settings. The
+  // caller holds FCallMutex and not FMutex.
+  void Reconfigure(const TEcrSettings* old) {
+    TEcrSettings s;
+    {
+      std::lock_guard lock(FMutex);
+      s = FSettings;
+    }
+    bool busChanged = !old || old->BusKind != s.BusKind || (s.BusKind == kBusUdp && old->BusPort != s.BusPort) ||
+                      !FBus;
+    if (busChanged) {
+      TearDown();
+      int32_t rc;
+      auto bus = TBus::Open(s.BusKind, s.BusPort, rc);
+      if (!bus) return;
+      FBus = std::move(bus);
+      FStationId = FBus->Attach(this);
+    }
+    if (s.VirtualEcr && !FEcr)
+      FEcr = std::make_unique<TEcrStation>(FBus, [this](TEcrOp op) { return StationPolicy(op); });
+    else if (!s.VirtualEcr && FEcr)
+      FEcr.reset();
+    if (s.VirtualDesk) {
+      if (!FDesk) FDesk = std::make_unique<TVirtualDesk>(FBus, [this] { return DeskTarget(); });
+      if (busChanged || !old || !old->VirtualDesk || old->DeskInterval != s.DeskInterval) FDesk->Start(s.DeskInterval);
+    } else if (FDesk) {
+      FDesk->Stop();
+    }
+  }
+
+  void TearDown() {
+    FDesk.reset();
+    FEcr.reset();
+    if (FBus) FBus->Detach(FStationId);
+    FBus.reset();
+  }
+
+  // Serialises calls (one exchange with the device at a time); never taken by
+  // the bus thread.
+  std::mutex FCallMutex;
+  // Guards everything below; held only briefly, never while waiting.
+  std::mutex FMutex;
+  // Guards the notify function, so that it is not called after being replaced.
+  std::mutex FNotifyMutex;
+  std::function<void()> FNotify;
+
+  TEcrSettings FSettings;
+  TPropBag FBag;
+  int32_t FResultCode = kOk;
+  bool FDeviceEnabled = true;
+  int64_t FFaultCalls = 0;
+
+  std::shared_ptr<TBus> FBus;
+  int32_t FStationId = 0;
+  std::unique_ptr<TEcrStation> FEcr;
+  std::unique_ptr<TVirtualDesk> FDesk;
+
+  std::map<int32_t, TReceived> FReceived;
+  std::deque<int32_t> FArrived;
+  int32_t FNextCommandId = 1;
+  std::map<uint8_t, std::pair<uint8_t, uint8_t>> FLastRequest;  // source -> (seq, code)
+  std::optional<TReceived> FCurrent;
+  struct {
+    bool Valid = false;
+    uint8_t Type = 0, Code = 0, Src = 0, Seq = 0;
+  } FParsed;
+  uint8_t FSeq = 0;
+
+  bool FWaiting = false;
+  uint8_t FWaitCode = 0, FWaitAddress = 0, FWaitSeq = 0;
+  std::optional<TFrame> FAnswer;
+  std::condition_variable FWaitCv;
+};
+
+}  // namespace
+
+}  // namespace ecr
+
+std::unique_ptr<TEcrControl> TEcrControl::Create(const TEcrSettings& settings) {
+  return std::make_unique<ecr::TEcrControlImpl>(settings);
+}

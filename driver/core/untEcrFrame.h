@@ -1,0 +1,50 @@
+#pragma once
+// Frames of the network of cash registers and computers: the bytes that
+// travel, and the hex text CommandCadrHex shows.
+//
+//   02 LL LL DD SS TT CC QQ [II NN data...]... XX
+//   STX, length of DD..last parameter byte (little-endian), destination,
+//   source, type (0 request, 1 answer), command code, sequence number, then
+//   each parameter as property identifier, data length, data; XX is the XOR
+//   of every byte from the first length byte to the last parameter byte.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "untEcrProps.h"
+
+namespace ecr {
+
+constexpr uint8_t kStx = 0x02;
+constexpr size_t kFrameOverhead = 9;   // STX, 2 length bytes, 5 header bytes, checksum
+constexpr size_t kMaxFrameSize = 4096;
+
+struct TFrameParam {
+  int32_t DispId;
+  TVariant Value;  // the property's declared type
+};
+
+struct TFrame {
+  uint8_t Dst = 0;
+  uint8_t Src = 0;
+  uint8_t Type = 0;  // 0 request, 1 answer
+  uint8_t Code = 0;
+  uint8_t Seq = 0;   // a repeated request keeps its number; 0 means none
+  std::vector<TFrameParam> Params;
+};
+
+// The frame's parameters: each listed property's value taken from the bag.
+std::vector<TFrameParam> ParamsFromBag(const TPropBag& bag, const std::vector<int32_t>& ids);
+
+// Result code 0, or kFrameTooLong when a text is longer than 255 bytes or the
+// frame longer than kMaxFrameSize.
+int32_t EncodeFrame(const TFrame& frame, std::string& bytes);
+// Result code 0 or kBadFrame (framing, length, checksum, unknown property,
+// data length that does not fit the property's type).
+int32_t DecodeFrame(std::string_view bytes, TFrame& frame);
+
+// "02 1A 00 ..." : two upper-case digits a byte, one blank between.
+std::wstring FrameHex(std::string_view bytes);
+
+}  // namespace ecr
