@@ -252,8 +252,6 @@ EConvertError ConvertError(const wchar_t* fmt, std::wstring_view text) {
 // forms accepted, so that from_chars never sees "inf", "nan" or hex floats.
 bool ParseFloat(std::wstring_view text, wchar_t decimalSeparator, double& value) {
   text = Trim(text);
-  std::string ascii;
-  ascii.reserve(text.size());
   size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
@@ -293,9 +291,13 @@ bool ParseFloat(std::wstring_view text, wchar_t decimalSeparator, double& value)
     value = negative ? -0.0 : 0.0;
     return true;
   }
-  ascii = digits.empty() ? "0" : digits;
-  if (!fraction.empty()) ascii += "." + fraction;
-  ascii += "e" + std::to_string(exponent);
+  std::string ascii = digits.empty() ? std::string("0") : digits;
+  if (!fraction.empty()) {
+    ascii += '.';
+    ascii += fraction;
+  }
+  ascii += 'e';
+  ascii += std::to_string(exponent);
   double v = 0;
   auto [end, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
   if (ec == std::errc::result_out_of_range) {

@@ -187,7 +187,9 @@ double DecimalToDouble(const TDecimal& d) {
     return d.Negative ? -v : v;
   }
   if (d.Digits.empty()) return 0.0;
-  std::string text = d.Digits + "e" + std::to_string(d.Exp);
+  std::string text = d.Digits;
+  text += 'e';
+  text += std::to_string(d.Exp);
   double v = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
   if (ec == std::errc::result_out_of_range) {
@@ -356,7 +358,7 @@ TVariant VarAsType(const TVariant& value, TVarType type) {
         case TVarType::Str: {
           TDateTime d;
           if (!TryStrToDateTime(value.Str(), FormatSettings(), d)) TypeMismatch();
-          return TVariant::FromDate(d);
+          return TVariant::FromDate(CheckedDate(d));
         }
         default: break;
       }
