@@ -68,10 +68,12 @@ int TDirectDriver::ProcessCommands() {
 }
 
 int TDirectDriver::WaitCommands(int timeoutMs) {
-  int raised = ProcessCommands();
-  if (raised) return raised;
-  std::unique_lock lock(FSignal->Mutex);
-  FSignal->Cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return FSignal->Raised; });
-  lock.unlock();
-  return ProcessCommands();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    // A notice that comes after ProcessCommands looked is kept in Raised, so
+    // the wait below cannot miss it.
+    if (int raised = ProcessCommands()) return raised;
+    std::unique_lock lock(FSignal->Mutex);
+    if (!FSignal->Cv.wait_until(lock, deadline, [this] { return FSignal->Raised; })) return 0;
+  }
 }

@@ -1,0 +1,111 @@
+// Several threads on the control at once: what the dump and register readers'
+// workers do while the window thread goes on using the driver. Run it under
+// ThreadSanitizer (a tree configured with -DPLOVER_TSAN=ON).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "EcrTestSupport.h"
+#include "untEcrDump.h"
+#include "untText.h"
+
+using namespace ecr;
+using namespace std::chrono_literals;
+
+class EcrConcurrency : public TEcrTest {};
+
+TEST_F(EcrConcurrency, DumpWorkerAndWindowThreadShareOneControl) {
+  std::atomic<int> badBlocks{0}, badStatus{0};
+  std::thread worker([&] {
+    for (int block = 0; block < DumpBlockCount(3); ++block) {
+      Drv->set_DeviceNumber(3);
+      Drv->set_DataBlockNumber(block);
+      if (Drv->RequestDump() != 0 || WideToAnsi(Drv->get_DataBlock()) != DumpBlock(3, block)) ++badBlocks;
+    }
+  });
+  std::thread window([&] {
+    for (int i = 0; i < 300; ++i) {
+      if (Drv->GetECRStatus() != 0 || Drv->get_ECRSoftVersion() != L"1.6") ++badStatus;
+      Drv->set_RegisterNumber(i % kRestRegisterCount);
+      if (Drv->GetRestRegister() != 0) ++badStatus;
+      Drv->set_TableNumber(1 + i % 14);
+      Drv->GetTableStruct();
+      Drv->get_ResultCodeDescription();
+    }
+  });
+  worker.join();
+  window.join();
+  EXPECT_EQ(badBlocks, 0);
+  EXPECT_EQ(badStatus, 0);
+}
+
+TEST_F(EcrConcurrency, NetworkTrafficWhileAnotherThreadCallsTheDevice) {
+  TEcrSettings s;
+  s.SrcAddress = 5;
+  s.VirtualEcr = false;
+  auto peer = TDirectDriver::Create(s);
+  std::atomic<bool> stop{false};
+  std::atomic<int> answered{0};
+  peer->OnCommand = [&](TPloverDriver&, int32_t id) {
+    peer->set_CommandID(id);
+    if (peer->GetCommand() != 0 || peer->ParseCommand() != 0 || peer->get_CommandType() != 0) return;
+    peer->set_CommandType(1);
+    peer->set_CommandDstAddress(peer->get_CommandSrcAddress());
+    peer->set_CommandSrcAddress(5);
+    peer->set_WaitAnswer(false);
+    if (peer->SendCommand() == 0) ++answered;
+  };
+  std::thread peerThread([&] {
+    while (!stop) peer->WaitCommands(10);
+  });
+  std::thread device([&] {
+    for (int i = 0; i < 200; ++i) {
+      Drv->set_FlagNumber(i % 16);
+      EXPECT_EQ(Drv->GetFlagName(), 0);
+    }
+  });
+  int ok = 0;
+  for (int i = 0; i < 30; ++i) {
+    Drv->set_CommandType(0);
+    Drv->set_CommandCode(0x80);
+    Drv->set_CommandSrcAddress(1);
+    Drv->set_CommandDstAddress(5);
+    Drv->set_WaitAnswer(true);
+    Drv->set_Timeout(2000);
+    if (Drv->SendCommand() == 0) ++ok;
+    Drv->set_WaitAnswer(false);
+    Drv->set_CommandDstAddress(2);
+    Drv->set_CommandCode(0x11);
+    Drv->SendCommand();
+    Drv->ProcessCommands();
+  }
+  device.join();
+  stop = true;
+  peerThread.join();
+  EXPECT_EQ(ok, 30);
+  EXPECT_GE(answered, 30);
+}
+
+TEST_F(EcrConcurrency, ControlsComeAndGoWhileTheDeskAndBusAreBusy) {
+  for (int round = 0; round < 10; ++round) {
+    TEcrSettings s;
+    s.VirtualDesk = true;
+    s.DeskInterval = 10;
+    s.Timeout = 20;
+    auto a = TDirectDriver::Create(s);
+    auto b = TDirectDriver::Create(s);
+    std::thread t([&] {
+      for (int i = 0; i < 20; ++i) {
+        a->set_CommandCode(0x11);
+        a->set_CommandDstAddress(2);
+        a->set_WaitAnswer(true);
+        a->SendCommand();
+      }
+    });
+    for (int i = 0; i < 5; ++i) b->WaitCommands(5);
+    t.join();
+    // Destruction stops the desk and the virtual cash register while frames fly.
+  }
+  SUCCEED();
+}

@@ -1,0 +1,204 @@
+// The loopback bus between processes.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "untDirectDriver.h"
+#include "untEcrBus.h"
+#include "untEcrUdp.h"
+
+extern char** environ;
+
+using namespace ecr;
+using namespace std::chrono_literals;
+
+namespace {
+
+int FreeUdpPort() {
+  int s = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  close(s);
+  return ntohs(a.sin_port);
+}
+
+// Frames a link hands over, for waiting on.
+struct TInbox {
+  std::mutex Mutex;
+  std::condition_variable Cv;
+  std::vector<std::string> Got;
+  TUdpLink::TDeliver Sink() {
+    return [this](std::string b) {
+      std::lock_guard lock(Mutex);
+      Got.push_back(std::move(b));
+      Cv.notify_all();
+    };
+  }
+  bool WaitFor(size_t n, std::chrono::milliseconds t = 2000ms) {
+    std::unique_lock lock(Mutex);
+    return Cv.wait_for(lock, t, [&] { return Got.size() >= n; });
+  }
+  size_t Count() {
+    std::lock_guard lock(Mutex);
+    return Got.size();
+  }
+};
+
+}  // namespace
+
+TEST(NetworkUdp, HubRelaysBetweenMembers) {
+  int port = FreeUdpPort();
+  TInbox a, b, c;
+  auto hub = TUdpLink::Open(port, a.Sink());
+  ASSERT_TRUE(hub);
+  EXPECT_TRUE(hub->IsHub());
+  auto m1 = TUdpLink::Open(port, b.Sink());
+  auto m2 = TUdpLink::Open(port, c.Sink());
+  ASSERT_TRUE(m1 && m2);
+  EXPECT_FALSE(m1->IsHub());
+  std::this_thread::sleep_for(200ms);  // the members' hellos reach the hub
+
+  m1->Send("one");
+  ASSERT_TRUE(a.WaitFor(1));
+  ASSERT_TRUE(c.WaitFor(1));
+  EXPECT_EQ(a.Got[0], "one");
+  EXPECT_EQ(c.Got[0], "one");
+  hub->Send("two");
+  ASSERT_TRUE(b.WaitFor(1));
+  ASSERT_TRUE(c.WaitFor(2));
+  EXPECT_EQ(b.Got[0], "two");
+  EXPECT_EQ(c.Got[1], "two");
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(b.Count(), 1u);  // a member never hears its own frame back
+}
+
+TEST(NetworkUdp, MemberTakesOverWhenTheHubGoes) {
+  int port = FreeUdpPort();
+  TInbox a, b, c;
+  auto hub = TUdpLink::Open(port, a.Sink());
+  auto m1 = TUdpLink::Open(port, b.Sink());
+  auto m2 = TUdpLink::Open(port, c.Sink());
+  hub.reset();
+  auto deadline = std::chrono::steady_clock::now() + 3s;
+  while (!m1->IsHub() && !m2->IsHub() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(m1->IsHub() != m2->IsHub());
+  TUdpLink& newHub = m1->IsHub() ? *m1 : *m2;
+  TUdpLink& member = m1->IsHub() ? *m2 : *m1;
+  TInbox& hubBox = m1->IsHub() ? b : c;
+  // The remaining member finds the new hub with its next hello.
+  deadline = std::chrono::steady_clock::now() + 3s;
+  while (hubBox.Count() == 0 && std::chrono::steady_clock::now() < deadline) {
+    member.Send("again");
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_GT(hubBox.Count(), 0u);
+  (void)newHub;
+}
+
+TEST(NetworkUdp, BadPortCannotBeOpened) {
+  int32_t rc = 0;
+  EXPECT_EQ(TBus::Open(kBusUdp, 0, rc), nullptr);
+  EXPECT_NE(rc, 0);
+  EXPECT_EQ(TUdpLink::Open(70000, [](std::string) {}), nullptr);
+}
+
+TEST(NetworkUdp, ControlOnAnUnusableBusReportsTheNetworkDown) {
+  TEcrSettings s;
+  s.BusKind = kBusUdp;
+  s.BusPort = 0;
+  auto d = TDirectDriver::Create(s);
+  d->set_CommandCode(0x11);
+  d->set_CommandDstAddress(2);
+  EXPECT_EQ(d->SendCommand(), -10);
+  EXPECT_EQ(d->get_ResultCodeDescription(), L"Сеть недоступна");
+  // Back on the in-process bus it works again.
+  d->set_BusKind(kBusInProcess);
+  d->set_WaitAnswer(true);
+  EXPECT_EQ(d->SendCommand(), 0);
+}
+
+// Run in a second process by TwoProcessesExchange: answers one request for
+// command 81h addressed to station 5, then ends.
+TEST(NetworkUdp, ChildStation) {
+  const char* portText = std::getenv("PLOVER_UDP_CHILD_PORT");
+  if (!portText) GTEST_SKIP() << "runs only as the second process of TwoProcessesExchange";
+  TEcrSettings s;
+  s.SrcAddress = 5;
+  s.VirtualEcr = false;
+  s.BusKind = kBusUdp;
+  s.BusPort = std::atoi(portText);
+  auto d = TDirectDriver::Create(s);
+  bool answered = false;
+  d->OnCommand = [&](TPloverDriver&, int32_t id) {
+    d->set_CommandID(id);
+    if (d->GetCommand() != 0 || d->ParseCommand() != 0) return;
+    if (d->get_CommandType() != 0 || d->get_CommandDstAddress() != 5 || d->get_CommandCode() != 0x81) return;
+    d->set_Text(L"Ответ из процесса " + std::to_wstring(getpid()));
+    d->set_Price(d->get_Quantity() * 10000);
+    d->set_CommandType(1);
+    d->set_CommandDstAddress(d->get_CommandSrcAddress());
+    d->set_CommandSrcAddress(d->get_SrcAddress());
+    answered = d->SendCommand() == 0;
+  };
+  auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!answered && std::chrono::steady_clock::now() < deadline) d->WaitCommands(50);
+  // Let the answer leave before the bus closes.
+  std::this_thread::sleep_for(200ms);
+  EXPECT_TRUE(answered);
+}
+
+TEST(NetworkUdp, TwoProcessesExchange) {
+  int port = FreeUdpPort();
+  TEcrSettings s;
+  s.SrcAddress = 1;
+  s.VirtualEcr = false;
+  s.BusKind = kBusUdp;
+  s.BusPort = port;
+  auto d = TDirectDriver::Create(s);
+
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(n, 0);
+  self[n] = 0;
+  std::string filter = "--gtest_filter=NetworkUdp.ChildStation";
+  std::string env = "PLOVER_UDP_CHILD_PORT=" + std::to_string(port);
+  std::vector<char*> envp;
+  for (char** e = environ; *e; ++e) envp.push_back(*e);
+  envp.push_back(env.data());
+  envp.push_back(nullptr);
+  char* argv[] = {self, filter.data(), nullptr};
+  pid_t child = 0;
+  ASSERT_EQ(posix_spawn(&child, self, nullptr, nullptr, argv, envp.data()), 0);
+
+  d->set_CommandType(0);
+  d->set_CommandCode(0x81);
+  d->set_CommandSrcAddress(1);
+  d->set_CommandDstAddress(5);
+  d->set_Quantity(3);
+  d->set_WaitAnswer(true);
+  d->set_Timeout(300);
+  int32_t rc = -1;
+  auto deadline = std::chrono::steady_clock::now() + 8s;
+  while (rc != 0 && std::chrono::steady_clock::now() < deadline) rc = d->SendCommand();
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(d->get_Text(), L"Ответ из процесса " + std::to_wstring(child));
+  EXPECT_EQ(d->get_Price(), 30000);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
