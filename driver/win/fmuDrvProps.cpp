@@ -1,0 +1,213 @@
+#include "fmuDrvProps.h"
+
+#include <charconv>
+#include <string>
+
+#include "PloverDrv_TLB.h"
+#include "untDlgTemplate.h"
+#include "untDllModule.h"
+#include "untDrvSettings.h"
+#include "untError.h"
+#include "untText.h"
+
+namespace {
+
+using TKind = TDlgTemplate::TKind;
+
+struct TNumField {
+  WORD Id;
+  const wchar_t* Caption;
+  int32_t TEcrSettings::*Field;
+  int32_t Min, Max;
+};
+
+// The captions are also the labels of the dialog rows.
+const TNumField kNumFields[] = {
+    {idSrcAddress, L"Адрес станции", &TEcrSettings::SrcAddress, 0, 255},
+    {idDstAddress, L"Адрес назначения", &TEcrSettings::DstAddress, 0, 255},
+    {idTimeout, L"Таймаут, мс", &TEcrSettings::Timeout, 0, 600000},
+    {idBusPort, L"Порт", &TEcrSettings::BusPort, 1, 65535},
+    {idDeskInterval, L"Интервал, мс", &TEcrSettings::DeskInterval, 100, 3600000},
+    {idFaultCode, L"Код ошибки", &TEcrSettings::FaultCode, 0, 255},
+    {idFaultEvery, L"Каждый N-й вызов", &TEcrSettings::FaultEvery, 0, 1000000},
+    {idLinkLatency, L"Задержка связи, мс", &TEcrSettings::LinkLatency, 0, 60000},
+};
+
+struct TBoolField {
+  WORD Id;
+  const wchar_t* Caption;
+  bool TEcrSettings::*Field;
+};
+
+const TBoolField kBoolFields[] = {
+    {idVirtualEcr, L"Виртуальная ККМ отвечает на запросы", &TEcrSettings::VirtualEcr},
+    {idVirtualDesk, L"Виртуальная касса посылает запросы", &TEcrSettings::VirtualDesk},
+    {idDeviceNotAnswering, L"Устройство не отвечает", &TEcrSettings::DeviceNotAnswering},
+};
+
+const wchar_t* const kBusNames[] = {L"Внутри процесса", L"UDP 127.0.0.1"};
+
+const TNumField& NumField(WORD id) {
+  for (const auto& f : kNumFields)
+    if (f.Id == id) return f;
+  return kNumFields[0];
+}
+const TBoolField& BoolField(WORD id) {
+  for (const auto& f : kBoolFields)
+    if (f.Id == id) return f;
+  return kBoolFields[0];
+}
+
+constexpr DWORD kEdit = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_NUMBER;
+constexpr DWORD kCheck = BS_AUTOCHECKBOX | WS_TABSTOP;
+constexpr short kLabelX = 16, kLabelW = 100, kEditX = 120, kRowH = 16;
+
+void AddNumRow(TDlgTemplate& t, WORD id, short y, short editW = 50) {
+  t.Add(TKind::Static, 0xFFFF, NumField(id).Caption, kLabelX, static_cast<short>(y + 2), kLabelW, 8, SS_LEFT);
+  t.Add(TKind::Edit, id, L"", kEditX, y, editW, 12, kEdit);
+}
+
+void AddCheck(TDlgTemplate& t, WORD id, short y, short w = 250) {
+  t.Add(TKind::Button, id, BoolField(id).Caption, kLabelX, y, w, 10, kCheck);
+}
+
+TDlgTemplate BuildTemplate() {
+  TDlgTemplate t(kDrvPropsTitle, 290, 276);
+  t.Add(TKind::Button, 0xFFFF, L"Связь", 7, 5, 276, 80, BS_GROUPBOX);
+  AddNumRow(t, idSrcAddress, 18);
+  AddNumRow(t, idDstAddress, 18 + kRowH);
+  AddNumRow(t, idTimeout, 18 + 2 * kRowH);
+  t.Add(TKind::Static, 0xFFFF, L"Шина", kLabelX, 18 + 3 * kRowH + 2, kLabelW, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idBusKind, L"", kEditX, 18 + 3 * kRowH, 90, 60,
+        CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
+  t.Add(TKind::Static, 0xFFFF, NumField(idBusPort).Caption, 218, 18 + 3 * kRowH + 2, 22, 8, SS_LEFT);
+  t.Add(TKind::Edit, idBusPort, L"", 240, 18 + 3 * kRowH, 36, 12, kEdit);
+
+  t.Add(TKind::Button, 0xFFFF, L"Виртуальные станции", 7, 90, 276, 64, BS_GROUPBOX);
+  AddCheck(t, idVirtualEcr, 103);
+  AddCheck(t, idVirtualDesk, 118);
+  AddNumRow(t, idDeskInterval, 133);
+  t.Add(TKind::Button, idDeskRequest, L"Послать запрос кассы", 180, 132, 96, 14, BS_PUSHBUTTON | WS_TABSTOP);
+
+  t.Add(TKind::Button, 0xFFFF, L"Сбои", 7, 158, 276, 92, BS_GROUPBOX);
+  t.Add(TKind::Static, 0xFFFF, L"Метод", kLabelX, 171 + 2, kLabelW, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idFaultMethod, L"", kEditX, 171, 156, 120,
+        CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP);
+  AddNumRow(t, idFaultCode, 171 + kRowH);
+  AddNumRow(t, idFaultEvery, 171 + 2 * kRowH);
+  AddNumRow(t, idLinkLatency, 171 + 3 * kRowH);
+  AddCheck(t, idDeviceNotAnswering, 171 + 4 * kRowH + 1);
+
+  t.Add(TKind::Button, IDOK, L"OK", 177, 256, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP);
+  t.Add(TKind::Button, IDCANCEL, L"Отмена", 233, 256, 50, 14, BS_PUSHBUTTON | WS_TABSTOP);
+  return t;
+}
+
+struct TDialogState {
+  TEcrControl& Core;
+  TEcrSettings Settings;
+};
+
+std::wstring ItemText(HWND dlg, int id) {
+  HWND item = GetDlgItem(dlg, id);
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void ShowError(HWND dlg, const std::wstring& text) {
+  MessageBoxW(dlg, text.c_str(), kDrvPropsTitle, MB_OK | MB_ICONERROR);
+}
+
+void FillControls(HWND dlg, const TEcrSettings& s) {
+  for (const auto& f : kNumFields) SetDlgItemTextW(dlg, f.Id, IntToStr(s.*f.Field).c_str());
+  for (const auto& f : kBoolFields) CheckDlgButton(dlg, f.Id, s.*f.Field ? BST_CHECKED : BST_UNCHECKED);
+  HWND bus = GetDlgItem(dlg, idBusKind);
+  for (const wchar_t* name : kBusNames) SendMessageW(bus, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  SendMessageW(bus, CB_SETCURSEL, s.BusKind == 1 ? 1 : 0, 0);
+  HWND method = GetDlgItem(dlg, idFaultMethod);
+  size_t count = 0;
+  const TMemberInfo* members = MemberTable(count);
+  for (size_t i = 0; i < count; ++i)
+    if (members[i].IsMethod) SendMessageW(method, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(members[i].Name));
+  SetWindowTextW(method, s.FaultMethod.c_str());
+}
+
+// False, with the field focused and the reason shown, when a number is not
+// a whole number in its range.
+bool ReadControls(HWND dlg, TEcrSettings& s) {
+  for (const auto& f : kNumFields) {
+    std::string text = WideToAnsi(ItemText(dlg, f.Id));
+    long long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < f.Min || value > f.Max) {
+      ShowError(dlg, Format(L"Поле «%ls»: введите целое число от %d до %d.", f.Caption, f.Min, f.Max));
+      HWND item = GetDlgItem(dlg, f.Id);
+      SetFocus(item);
+      SendMessageW(item, EM_SETSEL, 0, -1);
+      return false;
+    }
+    s.*f.Field = static_cast<int32_t>(value);
+  }
+  for (const auto& f : kBoolFields) s.*f.Field = IsDlgButtonChecked(dlg, f.Id) == BST_CHECKED;
+  s.BusKind = SendDlgItemMessageW(dlg, idBusKind, CB_GETCURSEL, 0, 0) == 1 ? 1 : 0;
+  std::wstring method = ItemText(dlg, idFaultMethod);
+  while (!method.empty() && method.back() == L' ') method.pop_back();
+  while (!method.empty() && method.front() == L' ') method.erase(0, 1);
+  s.FaultMethod = method;
+  return true;
+}
+
+INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(dlg, DWLP_USER, lp);
+      FillControls(dlg, reinterpret_cast<TDialogState*>(lp)->Settings);
+      return TRUE;
+    }
+    case WM_COMMAND: {
+      auto* state = reinterpret_cast<TDialogState*>(GetWindowLongPtrW(dlg, DWLP_USER));
+      if (!state) break;
+      switch (LOWORD(wp)) {
+        case IDOK: {
+          TEcrSettings s = state->Settings;
+          if (!ReadControls(dlg, s)) return TRUE;
+          try {
+            state->Core.ApplySettings(s);
+            SaveSettings(s);
+          } catch (const std::exception& e) {
+            ShowError(dlg, ExceptionText(e));
+            return TRUE;
+          }
+          EndDialog(dlg, IDOK);
+          return TRUE;
+        }
+        case IDCANCEL:
+          EndDialog(dlg, IDCANCEL);
+          return TRUE;
+        case idDeskRequest:
+          try {
+            state->Core.SendDeskRequest();
+          } catch (const std::exception& e) {
+            ShowError(dlg, ExceptionText(e));
+          }
+          return TRUE;
+      }
+      break;
+    }
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+bool ShowDriverProperties(HWND owner, TEcrControl& core) {
+  TDialogState state{core, core.Settings()};
+  TDlgTemplate layout = BuildTemplate();
+  INT_PTR rc = DialogBoxIndirectParamW(ModuleHandle(), layout.Get(), owner, DialogProc,
+                                       reinterpret_cast<LPARAM>(&state));
+  if (rc == -1)
+    throw EOleError(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
+                    L"Не удалось открыть окно свойств драйвера");
+  return rc == IDOK;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The control's settings dialog (ShowProperties): addresses, time-out, bus,
+// virtual stations and faults.
+#include <windows.h>
+
+#include "untEcrControl.h"
+
+// Control identifiers, also used by the tests that drive the dialog.
+enum TDrvPropsId : WORD {
+  idSrcAddress = 101,
+  idDstAddress,
+  idTimeout,
+  idBusKind,
+  idBusPort,
+  idVirtualEcr,
+  idVirtualDesk,
+  idDeskInterval,
+  idDeskRequest,
+  idFaultMethod,
+  idFaultCode,
+  idFaultEvery,
+  idLinkLatency,
+  idDeviceNotAnswering,
+};
+
+constexpr wchar_t kDrvPropsTitle[] = L"Свойства драйвера";
+
+// Modal on the calling thread. On OK the settings go to the control and to
+// the registry and true is returned; on Cancel nothing changes.
+bool ShowDriverProperties(HWND owner, TEcrControl& core);

@@ -1,0 +1,116 @@
+#include "untNotifyWindow.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "untDllModule.h"
+#include "untError.h"
+
+struct TNotifyWindow::TLink {
+  std::mutex Lock;
+  INotifyTarget* Target = nullptr;
+  std::atomic<bool> Pending{false};
+  std::atomic<HWND> Window{nullptr};
+};
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"PloverDrvNotifyWindow";
+constexpr UINT WM_NOTIFY_ARRIVED = WM_APP + 1;
+constexpr UINT WM_CLOSE_ORPHAN = WM_APP + 2;
+
+using TLinkHolder = std::shared_ptr<TNotifyWindow::TLink>;
+
+std::mutex GClassLock;
+ATOM GClassAtom = 0;
+
+LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_NCDESTROY: {
+      auto* holder = reinterpret_cast<TLinkHolder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      if (holder) {
+        (*holder)->Window = nullptr;
+        delete holder;
+        ModuleRelease();
+      }
+      break;
+    }
+    case WM_NOTIFY_ARRIVED: {
+      auto* holder = reinterpret_cast<TLinkHolder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+      if (!holder) return 0;
+      // A copy: the target may destroy this very window while it is notified.
+      TLinkHolder link = *holder;
+      link->Pending = false;
+      INotifyTarget* target = nullptr;
+      {
+        std::lock_guard lock(link->Lock);
+        if (link->Target && link->Target->BeginNotify()) target = link->Target;
+      }
+      if (target) {
+        target->Notified();
+        target->EndNotify();
+      }
+      return 0;
+    }
+    case WM_CLOSE_ORPHAN:
+      DestroyWindow(hwnd);
+      return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void EnsureClass() {
+  std::lock_guard lock(GClassLock);
+  if (GClassAtom) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = NotifyWindowProc;
+  wc.hInstance = ModuleHandle();
+  wc.lpszClassName = kClassName;
+  GClassAtom = RegisterClassExW(&wc);
+  if (!GClassAtom && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) GClassAtom = 1;
+}
+
+}  // namespace
+
+TNotifyWindow::TNotifyWindow(INotifyTarget* target) : FLink(std::make_shared<TLink>()) {
+  FLink->Target = target;
+  EnsureClass();
+  FWindow = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleHandle(), nullptr);
+  if (!FWindow)
+    throw EOleError(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
+                    L"Не удалось создать окно уведомлений драйвера");
+  // Nothing is posted before the link is in place: the poster needs Window.
+  SetWindowLongPtrW(FWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TLinkHolder(FLink)));
+  ModuleAddRef();
+  FLink->Window = FWindow;
+  FThread = GetCurrentThreadId();
+}
+
+TNotifyWindow::~TNotifyWindow() {
+  {
+    std::lock_guard lock(FLink->Lock);
+    FLink->Target = nullptr;
+  }
+  if (GetCurrentThreadId() == FThread)
+    DestroyWindow(FWindow);
+  else
+    PostMessageW(FWindow, WM_CLOSE_ORPHAN, 0, 0);
+}
+
+std::function<void()> TNotifyWindow::Poster() const {
+  std::weak_ptr<TLink> weak = FLink;
+  return [weak] {
+    auto link = weak.lock();
+    if (!link || link->Pending.exchange(true)) return;
+    HWND hwnd = link->Window;
+    if (!hwnd || !PostMessageW(hwnd, WM_NOTIFY_ARRIVED, 0, 0)) link->Pending = false;
+  };
+}
+
+void UnregisterNotifyWindowClass() {
+  std::lock_guard lock(GClassLock);
+  if (GClassAtom) UnregisterClassW(kClassName, ModuleHandle());
+  GClassAtom = 0;
+}

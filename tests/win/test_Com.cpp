@@ -1,0 +1,586 @@
+// The driver control through COM: registration, access by name with
+// automation coercion, errors, events and their thread, calls from a worker,
+// and the control's settings in the registry and its settings dialog.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <ocidl.h>
+
+#include <atomic>
+#include <cwctype>
+#include <thread>
+#include <vector>
+
+#include "../../driver/win/fmuDrvProps.h"
+#include "Driver.h"
+#include "PloverDrv_h.h"
+#include "test_ComHelpers.h"
+#include "untComDriver.h"
+#include "untEcrControl.h"
+#include "untError.h"
+#include "untText.h"
+#include "win/ScopedCom.h"
+
+namespace {
+
+std::wstring RegText(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t buf[1024] = {};
+  DWORD size = sizeof buf;
+  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS) return L"<none>";
+  return buf;
+}
+
+class ComTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(FCom.Result()));
+    ASSERT_EQ(RegisterDriver(), S_OK);
+  }
+
+  // A control in a known state, whatever the user saved in the registry.
+  std::unique_ptr<TDriver> NewDriver() {
+    auto d = CreateComDriver();
+    d->SetProperty(L"BusKind", TVariant::FromInt(0));
+    d->SetProperty(L"VirtualEcr", TVariant::FromBool(true));
+    d->SetProperty(L"VirtualDesk", TVariant::FromBool(false));
+    d->SetProperty(L"FaultMethod", TVariant::FromStr(L""));
+    d->SetProperty(L"FaultEvery", TVariant::FromInt(0));
+    d->SetProperty(L"LinkLatency", TVariant::FromInt(0));
+    d->SetProperty(L"DeviceNotAnswering", TVariant::FromBool(false));
+    d->SetProperty(L"Timeout", TVariant::FromInt(1000));
+    d->SetProperty(L"SrcAddress", TVariant::FromInt(1));
+    d->set_DeviceEnabled(true);
+    return d;
+  }
+
+  TComInit FCom;
+};
+
+TEST_F(ComTest, RegistrationWritesClassProgIdAndTypeLibraryAndRemovesThem) {
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(L"PloverDrv.PloverDriver", &clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_PloverDriver));
+  ASSERT_EQ(CLSIDFromProgID(L"PloverDrv.PloverDriver.1", &clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_PloverDriver));
+  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, L"PloverDrv.PloverDriver\\CurVer", nullptr), L"PloverDrv.PloverDriver.1");
+
+  wchar_t clsidText[40];
+  StringFromGUID2(CLSID_PloverDriver, clsidText, 40);
+  std::wstring server = std::wstring(L"CLSID\\") + clsidText + L"\\InprocServer32";
+  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel"), L"Both");
+  EXPECT_TRUE(SameText(RegText(HKEY_CLASSES_ROOT, server.c_str(), nullptr), DriverDllPath()));
+
+  TComPtr<ITypeLib> lib;
+  EXPECT_EQ(LoadRegTypeLib(LIBID_PloverDrv, 1, 0, 0, lib.Put()), S_OK);
+  lib.Reset();
+
+  ASSERT_EQ(CallDriverExport("DllUnregisterServer"), S_OK);
+  EXPECT_TRUE(FAILED(CLSIDFromProgID(L"PloverDrv.PloverDriver", &clsid)));
+  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, server.c_str(), nullptr), L"<none>");
+  EXPECT_TRUE(FAILED(LoadRegTypeLib(LIBID_PloverDrv, 1, 0, 0, lib.Put())));
+  // Removing twice is harmless; registering again restores everything.
+  EXPECT_EQ(CallDriverExport("DllUnregisterServer"), S_OK);
+  ASSERT_EQ(RegisterDriver(), S_OK);
+  EXPECT_EQ(CLSIDFromProgID(L"PloverDrv.PloverDriver", &clsid), S_OK);
+}
+
+TEST_F(ComTest, ClassObjectRefusesAggregationAndForeignClasses) {
+  TComPtr<IClassFactory> factory;
+  ASSERT_EQ(CoGetClassObject(CLSID_PloverDriver, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             factory.PutVoid()),
+            S_OK);
+  TComPtr<IUnknown> outer;
+  ASSERT_EQ(CoCreateInstance(CLSID_PloverDriver, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, outer.PutVoid()), S_OK);
+  TComPtr<IUnknown> inner;
+  EXPECT_EQ(factory->CreateInstance(outer.Get(), IID_IUnknown, inner.PutVoid()), CLASS_E_NOAGGREGATION);
+
+  auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(DriverModule(), "DllGetClassObject")));
+  ASSERT_NE(getClassObject, nullptr);
+  TComPtr<IClassFactory> other;
+  EXPECT_EQ(getClassObject(IID_IDispatch, IID_IClassFactory, other.PutVoid()), CLASS_E_CLASSNOTAVAILABLE);
+}
+
+TEST_F(ComTest, ObjectOffersDualInterfaceEventsErrorInfoAndFreeThreadedMarshaler) {
+  TComPtr<IPloverDriver4> drv;
+  ASSERT_EQ(CoCreateInstance(CLSID_PloverDriver, nullptr, CLSCTX_INPROC_SERVER, IID_IPloverDriver4, drv.PutVoid()),
+            S_OK);
+  TComPtr<IConnectionPointContainer> cpc;
+  EXPECT_EQ(drv.QueryTo(IID_IConnectionPointContainer, cpc.PutVoid()), S_OK);
+  TComPtr<ISupportErrorInfo> sei;
+  ASSERT_EQ(drv.QueryTo(IID_ISupportErrorInfo, sei.PutVoid()), S_OK);
+  EXPECT_EQ(sei->InterfaceSupportsErrorInfo(IID_IPloverDriver4), S_OK);
+  TComPtr<IMarshal> marshal;
+  ASSERT_EQ(drv.QueryTo(IID_IMarshal, marshal.PutVoid()), S_OK);
+  CLSID unmarshal{};
+  ASSERT_EQ(marshal->GetUnmarshalClass(IID_IPloverDriver4, drv.Get(), MSHCTX_INPROC, nullptr, MSHLFLAGS_NORMAL,
+                                       &unmarshal),
+            S_OK);
+  // The free-threaded marshaler's class: apartments in this process share the object.
+  const CLSID kFreeThreadedMarshaler = {0x0000033A, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+  EXPECT_TRUE(IsEqualCLSID(unmarshal, kFreeThreadedMarshaler));
+
+  // The type information comes from the DLL itself and names every member.
+  TComPtr<ITypeInfo> info;
+  ASSERT_EQ(drv->GetTypeInfo(0, 0, info.Put()), S_OK);
+  size_t count = 0;
+  const TMemberInfo* members = MemberTable(count);
+  for (size_t i = 0; i < count; ++i) {
+    LPOLESTR name = const_cast<LPOLESTR>(members[i].Name);
+    MEMBERID id = 0;
+    ASSERT_EQ(info->GetIDsOfNames(&name, 1, &id), S_OK) << WideToUtf8(members[i].Name);
+    EXPECT_EQ(id, members[i].DispId) << WideToUtf8(members[i].Name);
+  }
+
+  // The vtable side: typed values, and an error with its description.
+  ASSERT_EQ(drv->put_Timeout(750), S_OK);
+  LONG timeout = 0;
+  ASSERT_EQ(drv->get_Timeout(&timeout), S_OK);
+  EXPECT_EQ(timeout, 750);
+  CY cy;
+  cy.int64 = 123456;
+  ASSERT_EQ(drv->put_Summ(cy), S_OK);
+  cy.int64 = 0;
+  ASSERT_EQ(drv->get_Summ(&cy), S_OK);
+  EXPECT_EQ(cy.int64, 123456);
+  TBstr version;
+  ASSERT_EQ(drv->get_DriverVersion(version.Put()), S_OK);
+  EXPECT_EQ(drv->get_Timeout(nullptr), E_POINTER);
+}
+
+TEST_F(ComTest, DriverVersionIsTheFileVersionOfTheDll) {
+  auto d = NewDriver();
+  std::wstring v = d->get_DriverVersion();
+  int parts = 1;
+  for (wchar_t c : v) {
+    if (c == L'.')
+      ++parts;
+    else
+      EXPECT_TRUE(std::iswdigit(c)) << WideToUtf8(v);
+  }
+  EXPECT_EQ(parts, 4) << WideToUtf8(v);
+  EXPECT_NE(v, L"0.0.0.0");
+}
+
+struct TCoercionCase {
+  const wchar_t* Name;
+  TVariant Put;
+  TVariant Expected;
+};
+
+TEST_F(ComTest, PropertyPutCoercesAsAutomationDoes) {
+  auto d = NewDriver();
+  const TCoercionCase cases[] = {
+      {L"OperatorNumber", TVariant::FromStr(L"123"), TVariant::FromInt(123)},
+      {L"operatornumber", TVariant::FromStr(L" 7"), TVariant::FromInt(7)},
+      {L"RestRegister", TVariant::FromDouble(12.6), TVariant::FromInt(13)},
+      {L"RegisterNumber", TVariant::FromDouble(2.5), TVariant::FromInt(2)},  // banker's rounding
+      {L"RegisterNumber", TVariant::FromDouble(3.5), TVariant::FromInt(4)},
+      {L"CashRegister", TVariant::FromDouble(12.3456), TVariant::FromCurrency(123456)},
+      {L"Summ", TVariant::FromDouble(1.23456), TVariant::FromCurrency(12346)},
+      {L"Summ", TVariant::FromStr(L"15"), TVariant::FromCurrency(150000)},
+      {L"Price", TVariant::FromInt(-3), TVariant::FromCurrency(-30000)},
+      {L"Quantity", TVariant::FromInt(3), TVariant::FromDouble(3)},
+      {L"ECRDate", TVariant::FromDate(45000.0), TVariant::FromDate(45000.0)},
+      {L"ECRTime", TVariant::FromDouble(0.5), TVariant::FromDate(0.5)},
+      {L"WaitAnswer", TVariant::FromInt(1), TVariant::FromBool(true)},
+      {L"WaitAnswer", TVariant::FromStr(L"0"), TVariant::FromBool(false)},
+      {L"TableName", TVariant::FromInt(42), TVariant::FromStr(L"42")},
+      {L"FieldValue", TVariant::FromStr(L"Касса №1"), TVariant::FromStr(L"Касса №1")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.Name));
+    ASSERT_NO_THROW(d->SetProperty(c.Name, c.Put));
+    TVariant got = d->GetProperty(c.Name);
+    EXPECT_EQ(static_cast<int>(got.Type()), static_cast<int>(c.Expected.Type()));
+    EXPECT_TRUE(got == c.Expected);
+  }
+}
+
+struct TErrorCase {
+  const wchar_t* Name;
+  bool Put;
+  TVariant Value;
+  int32_t Code;
+  const wchar_t* HexCode;
+};
+
+TEST_F(ComTest, FailuresRaiseOleErrorsThatNameTheStatus) {
+  auto d = NewDriver();
+  const TErrorCase cases[] = {
+      {L"NoSuchProperty", false, {}, static_cast<int32_t>(DISP_E_UNKNOWNNAME), L"80020006"},
+      {L"NoSuchProperty", true, TVariant::FromInt(1), static_cast<int32_t>(DISP_E_UNKNOWNNAME), L"80020006"},
+      {L"", false, {}, static_cast<int32_t>(DISP_E_UNKNOWNNAME), L"80020006"},
+      {L"OperatorNumber", true, TVariant::FromStr(L"abc"), static_cast<int32_t>(DISP_E_TYPEMISMATCH), L"80020005"},
+      {L"OperatorNumber", true, TVariant::FromDouble(1e12), static_cast<int32_t>(DISP_E_OVERFLOW), L"8002000A"},
+      {L"ResultCode", true, TVariant::FromInt(5), static_cast<int32_t>(DISP_E_MEMBERNOTFOUND), L"80020003"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.Name));
+    try {
+      if (c.Put)
+        d->SetProperty(c.Name, c.Value);
+      else
+        d->GetProperty(c.Name);
+      ADD_FAILURE() << "no error";
+    } catch (const EOleError& e) {
+      EXPECT_EQ(e.ErrorCode, c.Code);
+      EXPECT_NE(e.Message().find(L"Ошибка OLE"), std::wstring::npos) << WideToUtf8(e.Message());
+      EXPECT_NE(e.Message().find(c.HexCode), std::wstring::npos) << WideToUtf8(e.Message());
+    }
+  }
+  // Getting a method as a property runs it; putting it does not exist.
+  EXPECT_THROW(d->PutById(dispid::CheckConnection, TVariant::FromInt(1)), EOleError);
+  EXPECT_THROW(d->GetById(99999), EOleError);
+}
+
+struct TSampleCall {
+  const wchar_t* Method;
+  std::vector<std::pair<const wchar_t*, int32_t>> Inputs;
+  std::vector<const wchar_t*> Outputs;
+};
+
+// The control behind COM answers as the core it wraps does, when called
+// directly: the same result codes, descriptions and outputs.
+TEST_F(ComTest, MethodsByNameAnswerAsTheCoreDoes) {
+  auto d = NewDriver();
+  auto core = TEcrControl::Create();
+  core->Put(dispid::DeviceEnabled, TVariant::FromBool(true));
+  const TSampleCall calls[] = {
+      {L"GetECRStatus", {}, {L"OperatorNumber", L"ECRSoftVersion", L"ECRSoftBuild", L"ECRSoftDate", L"DocumentNumber",
+                             L"ECRFlags", L"ECRModeDescription", L"ECRAdvancedModeDescription", L"ECRPortNumber"}},
+      {L"GetFlagName", {{L"FlagNumber", 3}}, {L"FlagName"}},
+      {L"GetFMStatus", {}, {L"FMSoftVersion", L"SerialNumber", L"INN", L"SessionNumber", L"EKLZNumber"}},
+      {L"RequestDump", {{L"DeviceNumber", 1}, {L"DataBlockNumber", 0}}, {L"DataBlockCount", L"DataBlock"}},
+      {L"GetCashRegister", {{L"RegisterNumber", 5}}, {L"CashRegister"}},
+      {L"GetCashRegister", {{L"RegisterNumber", 100000}}, {}},
+      {L"GetOperationRegister", {{L"RegisterNumber", 2}}, {L"OperationRegister"}},
+      {L"GetRestRegister", {{L"RegisterNumber", 1}}, {L"RestRegister"}},
+      {L"GetTableStruct", {{L"TableNumber", 1}}, {L"TableName", L"RowCount", L"FieldCount"}},
+      {L"GetTableStruct", {{L"TableNumber", 1000}}, {}},
+      {L"GetFieldStruct", {{L"TableNumber", 1}, {L"FieldNumber", 1}},
+       {L"FieldName", L"FieldType", L"FieldSize", L"FieldMinValue", L"FieldMaxValue"}},
+      {L"ReadTable", {{L"TableNumber", 1}, {L"RowNumber", 1}, {L"FieldNumber", 1}}, {L"FieldValue"}},
+      {L"CheckConnection", {}, {}},
+  };
+  for (const auto& c : calls) {
+    SCOPED_TRACE(WideToUtf8(c.Method));
+    for (const auto& [name, value] : c.Inputs) {
+      d->SetProperty(name, TVariant::FromInt(value));
+      core->Put(FindMemberByName(name)->DispId, TVariant::FromInt(value));
+    }
+    const TMemberInfo* method = FindMemberByName(c.Method);
+    ASSERT_NE(method, nullptr);
+    EXPECT_EQ(d->CallById(d->GetDispID(c.Method)), core->Call(method->DispId));
+    EXPECT_EQ(d->get_ResultCode(), core->Get(dispid::ResultCode).Int());
+    EXPECT_EQ(d->get_ResultCodeDescription(), core->Get(dispid::ResultCodeDescription).Str());
+    for (const wchar_t* name : c.Outputs) {
+      SCOPED_TRACE(WideToUtf8(name));
+      EXPECT_TRUE(d->GetProperty(name) == core->Get(FindMemberByName(name)->DispId));
+    }
+  }
+  // The ends of the register and table walks.
+  d->set_RegisterNumber(100000);
+  EXPECT_EQ(d->GetCashRegister(), 129);
+  d->set_TableNumber(1000);
+  d->GetTableStruct();
+  EXPECT_EQ(d->get_ResultCode(), 130);
+  EXPECT_FALSE(d->get_ResultCodeDescription().empty());
+}
+
+// What a worker of the driver test program does: calls the one control from
+// its own thread while the window thread goes on calling it.
+TEST_F(ComTest, WorkerThreadAndWindowThreadCallTheControlTogether) {
+  auto d = NewDriver();
+  TDriver* drv = d.get();
+  constexpr int kRounds = 300;
+  std::atomic<int> workerErrors{0};
+  std::thread worker([&] {
+    TComInit com(COINIT_MULTITHREADED);
+    for (int i = 0; i < kRounds; ++i) {
+      try {
+        drv->SetProperty(L"TableNumber", TVariant::FromInt(i));
+        if (drv->GetProperty(L"TableNumber").Int() != i) ++workerErrors;
+        drv->set_RegisterNumber(1);
+        drv->GetRestRegister();
+      } catch (...) {
+        ++workerErrors;
+      }
+    }
+  });
+  int mainErrors = 0;
+  for (int i = 0; i < kRounds; ++i) {
+    drv->SetProperty(L"FlagNumber", TVariant::FromInt(i % 16));
+    if (drv->GetProperty(L"FlagNumber").Int() != i % 16) ++mainErrors;
+    drv->CheckConnection();
+  }
+  worker.join();
+  EXPECT_EQ(workerErrors.load(), 0);
+  EXPECT_EQ(mainErrors, 0);
+}
+
+TEST_F(ComTest, OnCommandArrivesOnTheCreatingThread) {
+  auto d = NewDriver();
+  std::vector<int32_t> ids;
+  std::vector<DWORD> threads;
+  std::vector<int32_t> codes;
+  d->OnCommand = [&](TPloverDriver& sender, int32_t id) {
+    ids.push_back(id);
+    threads.push_back(GetCurrentThreadId());
+    sender.set_CommandID(id);
+    if (sender.GetCommand() == 0 && sender.ParseCommand() == 0) codes.push_back(sender.get_CommandCode());
+  };
+  // One request from this thread, one from a worker: both are heard here.
+  ASSERT_EQ(d->SendDeskRequest(), 0);
+  std::thread worker([&] {
+    TComInit com(COINIT_MULTITHREADED);
+    d->SendDeskRequest();
+  });
+  worker.join();
+  ASSERT_TRUE(PumpUntil([&] { return ids.size() >= 2; }));
+  for (DWORD t : threads) EXPECT_EQ(t, GetCurrentThreadId());
+  EXPECT_EQ(codes.size(), ids.size());
+  EXPECT_NE(ids[0], ids[1]);
+}
+
+TEST_F(ComTest, NoCommandIsRaisedWhileTheControlsOwnSendCommandWaits) {
+  auto a = NewDriver();
+  auto b = NewDriver();
+  a->SetProperty(L"SrcAddress", TVariant::FromInt(40));
+  b->SetProperty(L"SrcAddress", TVariant::FromInt(41));
+  std::atomic<bool> waiting{false}, finished{false};
+  std::vector<bool> finishedAtEvent;
+  a->OnCommand = [&](TPloverDriver&, int32_t) { finishedAtEvent.push_back(finished.load()); };
+
+  std::thread worker([&] {
+    TComInit com(COINIT_MULTITHREADED);
+    // A request nobody answers: the control waits its whole time-out.
+    a->set_Timeout(700);
+    a->set_CommandType(0);
+    a->set_CommandCode(0x11);
+    a->set_CommandSrcAddress(40);
+    a->set_CommandDstAddress(99);
+    a->set_WaitAnswer(true);
+    waiting = true;
+    a->SendCommand();
+    finished = true;
+  });
+  while (!waiting) Sleep(1);
+  Sleep(100);
+  // Meanwhile a request for it comes from the other control.
+  b->set_CommandType(0);
+  b->set_CommandCode(0x11);
+  b->set_CommandSrcAddress(41);
+  b->set_CommandDstAddress(40);
+  b->set_WaitAnswer(false);
+  ASSERT_EQ(b->SendCommand(), 0);
+  EXPECT_TRUE(PumpUntil([&] { return !finishedAtEvent.empty(); }, 5000));
+  worker.join();
+  ASSERT_FALSE(finishedAtEvent.empty());
+  for (bool f : finishedAtEvent) EXPECT_TRUE(f);
+}
+
+using TCanUnload = HRESULT(STDAPICALLTYPE*)();
+
+TCanUnload CanUnloadNow() {
+  return reinterpret_cast<TCanUnload>(reinterpret_cast<void*>(GetProcAddress(DriverModule(), "DllCanUnloadNow")));
+}
+
+TEST_F(ComTest, ModuleCanUnloadOnceTheLastControlIsReleasedOnAnyThread) {
+  ASSERT_NE(CanUnloadNow(), nullptr);
+  {
+    auto d = NewDriver();
+    EXPECT_EQ(CanUnloadNow()(), S_FALSE);
+  }
+  EXPECT_EQ(CanUnloadNow()(), S_OK);
+
+  // Released by a worker: the hidden window is closed on this thread, which
+  // then has to handle its messages.
+  auto d = NewDriver();
+  d->OnCommand = [](TPloverDriver&, int32_t) {};
+  std::thread worker([&] {
+    TComInit com(COINIT_MULTITHREADED);
+    d.reset();
+  });
+  worker.join();
+  EXPECT_TRUE(PumpUntil([] { return CanUnloadNow()() == S_OK; }));
+}
+
+// ---------------------------------------------------------------- settings
+
+// Keeps the user's saved settings out of the way of a test and puts them back.
+class TSavedSettings {
+ public:
+  TSavedSettings() {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    FHad = true;
+    for (DWORD i = 0;; ++i) {
+      wchar_t name[256];
+      DWORD nameLen = 256, type = 0, size = 0;
+      BYTE data[2048];
+      size = sizeof data;
+      if (RegEnumValueW(key, i, name, &nameLen, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+      FValues.push_back({name, type, std::vector<BYTE>(data, data + size)});
+    }
+    RegCloseKey(key);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPath);
+  }
+  ~TSavedSettings() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPath);
+    if (!FHad) return;
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+      return;
+    for (const auto& v : FValues)
+      RegSetValueExW(key, v.Name.c_str(), 0, v.Type, v.Data.data(), static_cast<DWORD>(v.Data.size()));
+    RegCloseKey(key);
+  }
+  static constexpr const wchar_t* kPath = L"Software\\PloverDrv";
+
+ private:
+  struct TValue {
+    std::wstring Name;
+    DWORD Type;
+    std::vector<BYTE> Data;
+  };
+  bool FHad = false;
+  std::vector<TValue> FValues;
+};
+
+DWORD RegDword(const wchar_t* name) {
+  DWORD value = 0xFFFFFFFF, size = sizeof value;
+  RegGetValueW(HKEY_CURRENT_USER, TSavedSettings::kPath, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return value;
+}
+
+TEST_F(ComTest, NewControlTakesTheSavedSettings) {
+  TSavedSettings saved;
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, TSavedSettings::kPath, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  DWORD timeout = 2345, src = 17, every = 3;
+  const wchar_t method[] = L"GetECRStatus";
+  RegSetValueExW(key, L"Timeout", 0, REG_DWORD, reinterpret_cast<BYTE*>(&timeout), sizeof timeout);
+  RegSetValueExW(key, L"SrcAddress", 0, REG_DWORD, reinterpret_cast<BYTE*>(&src), sizeof src);
+  RegSetValueExW(key, L"FaultEvery", 0, REG_DWORD, reinterpret_cast<BYTE*>(&every), sizeof every);
+  RegSetValueExW(key, L"FaultMethod", 0, REG_SZ, reinterpret_cast<const BYTE*>(method), sizeof method);
+  // A value of the wrong kind is ignored: the default stays.
+  RegSetValueExW(key, L"DstAddress", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"9"), 4);
+  RegCloseKey(key);
+
+  auto d = CreateComDriver();
+  EXPECT_EQ(d->get_Timeout(), 2345);
+  EXPECT_EQ(d->get_SrcAddress(), 17);
+  EXPECT_EQ(d->get_FaultEvery(), 3);
+  EXPECT_EQ(d->get_FaultMethod(), L"GetECRStatus");
+  EXPECT_EQ(d->get_DstAddress(), TEcrSettings().DstAddress);
+}
+
+// Finds a dialog of this process by its caption, other than `except`.
+HWND FindDialog(const wchar_t* title, HWND except = nullptr) {
+  struct TSearch {
+    const wchar_t* Title;
+    HWND Except;
+    HWND Found;
+  } search{title, except, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<TSearch*>(lp);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        wchar_t text[256] = {}, cls[64] = {};
+        GetWindowTextW(hwnd, text, 256);
+        GetClassNameW(hwnd, cls, 64);
+        if (pid == GetCurrentProcessId() && hwnd != s->Except && IsWindowVisible(hwnd) &&
+            wcscmp(cls, L"#32770") == 0 && wcscmp(text, s->Title) == 0) {
+          s->Found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+HWND WaitDialog(const wchar_t* title, HWND except = nullptr) {
+  for (int i = 0; i < 500; ++i) {
+    if (HWND h = FindDialog(title, except)) return h;
+    Sleep(10);
+  }
+  return nullptr;
+}
+
+void Press(HWND dlg, int id) {
+  PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+}
+
+std::wstring ItemText(HWND dlg, int id) {
+  wchar_t buf[256] = {};
+  GetDlgItemTextW(dlg, id, buf, 256);
+  return buf;
+}
+
+TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
+  TSavedSettings saved;
+  auto d = NewDriver();
+  d->set_Timeout(1500);
+  int commands = 0;
+  d->OnCommand = [&](TPloverDriver&, int32_t) { ++commands; };
+
+  std::atomic<bool> ok{true};
+  std::wstring shownTimeout, shownBus;
+  std::thread user([&] {
+    HWND dlg = WaitDialog(kDrvPropsTitle);
+    if (!dlg) {
+      ok = false;
+      return;
+    }
+    shownTimeout = ItemText(dlg, idTimeout);
+    shownBus = ItemText(dlg, idBusKind);
+    SetDlgItemTextW(dlg, idTimeout, L"4321");
+    SetDlgItemTextW(dlg, idFaultMethod, L"GetFMStatus");
+    SendDlgItemMessageW(dlg, idDeviceNotAnswering, BM_SETCHECK, BST_CHECKED, 0);
+    Press(dlg, idDeskRequest);
+    Press(dlg, IDOK);
+  });
+  EXPECT_EQ(d->ShowProperties(), 0);
+  user.join();
+  ASSERT_TRUE(ok.load());
+  EXPECT_EQ(shownTimeout, L"1500");
+  EXPECT_EQ(shownBus, L"Внутри процесса");
+  EXPECT_EQ(d->get_Timeout(), 4321);
+  EXPECT_EQ(d->get_FaultMethod(), L"GetFMStatus");
+  EXPECT_TRUE(d->get_DeviceNotAnswering());
+  EXPECT_EQ(RegDword(L"Timeout"), 4321u);
+  EXPECT_EQ(RegDword(L"DeviceNotAnswering"), 1u);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, TSavedSettings::kPath, L"FaultMethod"), L"GetFMStatus");
+  // The desk's request was raised while the dialog ran its own message loop.
+  EXPECT_TRUE(PumpUntil([&] { return commands > 0; }));
+}
+
+TEST_F(ComTest, SettingsDialogRefusesAWrongNumberAndCancelKeepsEverything) {
+  TSavedSettings saved;
+  auto d = NewDriver();
+  d->set_Timeout(1500);
+  std::atomic<bool> sawError{false};
+  std::thread user([&] {
+    HWND dlg = WaitDialog(kDrvPropsTitle);
+    if (!dlg) return;
+    SetDlgItemTextW(dlg, idTimeout, L"999");
+    SetDlgItemTextW(dlg, idBusPort, L"0");
+    Press(dlg, IDOK);
+    if (HWND box = WaitDialog(kDrvPropsTitle, dlg)) {
+      sawError = true;
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    Sleep(100);
+    Press(dlg, IDCANCEL);
+  });
+  EXPECT_EQ(d->ShowProperties(), 0);
+  user.join();
+  EXPECT_TRUE(sawError.load());
+  EXPECT_EQ(d->get_Timeout(), 1500);
+  EXPECT_EQ(RegDword(L"Timeout"), 0xFFFFFFFFu);
+}
+
+}  // namespace
