@@ -1,0 +1,114 @@
+#include "WinApp.h"
+
+#include <commctrl.h>
+
+#include "WinForm.h"
+#include "untError.h"
+
+TApplication& Application() {
+  static TApplication app;
+  return app;
+}
+
+void TApplication::Initialize() {
+  if (FInitialized) return;
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_DATE_CLASSES |
+                                           ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&icc);
+  FInitialized = true;
+}
+
+void TApplication::Run(TForm& mainForm) {
+  Initialize();
+  FMainForm = &mainForm;
+  FTerminated = false;
+  mainForm.Show();
+  while (HandleMessage()) {
+  }
+  // HandleMessage posted the quit again for outer loops; there are none.
+  MSG quit;
+  PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+void TApplication::Terminate() {
+  if (FTerminated) return;
+  FTerminated = true;
+  PostQuitMessage(0);
+}
+
+bool TApplication::PreTranslate(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !msg.hwnd) return false;
+  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  if (!root || !dynamic_cast<TForm*>(TWinControl::FromHandle(root))) return false;
+  return IsDialogMessageW(root, &msg) != FALSE;
+}
+
+bool TApplication::HandleMessage() {
+  MSG msg;
+  const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+  if (got == 0 || got == -1) {
+    FTerminated = true;
+    // Outer loops (a modal form inside the main loop) see the quit as well.
+    PostQuitMessage(static_cast<int>(msg.wParam));
+    return false;
+  }
+  if (!PreTranslate(msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+void TApplication::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      FTerminated = true;
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    if (!PreTranslate(msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+}
+
+TApplication::TErrorDisplay TApplication::SetErrorDisplay(TErrorDisplay display) {
+  TErrorDisplay old = std::move(FErrorDisplay);
+  FErrorDisplay = std::move(display);
+  return old;
+}
+
+void TApplication::ShowException(const std::exception& e) noexcept {
+  std::wstring text;
+  try {
+    text = ExceptionText(e);
+  } catch (...) {
+  }
+  ShowErrorText(text);
+}
+
+void TApplication::ShowErrorText(const std::wstring& text) noexcept {
+  try {
+    if (FErrorDisplay) {
+      FErrorDisplay(text);
+      return;
+    }
+    HWND owner = GetActiveWindow();
+    ::MessageBoxW(owner, text.c_str(), Title.c_str(), MB_OK | MB_ICONERROR);
+  } catch (...) {
+    // Nothing sensible is left to do when the display itself fails.
+  }
+}
+
+TApplication::TMessageBoxHook TApplication::SetMessageBoxHook(TMessageBoxHook hook) {
+  TMessageBoxHook old = std::move(FMessageBoxHook);
+  FMessageBoxHook = std::move(hook);
+  return old;
+}
+
+int TApplication::ShowMessageBox(const std::wstring& text, UINT flags) {
+  if (FMessageBoxHook) return FMessageBoxHook(text, flags);
+  return ::MessageBoxW(GetActiveWindow(), text.c_str(), Title.c_str(), flags);
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The application object: title, message loop with dialog-style keyboard
+// navigation, "let pending window events run", message boxes and the default
+// error display that every event handler runs under.
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <string>
+
+class TForm;
+
+class TApplication {
+ public:
+  // Registers the common control classes; safe to call more than once.
+  void Initialize();
+
+  std::wstring Title;
+
+  // Shows the main form and runs the loop until it closes (or Terminate).
+  void Run(TForm& mainForm);
+  TForm* MainForm() const { return FMainForm; }
+  void SetMainForm(TForm* form) { FMainForm = form; }
+  // Runs every window event that is waiting, then returns; loops that run on
+  // the window thread call it so that their stop buttons work.
+  void ProcessMessages();
+  void Terminate();
+  bool Terminated() const { return FTerminated; }
+
+  // Tab, Shift+Tab, Enter (default button), Esc (cancel button) and arrows
+  // for the form the message is meant for. True when the message was used.
+  bool PreTranslate(MSG& msg);
+  // One message of a loop: GetMessage, navigation, dispatch. False on WM_QUIT
+  // (which is posted again, so outer loops see it too).
+  bool HandleMessage();
+
+  // The default error display: a message box with the title as caption and
+  // the error's text. Tests put a recorder in its place. Returns the previous
+  // display (empty = the message box).
+  using TErrorDisplay = std::function<void(const std::wstring& text)>;
+  TErrorDisplay SetErrorDisplay(TErrorDisplay display);
+  void ShowException(const std::exception& e) noexcept;
+  void ShowErrorText(const std::wstring& text) noexcept;
+
+  // Runs an event handler: an exception it lets out is shown by the error
+  // display and the program goes on.
+  template <class Fn>
+  void Guard(Fn&& fn) noexcept {
+    try {
+      fn();
+    } catch (const std::exception& e) {
+      ShowException(e);
+    } catch (...) {
+      ShowErrorText(L"Неизвестная ошибка");
+    }
+  }
+
+  // A message box with the application title as caption, owned by the active
+  // window. Tests answer them through the hook instead.
+  using TMessageBoxHook = std::function<int(const std::wstring& text, UINT flags)>;
+  TMessageBoxHook SetMessageBoxHook(TMessageBoxHook hook);
+  int ShowMessageBox(const std::wstring& text, UINT flags = MB_OK);
+
+  // Called with the form each time a modal loop starts; tests use it to look
+  // at a modal form and close it.
+  std::function<void(TForm&)> OnModalStart;
+
+ private:
+  TForm* FMainForm = nullptr;
+  bool FTerminated = false;
+  bool FInitialized = false;
+  TErrorDisplay FErrorDisplay;
+  TMessageBoxHook FMessageBoxHook;
+};
+
+TApplication& Application();

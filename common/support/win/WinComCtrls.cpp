@@ -1,0 +1,172 @@
+#include "WinComCtrls.h"
+
+#include <commctrl.h>
+#include <oleauto.h>
+
+#include "WinApp.h"
+
+// ---------------------------------------------------------------- TUpDown
+
+TUpDown::TUpDown(const TCreateArgs& args) : TWinControl(args) {
+  CreateHandle(UPDOWN_CLASSW, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, false);
+  SetRange(0, 100);
+}
+
+void TUpDown::SetAssociate(TWinControl* edit) {
+  Perform(UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit ? edit->Handle() : nullptr));
+  // The up-down moved itself beside the edit and narrowed it: those are the
+  // positions the anchors keep from now on.
+  if (edit) edit->SetBounds(edit->Left(), edit->Top(), edit->Width(), edit->Height());
+  SetBounds(Left(), Top(), Width(), Height());
+}
+
+int TUpDown::Min() const {
+  int min = 0, max = 0;
+  Perform(UDM_GETRANGE32, reinterpret_cast<WPARAM>(&min), reinterpret_cast<LPARAM>(&max));
+  return min;
+}
+
+int TUpDown::Max() const {
+  int min = 0, max = 0;
+  Perform(UDM_GETRANGE32, reinterpret_cast<WPARAM>(&min), reinterpret_cast<LPARAM>(&max));
+  return max;
+}
+
+void TUpDown::SetRange(int min, int max) { Perform(UDM_SETRANGE32, static_cast<WPARAM>(min), max); }
+
+int TUpDown::Position() const { return static_cast<int>(Perform(UDM_GETPOS32, 0, 0)); }
+
+void TUpDown::SetPosition(int position) { Perform(UDM_SETPOS32, 0, position); }
+
+bool TUpDown::Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if ((msg == WM_VSCROLL || msg == WM_HSCROLL) && LOWORD(wp) == SB_THUMBPOSITION) {
+    Application().Guard([&] {
+      if (OnChange) OnChange();
+      Click();
+    });
+    result = 0;
+    return true;
+  }
+  return TWinControl::Reflect(msg, wp, lp, result);
+}
+
+// ---------------------------------------------------------------- TProgressBar
+
+TProgressBar::TProgressBar(const TCreateArgs& args) : TWinControl(args) {
+  CreateHandle(PROGRESS_CLASSW, 0, 0, false);
+  SetRange(0, 100);
+}
+
+void TProgressBar::SetRange(int min, int max) { Perform(PBM_SETRANGE32, static_cast<WPARAM>(min), max); }
+
+int TProgressBar::Max() const { return static_cast<int>(Perform(PBM_GETRANGE, FALSE, 0)); }
+
+int TProgressBar::Position() const { return static_cast<int>(Perform(PBM_GETPOS)); }
+
+void TProgressBar::SetPosition(int position) { Perform(PBM_SETPOS, static_cast<WPARAM>(position)); }
+
+// ---------------------------------------------------------------- TDateTimePicker
+
+TDateTimePicker::TDateTimePicker(const TCreateArgs& args, TKindDT kind) : TWinControl(args), FKind(kind) {
+  const DWORD style = kind == dtkTime ? (DTS_TIMEFORMAT | DTS_UPDOWN) : DTS_SHORTDATEFORMAT;
+  CreateHandle(DATETIMEPICK_CLASSW, style | WS_TABSTOP, 0, false);
+}
+
+TDateTime TDateTimePicker::DateTime() const {
+  SYSTEMTIME st{};
+  Perform(DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st));
+  st.wMilliseconds = 0;
+  double value = 0;
+  SystemTimeToVariantTime(&st, &value);
+  return value;
+}
+
+void TDateTimePicker::SetDateTime(TDateTime value) {
+  SYSTEMTIME st{};
+  if (!VariantTimeToSystemTime(value, &st)) return;
+  Perform(DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+}
+
+bool TDateTimePicker::Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lp)->code == DTN_DATETIMECHANGE) {
+    if (OnChange) Application().Guard([&] { OnChange(); });
+    result = 0;
+    return true;
+  }
+  return TWinControl::Reflect(msg, wp, lp, result);
+}
+
+// ---------------------------------------------------------------- TPanel, TGroupBox
+
+TPanel::TPanel(const TCreateArgs& args, TBevelCut bevel) : TContainer(args), FBevel(bevel) {
+  RegisterOwnClass(kPanelClass);
+  CreateHandle(kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true);
+}
+
+void TPanel::SetBevelOuter(TBevelCut bevel) {
+  FBevel = bevel;
+  Invalidate();
+}
+
+void TPanel::TextChanged() {
+  TContainer::TextChanged();
+  Invalidate();
+}
+
+void TPanel::PaintBackground(HDC dc, const RECT& clip) {
+  TContainer::PaintBackground(dc, clip);
+  RECT r{0, 0, ClientWidth(), ClientHeight()};
+  if (FBevel != bvNone) DrawEdge(dc, &r, FBevel == bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
+  const std::wstring caption = Text();
+  if (caption.empty()) return;
+  TSelectObject font(dc, FontHandle());
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ColorToRGB(Font().Color));
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r,
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+TGroupBox::TGroupBox(const TCreateArgs& args) : TContainer(args) {
+  RegisterOwnClass(kPanelClass);
+  CreateHandle(kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true);
+}
+
+void TGroupBox::TextChanged() {
+  TContainer::TextChanged();
+  Invalidate();
+}
+
+namespace {
+int CaptionHeight(HFONT font) {
+  TClientDC screen(nullptr);
+  TSelectObject sel(screen.Get(), font);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(screen.Get(), &tm);
+  return tm.tmHeight;
+}
+}  // namespace
+
+RECT TGroupBox::AlignRect() const {
+  RECT r{0, 0, ClientWidth(), ClientHeight()};
+  InflateRect(&r, -2, -2);
+  r.top += CaptionHeight(FontHandle());
+  return r;
+}
+
+void TGroupBox::PaintBackground(HDC dc, const RECT& clip) {
+  TContainer::PaintBackground(dc, clip);
+  const int h = CaptionHeight(FontHandle());
+  RECT frame{0, h / 2, ClientWidth(), ClientHeight()};
+  DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+  const std::wstring caption = Text();
+  if (caption.empty()) return;
+  TSelectObject font(dc, FontHandle());
+  SIZE size{};
+  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+  RECT text{8, 0, 8 + size.cx + 4, h};
+  TBrushHandle owner;
+  FillRect(dc, &text, ColorBrush(EffectiveColor(), owner));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ColorToRGB(Enabled() ? Font().Color : clGrayText));
+  TextOutW(dc, 10, 0, caption.c_str(), static_cast<int>(caption.size()));
+}

@@ -1,0 +1,558 @@
+#include "WinControl.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "WinApp.h"
+#include "WinForm.h"
+#include "untError.h"
+#include "untText.h"
+
+namespace {
+
+constexpr wchar_t kControlProp[] = L"Plover.Control";
+
+// Child window identifiers: unique in the process, clear of IDOK..IDHELP so
+// that the dialog navigation's IDOK/IDCANCEL never hit a control by chance.
+UINT NextControlId() {
+  static UINT next = 1000;
+  if (next >= 0xFF00) next = 1000;
+  return next++;
+}
+
+RECT MakeRect(int l, int t, int w, int h) { return RECT{l, t, l + w, t + h}; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- TControl
+
+TControl::TControl(const TCreateArgs& args)
+    : FText(args.Text), FName(args.Name), FParent(args.Parent), FAnchors(args.Anchors) {
+  FBounds = MakeRect(args.Left, args.Top, args.Width, args.Height);
+  if (FParent) {
+    FParent->InsertControl(this);
+    RecordAnchorOrigin();
+  } else {
+    FParentFont = false;
+    FOwnFont = CreateFontFromDef(FFont);
+  }
+}
+
+TControl::~TControl() {
+  if (FParent) FParent->RemoveControl(this);
+}
+
+void TControl::SetParent(TContainer* parent) {
+  if (parent == FParent) return;
+  if (FParent) FParent->RemoveControl(this);
+  FParent = parent;
+  if (FParent) FParent->InsertControl(this);
+  RecordAnchorOrigin();
+}
+
+TForm* TControl::ParentForm() {
+  for (TControl* c = this; c; c = c->FParent)
+    if (auto* form = dynamic_cast<TForm*>(c)) return form;
+  return nullptr;
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  if (!Handle()) Invalidate();
+  FBounds = MakeRect(left, top, std::max(width, 0), std::max(height, 0));
+  RecordAnchorOrigin();
+  ApplyBounds();
+}
+
+void TControl::PlaceBounds(const RECT& r) {
+  if (EqualRect(&r, &FBounds)) return;
+  if (!Handle()) Invalidate();
+  FBounds = r;
+  ApplyBounds();
+}
+
+void TControl::RecordAnchorOrigin() {
+  FAnchorRect = FBounds;
+  FAnchorParent = FParent ? SIZE{FParent->ClientWidth(), FParent->ClientHeight()} : SIZE{0, 0};
+}
+
+void TControl::SetAnchors(TAnchors anchors) {
+  FAnchors = anchors;
+  RecordAnchorOrigin();
+}
+
+void TControl::SetAlign(TAlign align) {
+  if (align == FAlign) return;
+  FAlign = align;
+  if (FAlign == alNone) RecordAnchorOrigin();
+  if (FParent) FParent->Realign();
+}
+
+void TControl::SetText(const std::wstring& text) {
+  FText = text;
+  TextChanged();
+}
+
+void TControl::SetEnabled(bool enabled) {
+  if (enabled == FEnabled) return;
+  FEnabled = enabled;
+  EnabledChanged();
+}
+
+void TControl::SetVisible(bool visible) {
+  if (visible == FVisible) return;
+  FVisible = visible;
+  VisibleChanged();
+  if (FParent && FAlign != alNone) FParent->Realign();
+}
+
+bool TControl::Showing() const {
+  for (const TControl* c = this; c; c = c->FParent)
+    if (!c->FVisible) return false;
+  return true;
+}
+
+const TFontDef& TControl::Font() const {
+  return (FParentFont && FParent) ? FParent->Font() : FFont;
+}
+
+void TControl::SetFont(const TFontDef& font) {
+  // The old font stays alive until every window that used it has the new one.
+  TFontHandle old = std::move(FOwnFont);
+  FFont = font;
+  FParentFont = false;
+  FOwnFont = CreateFontFromDef(FFont);
+  FontChanged();
+}
+
+HFONT TControl::FontHandle() const {
+  if (FParentFont && FParent) return FParent->FontHandle();
+  return FOwnFont.Get();
+}
+
+void TControl::SetColor(TColor color) {
+  FColor = color;
+  Invalidate();
+}
+
+TColor TControl::EffectiveColor() const { return FColor != clDefault ? FColor : DefaultColor(); }
+
+TColor TControl::DefaultColor() const { return FParent ? FParent->EffectiveColor() : clBtnFace; }
+
+void TControl::Click() {
+  if (OnClick) OnClick();
+}
+
+void TControl::Invalidate() {
+  if (FParent && FParent->Handle()) InvalidateRect(FParent->Handle(), &FBounds, TRUE);
+}
+
+// ---------------------------------------------------------------- TWinControl
+
+TWinControl::~TWinControl() {
+  if (HWND wnd = FHandle) {
+    Detach();
+    DestroyWindow(wnd);
+  }
+}
+
+TWinControl* TWinControl::FromHandle(HWND wnd) {
+  return wnd ? static_cast<TWinControl*>(GetPropW(wnd, kControlProp)) : nullptr;
+}
+
+void TWinControl::RegisterOwnClass(const wchar_t* name, UINT classStyle) {
+  HINSTANCE inst = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExW(inst, name, &wc)) return;
+  wc.style = classStyle;
+  wc.lpfnWndProc = StaticWndProc;
+  wc.hInstance = inst;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(1));
+  wc.lpszClassName = name;
+  RegisterClassExW(&wc);
+}
+
+void TWinControl::CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, bool ownClass,
+                               HWND parentOverride) {
+  HWND parentWnd = parentOverride;
+  HMENU id = nullptr;
+  if (Parent()) {
+    parentWnd = Parent()->Handle();
+    style |= WS_CHILD | WS_CLIPSIBLINGS;
+    id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(NextControlId()));
+    if (Visible()) style |= WS_VISIBLE;
+  }
+  if (!Enabled()) style |= WS_DISABLED;
+  HWND wnd = CreateWindowExW(exStyle, className, FText.c_str(), style, Left(), Top(), Width(), Height(),
+                             parentWnd, id, GetModuleHandleW(nullptr), ownClass ? this : nullptr);
+  if (!wnd) throw Exception(Format(L"Не удалось создать окно %ls (%ls)", Name().c_str(), className));
+  if (!ownClass) {
+    FHandle = wnd;
+    SetPropW(wnd, kControlProp, this);
+    SetWindowSubclass(wnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    FSubclassed = true;
+  }
+  SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), FALSE);
+}
+
+LRESULT CALLBACK TWinControl::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  TWinControl* self;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->FHandle = wnd;
+    SetPropW(wnd, kControlProp, self);
+  } else {
+    self = reinterpret_cast<TWinControl*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(wnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    self->Detach();
+    return DefWindowProcW(wnd, msg, wp, lp);
+  }
+  return self->Dispatch(msg, wp, lp);
+}
+
+LRESULT CALLBACK TWinControl::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                           DWORD_PTR data) {
+  auto* self = reinterpret_cast<TWinControl*>(data);
+  if (msg == WM_NCDESTROY) {
+    self->Detach();
+    return DefSubclassProc(wnd, msg, wp, lp);
+  }
+  return self->Dispatch(msg, wp, lp);
+}
+
+LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+  // No exception may unwind through the system's window code.
+  try {
+    for (auto& [id, handler] : FMessageHandlers) {
+      if (id != msg) continue;
+      LRESULT result = 0;
+      auto h = handler;  // the handler may replace itself
+      Application().Guard([&] { result = h(wp, lp); });
+      return result;
+    }
+    return WndProc(msg, wp, lp);
+  } catch (const std::exception& e) {
+    Application().ShowException(e);
+  } catch (...) {
+    Application().ShowErrorText(L"Неизвестная ошибка");
+  }
+  return 0;
+}
+
+void TWinControl::Detach() {
+  if (!FHandle) return;
+  if (FSubclassed)
+    RemoveWindowSubclass(FHandle, SubclassProc, 1);
+  else
+    SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+  RemovePropW(FHandle, kControlProp);
+  FSubclassed = false;
+  FHandle = nullptr;
+}
+
+LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  if (FSubclassed) return DefSubclassProc(FHandle, msg, wp, lp);
+  return DefWindowProcW(FHandle, msg, wp, lp);
+}
+
+LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+      LRESULT result = 0;
+      if (ReflectToChild(msg, wp, lp, result)) return result;
+      break;
+    }
+    case WM_WINDOWPOSCHANGED: {
+      // Keep the bounds true when the system or the user moved the window.
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
+      if ((pos->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE) && !IsIconic(FHandle)) {
+        RECT r;
+        GetWindowRect(FHandle, &r);
+        if (GetWindowLongW(FHandle, GWL_STYLE) & WS_CHILD)
+          MapWindowPoints(HWND_DESKTOP, GetParent(FHandle), reinterpret_cast<POINT*>(&r), 2);
+        SyncBounds(r);
+      }
+      break;
+    }
+  }
+  return DefaultHandler(msg, wp, lp);
+}
+
+bool TWinControl::ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  HWND child = nullptr;
+  switch (msg) {
+    case WM_NOTIFY:
+      child = reinterpret_cast<const NMHDR*>(lp)->hwndFrom;
+      break;
+    case WM_DRAWITEM:
+      if (wp) child = reinterpret_cast<const DRAWITEMSTRUCT*>(lp)->hwndItem;
+      break;
+    case WM_MEASUREITEM:
+      if (wp) child = GetDlgItem(FHandle, static_cast<int>(wp));
+      break;
+    default:  // WM_COMMAND, WM_CTLCOLOR*, WM_HSCROLL, WM_VSCROLL
+      child = reinterpret_cast<HWND>(lp);
+      break;
+  }
+  TWinControl* control = FromHandle(child);
+  if (!control || control == this) return false;
+  return control->Reflect(msg, wp, lp, result);
+}
+
+bool TWinControl::Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  switch (msg) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+      result = reinterpret_cast<LRESULT>(CtlColor(reinterpret_cast<HDC>(wp)));
+      return result != 0;
+  }
+  return false;
+}
+
+HBRUSH TWinControl::CtlColor(HDC dc) {
+  const TColor back = EffectiveColor();
+  SetTextColor(dc, ColorToRGB(Enabled() ? Font().Color : clGrayText));
+  SetBkColor(dc, ColorToRGB(back));
+  return ColorBrush(back, FBrush);
+}
+
+void TWinControl::ApplyBounds() {
+  if (FHandle)
+    SetWindowPos(FHandle, nullptr, Left(), Top(), Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWinControl::FontChanged() {
+  if (FHandle) SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
+}
+
+void TWinControl::VisibleChanged() {
+  if (FHandle) ShowWindow(FHandle, Visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+void TWinControl::EnabledChanged() {
+  if (FHandle) EnableWindow(FHandle, Enabled());
+}
+
+void TWinControl::TextChanged() {
+  if (FHandle) SetWindowTextW(FHandle, FText.c_str());
+}
+
+std::wstring TWinControl::Text() const {
+  if (!FHandle) return FText;
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(FHandle)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(FHandle, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+bool TWinControl::TabStop() const {
+  return FHandle && (GetWindowLongW(FHandle, GWL_STYLE) & WS_TABSTOP);
+}
+
+void TWinControl::SetTabStop(bool tabStop) {
+  if (!FHandle) return;
+  LONG style = GetWindowLongW(FHandle, GWL_STYLE);
+  style = tabStop ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP);
+  SetWindowLongW(FHandle, GWL_STYLE, style);
+}
+
+void TWinControl::SetFocus() {
+  if (FHandle) ::SetFocus(FHandle);
+}
+
+bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
+
+void TWinControl::Invalidate() {
+  if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+LRESULT TWinControl::Perform(UINT msg, WPARAM wp, LPARAM lp) const {
+  return FHandle ? SendMessageW(FHandle, msg, wp, lp) : 0;
+}
+
+void TWinControl::SetMessageHandler(UINT msg, std::function<LRESULT(WPARAM, LPARAM)> handler) {
+  auto it = std::find_if(FMessageHandlers.begin(), FMessageHandlers.end(),
+                         [msg](const auto& p) { return p.first == msg; });
+  if (it != FMessageHandlers.end()) FMessageHandlers.erase(it);
+  if (handler) FMessageHandlers.emplace_back(msg, std::move(handler));
+}
+
+// ---------------------------------------------------------------- TContainer
+
+TContainer::~TContainer() {
+  // Controls that outlive their container (owned elsewhere) become orphans
+  // instead of pointing at a dead parent.
+  for (TControl* c : FControls) c->FParent = nullptr;
+}
+
+int TContainer::ClientWidth() const {
+  RECT r{};
+  if (Handle()) GetClientRect(Handle(), &r);
+  return r.right;
+}
+
+int TContainer::ClientHeight() const {
+  RECT r{};
+  if (Handle()) GetClientRect(Handle(), &r);
+  return r.bottom;
+}
+
+void TContainer::InsertControl(TControl* control) { FControls.push_back(control); }
+
+void TContainer::RemoveControl(TControl* control) {
+  if (FMouseDown == control) FMouseDown = nullptr;
+  FControls.erase(std::remove(FControls.begin(), FControls.end(), control), FControls.end());
+  if (!control->Handle() && Handle()) InvalidateRect(Handle(), &control->FBounds, TRUE);
+}
+
+void TContainer::EnableAlign() {
+  if (FAlignLock > 0 && --FAlignLock == 0) Realign();
+}
+
+RECT TContainer::AlignRect() const { return RECT{0, 0, ClientWidth(), ClientHeight()}; }
+
+void TContainer::Realign() {
+  if (FAlignLock > 0 || !Handle() || IsIconic(Handle())) return;
+  RECT free = AlignRect();
+  for (TAlign align : {alTop, alBottom, alLeft, alRight, alClient}) {
+    for (TControl* c : FControls) {
+      if (c->FAlign != align || !c->FVisible) continue;
+      RECT r = free;
+      switch (align) {
+        case alTop: r.bottom = free.top = std::min(free.bottom, free.top + c->Height()); break;
+        case alBottom: r.top = free.bottom = std::max(free.top, free.bottom - c->Height()); break;
+        case alLeft: r.right = free.left = std::min(free.right, free.left + c->Width()); break;
+        case alRight: r.left = free.right = std::max(free.left, free.right - c->Width()); break;
+        default: break;
+      }
+      c->PlaceBounds(r);
+    }
+  }
+  const int width = ClientWidth(), height = ClientHeight();
+  for (TControl* c : FControls) {
+    if (c->FAlign != alNone) continue;
+    RECT r = c->FAnchorRect;
+    const int dw = width - c->FAnchorParent.cx, dh = height - c->FAnchorParent.cy;
+    const TAnchors a = c->FAnchors;
+    if ((a & akLeft) && (a & akRight))
+      r.right += dw;
+    else if (a & akRight)
+      OffsetRect(&r, dw, 0);
+    else if (!(a & akLeft))
+      OffsetRect(&r, dw / 2, 0);
+    if ((a & akTop) && (a & akBottom))
+      r.bottom += dh;
+    else if (a & akBottom)
+      OffsetRect(&r, 0, dh);
+    else if (!(a & akTop))
+      OffsetRect(&r, 0, dh / 2);
+    r.right = std::max(r.right, r.left);
+    r.bottom = std::max(r.bottom, r.top);
+    c->PlaceBounds(r);
+  }
+}
+
+void TContainer::FontChanged() {
+  TWinControl::FontChanged();
+  for (TControl* c : FControls)
+    if (c->ParentFont()) c->FontChanged();
+}
+
+void TContainer::PaintBackground(HDC dc, const RECT& clip) {
+  TBrushHandle owner;
+  FillRect(dc, &clip, ColorBrush(EffectiveColor(), owner));
+}
+
+void TContainer::PaintGraphics(HDC dc, const RECT& clip) {
+  for (TControl* c : FControls) {
+    auto* g = dynamic_cast<TGraphicControl*>(c);
+    RECT common;
+    if (!g || !g->Visible() || !IntersectRect(&common, &g->FBounds, &clip)) continue;
+    TSavedDC saved(dc);
+    IntersectClipRect(dc, g->Left(), g->Top(), g->Left() + g->Width(), g->Top() + g->Height());
+    g->Paint(dc);
+  }
+}
+
+TGraphicControl* TContainer::GraphicAt(POINT pt) const {
+  for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
+    auto* g = dynamic_cast<TGraphicControl*>(*it);
+    if (g && g->Visible() && g->Enabled() && PtInRect(&g->FBounds, pt)) return g;
+  }
+  return nullptr;
+}
+
+LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_SIZE: {
+      LRESULT r = TWinControl::WndProc(msg, wp, lp);
+      if (wp != SIZE_MINIMIZED) {
+        Realign();
+        if (OnResize) Application().Guard([&] { OnResize(); });
+      }
+      return r;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // painted with the graphic controls in WM_PAINT, without flicker
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+      auto paint = [&](HDC target, const RECT& clip) {
+        if (IsRectEmpty(&clip)) return;
+        const int w = clip.right - clip.left, h = clip.bottom - clip.top;
+        TMemDC mem(CreateCompatibleDC(target));
+        TBitmapHandle bmp(CreateCompatibleBitmap(target, w, h));
+        TSelectObject sel(mem.Get(), bmp.Get());
+        SetViewportOrgEx(mem.Get(), -clip.left, -clip.top, nullptr);
+        PaintBackground(mem.Get(), clip);
+        PaintGraphics(mem.Get(), clip);
+        SetViewportOrgEx(mem.Get(), 0, 0, nullptr);
+        BitBlt(target, clip.left, clip.top, w, h, mem.Get(), 0, 0, SRCCOPY);
+      };
+      if (msg == WM_PAINT) {
+        TPaintDC dc(Handle());
+        paint(dc.Get(), dc.Rect());
+      } else {
+        RECT r{0, 0, ClientWidth(), ClientHeight()};
+        paint(reinterpret_cast<HDC>(wp), r);
+      }
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wp) == Handle() && LOWORD(lp) == HTCLIENT) {
+        POINT pt;
+        GetCursorPos(&pt);
+        ScreenToClient(Handle(), &pt);
+        if (TGraphicControl* g = GraphicAt(pt); g && g->Cursor() == crHandPoint) {
+          ::SetCursor(LoadCursorW(nullptr, IDC_HAND));
+          return TRUE;
+        }
+      }
+      break;
+    case WM_LBUTTONDOWN:
+      FMouseDown = GraphicAt(POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
+      break;
+    case WM_LBUTTONUP: {
+      TGraphicControl* g = GraphicAt(POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
+      const bool click = g && g == FMouseDown;
+      FMouseDown = nullptr;
+      if (click) Application().Guard([&] { g->Click(); });
+      break;
+    }
+  }
+  return TWinControl::WndProc(msg, wp, lp);
+}

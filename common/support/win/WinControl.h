@@ -1,0 +1,235 @@
+#pragma once
+// Base classes of the window layer.
+//
+//  TControl          anything placed on a form: name, bounds, anchors, font,
+//                    colour, visibility, OnClick.
+//  TGraphicControl   a control without a window of its own (label, bevel,
+//                    shape, image); its container paints it and passes clicks.
+//  TWinControl       a control with a window: standard controls are
+//                    subclassed, our own classes keep `this` in GWLP_USERDATA
+//                    from WM_NCCREATE on. WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR*,
+//                    WM_DRAWITEM and scroll messages are reflected by the
+//                    parent to the child's wrapper, so a button fires its own
+//                    click.
+//  TContainer        a window that holds controls (form, panel, group box):
+//                    keeps them in child-index order, lays them out by Align
+//                    and Anchors when it is resized, paints its graphic ones.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "WinTypes.h"
+
+class TContainer;
+class TForm;
+
+// What every control is created with (the rest is set through properties).
+struct TCreateArgs {
+  TContainer* Parent = nullptr;
+  std::wstring Name;
+  std::wstring Text;
+  int Left = 0, Top = 0, Width = 0, Height = 0;
+  TAnchors Anchors = akLeftTop;
+};
+
+class TControl {
+ public:
+  virtual ~TControl();
+  TControl(const TControl&) = delete;
+  TControl& operator=(const TControl&) = delete;
+
+  const std::wstring& Name() const { return FName; }
+  TContainer* Parent() const { return FParent; }
+  virtual void SetParent(TContainer* parent);
+  // The form the control sits on (itself for a form).
+  TForm* ParentForm();
+
+  // Bounds in the parent's client coordinates. SetBounds also takes the
+  // position as the origin the anchors keep when the parent is resized.
+  int Left() const { return FBounds.left; }
+  int Top() const { return FBounds.top; }
+  int Width() const { return FBounds.right - FBounds.left; }
+  int Height() const { return FBounds.bottom - FBounds.top; }
+  RECT BoundsRect() const { return FBounds; }
+  void SetBounds(int left, int top, int width, int height);
+  void SetWidth(int w) { SetBounds(Left(), Top(), w, Height()); }
+  void SetHeight(int h) { SetBounds(Left(), Top(), Width(), h); }
+  TAnchors Anchors() const { return FAnchors; }
+  void SetAnchors(TAnchors anchors);
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign align);
+
+  virtual std::wstring Text() const { return FText; }
+  virtual void SetText(const std::wstring& text);
+
+  bool Enabled() const { return FEnabled; }
+  virtual void SetEnabled(bool enabled);
+  bool Visible() const { return FVisible; }
+  virtual void SetVisible(bool visible);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  // Visible and every parent up to the top window visible as well.
+  bool Showing() const;
+
+  // Controls follow their parent's font until they are given their own.
+  bool ParentFont() const { return FParentFont; }
+  const TFontDef& Font() const;
+  virtual void SetFont(const TFontDef& font);
+  HFONT FontHandle() const;
+  // Background colour; clDefault means the parent's (or the class's) colour.
+  TColor Color() const { return FColor; }
+  void SetColor(TColor color);
+  TColor EffectiveColor() const;
+  TCursorKind Cursor() const { return FCursor; }
+  void SetCursor(TCursorKind cursor) { FCursor = cursor; }
+
+  std::function<void()> OnClick;
+  // Runs the click (what a mouse click or BM_CLICK does); exceptions reach the caller.
+  virtual void Click();
+
+  virtual HWND Handle() const { return nullptr; }
+  virtual void Invalidate();
+
+ protected:
+  explicit TControl(const TCreateArgs& args);
+  virtual TColor DefaultColor() const;
+  // The bounds changed (window moved, label grew); windowed controls move their window.
+  virtual void ApplyBounds() {}
+  // The effective font changed: own font set, or the parent's font for a
+  // control that follows it.
+  virtual void FontChanged() {}
+  virtual void VisibleChanged() {}
+  virtual void EnabledChanged() {}
+  virtual void TextChanged() {}
+  // Moves without taking a new anchor origin (layout by the container).
+  void PlaceBounds(const RECT& r);
+  // Forms start hidden; they say so before their window exists.
+  void InitVisible(bool visible) { FVisible = visible; }
+  // Takes the bounds the window really has, without moving it.
+  virtual void SyncBounds(const RECT& r) { FBounds = r; }
+  std::wstring FText;
+
+ private:
+  friend class TContainer;
+  void RecordAnchorOrigin();
+  std::wstring FName;
+  TContainer* FParent = nullptr;
+  RECT FBounds{};
+  RECT FAnchorRect{};
+  SIZE FAnchorParent{};
+  TAnchors FAnchors = akLeftTop;
+  TAlign FAlign = alNone;
+  bool FEnabled = true;
+  bool FVisible = true;
+  bool FParentFont = true;
+  TFontDef FFont;
+  TFontHandle FOwnFont;
+  TColor FColor = clDefault;
+  TCursorKind FCursor = crDefault;
+};
+
+class TGraphicControl : public TControl {
+ public:
+  // Paints in the parent's client coordinates (BoundsRect()).
+  virtual void Paint(HDC dc) = 0;
+
+ protected:
+  explicit TGraphicControl(const TCreateArgs& args) : TControl(args) {}
+  void ApplyBounds() override { Invalidate(); }
+  void FontChanged() override { Invalidate(); }
+  void VisibleChanged() override { Invalidate(); }
+  void EnabledChanged() override { Invalidate(); }
+  void TextChanged() override { Invalidate(); }
+  friend class TContainer;
+  RECT FPainted{};
+};
+
+class TWinControl : public TControl {
+ public:
+  ~TWinControl() override;
+  HWND Handle() const override { return FHandle; }
+  static TWinControl* FromHandle(HWND wnd);
+
+  std::wstring Text() const override;
+  bool TabStop() const;
+  void SetTabStop(bool tabStop);
+  void SetFocus();
+  bool Focused() const;
+  void Invalidate() override;
+  // Sends a message to the window (tests and callers that need the raw API).
+  LRESULT Perform(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const;
+
+  // Custom messages (WM_USER + n posted by workers, timers): the handler runs
+  // guarded on the window thread.
+  void SetMessageHandler(UINT msg, std::function<LRESULT(WPARAM, LPARAM)> handler);
+
+ protected:
+  explicit TWinControl(const TCreateArgs& args) : TControl(args) {}
+  // Creates the window; ownClass: a class of ours (registered with
+  // StaticWndProc), otherwise a system class that is subclassed.
+  void CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, bool ownClass,
+                    HWND parentOverride = nullptr);
+  virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp);
+  // A message the parent reflected to this control. True when handled.
+  virtual bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  // WM_CTLCOLOR*: text and background of the control.
+  virtual HBRUSH CtlColor(HDC dc);
+
+  void ApplyBounds() override;
+  void FontChanged() override;
+  void VisibleChanged() override;
+  void EnabledChanged() override;
+  void TextChanged() override;
+
+  static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  static void RegisterOwnClass(const wchar_t* name, UINT classStyle = CS_DBLCLKS);
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                       DWORD_PTR data);
+  LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+  bool ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  void Detach();
+  HWND FHandle = nullptr;
+  bool FSubclassed = false;
+  TBrushHandle FBrush;
+  std::vector<std::pair<UINT, std::function<LRESULT(WPARAM, LPARAM)>>> FMessageHandlers;
+};
+
+class TContainer : public TWinControl {
+ public:
+  ~TContainer() override;
+  // The controls placed directly on this container, in child-index order.
+  int ControlCount() const { return static_cast<int>(FControls.size()); }
+  TControl* Controls(int index) const { return FControls.at(index); }
+  int ClientWidth() const;
+  int ClientHeight() const;
+  // Lays the controls out again by Align and Anchors.
+  void Realign();
+  void DisableAlign() { ++FAlignLock; }
+  void EnableAlign();
+  std::function<void()> OnResize;
+
+ protected:
+  explicit TContainer(const TCreateArgs& args) : TWinControl(args) {}
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void FontChanged() override;
+  // Background and frame; graphic controls are painted after it.
+  virtual void PaintBackground(HDC dc, const RECT& clip);
+  // The area Align distributes (the group box leaves its caption free).
+  virtual RECT AlignRect() const;
+  static constexpr const wchar_t* kPanelClass = L"PloverPanel";
+
+ private:
+  friend class TControl;
+  void InsertControl(TControl* control);
+  void RemoveControl(TControl* control);
+  TGraphicControl* GraphicAt(POINT pt) const;
+  void PaintGraphics(HDC dc, const RECT& clip);
+  std::vector<TControl*> FControls;
+  int FAlignLock = 0;
+  TGraphicControl* FMouseDown = nullptr;
+};

@@ -1,0 +1,52 @@
+#include "WinDialogs.h"
+
+#include <commdlg.h>
+
+#include <vector>
+
+namespace {
+
+TFileDialogHook& Hook() {
+  static TFileDialogHook hook;
+  return hook;
+}
+
+bool RunDialog(bool save, TFileDialogArgs& args) {
+  if (Hook()) return Hook()(save, args);
+  // The filter the API wants: NUL-separated, ending in two NULs.
+  std::wstring filter = args.Filter;
+  for (auto& ch : filter)
+    if (ch == L'|') ch = L'\0';
+  filter.push_back(L'\0');
+  filter.push_back(L'\0');
+  std::vector<wchar_t> file(32768, L'\0');
+  args.FileName.copy(file.data(), std::min(args.FileName.size(), file.size() - 1));
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = args.Owner;
+  ofn.lpstrFilter = args.Filter.empty() ? nullptr : filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrTitle = args.Title.empty() ? nullptr : args.Title.c_str();
+  ofn.lpstrInitialDir = args.InitialDir.empty() ? nullptr : args.InitialDir.c_str();
+  ofn.lpstrDefExt = args.DefaultExt.empty() ? nullptr : args.DefaultExt.c_str();
+  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
+              (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  const BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  if (!ok) return false;
+  args.FileName = file.data();
+  return true;
+}
+
+}  // namespace
+
+bool OpenFileDialog(TFileDialogArgs& args) { return RunDialog(false, args); }
+
+bool SaveFileDialog(TFileDialogArgs& args) { return RunDialog(true, args); }
+
+TFileDialogHook SetFileDialogHook(TFileDialogHook hook) {
+  TFileDialogHook old = std::move(Hook());
+  Hook() = std::move(hook);
+  return old;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Open and save dialogs. Tests answer them through the hook instead.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+struct TFileDialogArgs {
+  HWND Owner = nullptr;
+  // Pairs of description and pattern separated by '|', e.g.
+  // L"Файлы дампа (*.dmp)|*.dmp|Все файлы (*.*)|*.*".
+  std::wstring Filter;
+  std::wstring DefaultExt;  // without the dot
+  std::wstring Title;
+  std::wstring InitialDir;
+  std::wstring FileName;  // in: proposed name; out: the chosen path
+};
+
+// True when the user chose a file (its path is in args.FileName).
+bool OpenFileDialog(TFileDialogArgs& args);
+// Asks before overwriting an existing file.
+bool SaveFileDialog(TFileDialogArgs& args);
+
+using TFileDialogHook = std::function<bool(bool save, TFileDialogArgs& args)>;
+// Returns the previous hook; an empty hook restores the real dialogs.
+TFileDialogHook SetFileDialogHook(TFileDialogHook hook);

@@ -1,0 +1,291 @@
+#include "WinGrid.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "WinApp.h"
+
+namespace {
+constexpr wchar_t kGridClass[] = L"PloverGrid";
+}
+
+std::wstring TStringGrid::TOwnCells::CellText(int col, int row) {
+  if (row < 0 || row >= static_cast<int>(Rows.size())) return {};
+  const auto& cells = Rows[static_cast<size_t>(row)];
+  return col >= 0 && col < static_cast<int>(cells.size()) ? cells[static_cast<size_t>(col)] : std::wstring();
+}
+
+void TStringGrid::TOwnCells::SetCellText(int col, int row, const std::wstring& text) {
+  if (row < 0 || row >= static_cast<int>(Rows.size())) return;
+  auto& cells = Rows[static_cast<size_t>(row)];
+  if (col >= 0 && col < static_cast<int>(cells.size())) cells[static_cast<size_t>(col)] = text;
+}
+
+TStringGrid::TStringGrid(const TCreateArgs& args) : TWinControl(args) {
+  FColWidths.assign(static_cast<size_t>(FColCount), FDefaultColWidth);
+  FOwnCells.Rows.assign(static_cast<size_t>(FRowCount), std::vector<std::wstring>(static_cast<size_t>(FColCount)));
+  RegisterOwnClass(kGridClass, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW);
+  CreateHandle(kGridClass, WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | WS_CLIPCHILDREN, WS_EX_CLIENTEDGE, true);
+  FEditor = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(), nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(FEditor, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), FALSE);
+  SetWindowSubclass(FEditor, EditorProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  UpdateScrollBars();
+}
+
+TStringGrid::~TStringGrid() {
+  // The editor must not call back into a grid that is half gone.
+  if (FEditor) {
+    RemoveWindowSubclass(FEditor, EditorProc, 1);
+    DestroyWindow(FEditor);
+  }
+}
+
+void TStringGrid::SetColCount(int count) {
+  FColCount = std::max(count, 0);
+  FColWidths.resize(static_cast<size_t>(FColCount), FDefaultColWidth);
+  for (auto& row : FOwnCells.Rows) row.resize(static_cast<size_t>(FColCount));
+  ClampCurrent();
+  ScrollTo(FTopRow, FLeftCol);
+}
+
+void TStringGrid::SetRowCount(int count) {
+  FRowCount = std::max(count, 0);
+  if (FSource == &FOwnCells)
+    FOwnCells.Rows.resize(static_cast<size_t>(FRowCount), std::vector<std::wstring>(static_cast<size_t>(FColCount)));
+  ClampCurrent();
+  ScrollTo(FTopRow, FLeftCol);
+}
+
+void TStringGrid::SetFixedCols(int count) {
+  FFixedCols = std::clamp(count, 0, FColCount);
+  ClampCurrent();
+  ScrollTo(FTopRow, FLeftCol);
+}
+
+void TStringGrid::SetFixedRows(int count) {
+  FFixedRows = std::clamp(count, 0, FRowCount);
+  ClampCurrent();
+  ScrollTo(FTopRow, FLeftCol);
+}
+
+void TStringGrid::SetDefaultColWidth(int width) {
+  FDefaultColWidth = std::max(width, 0);
+  std::fill(FColWidths.begin(), FColWidths.end(), FDefaultColWidth);
+  ScrollTo(FTopRow, FLeftCol);
+}
+
+void TStringGrid::SetDefaultRowHeight(int height) {
+  FRowHeight = std::max(height, 1);
+  ScrollTo(FTopRow, FLeftCol);
+}
+
+void TStringGrid::SetColWidths(int col, int width) {
+  if (col < 0 || col >= FColCount) return;
+  FColWidths[static_cast<size_t>(col)] = std::max(width, 0);
+  UpdateScrollBars();
+  Invalidate();
+  UpdateEditor();
+}
+
+void TStringGrid::SetOptions(unsigned options) {
+  FOptions = options;
+  Invalidate();
+  UpdateEditor();
+}
+
+std::wstring TStringGrid::Cells(int col, int row) const {
+  if (col < 0 || col >= FColCount || row < 0 || row >= FRowCount) return {};
+  return FSource->CellText(col, row);
+}
+
+void TStringGrid::SetCells(int col, int row, const std::wstring& text) {
+  if (col < 0 || col >= FColCount || row < 0 || row >= FRowCount) return;
+  FSource->SetCellText(col, row, text);
+  const RECT r = CellRect(col, row);
+  if (!IsRectEmpty(&r)) InvalidateRect(Handle(), &r, FALSE);
+  if (col == FCol && row == FRow) UpdateEditor();
+}
+
+void TStringGrid::SetSource(TGridSource* source) {
+  FSource = source ? source : &FOwnCells;
+  Invalidate();
+  UpdateEditor();
+}
+
+void TStringGrid::ClampCurrent() {
+  FCol = std::clamp(FCol, FFixedCols, std::max(FFixedCols, FColCount - 1));
+  FRow = std::clamp(FRow, FFixedRows, std::max(FFixedRows, FRowCount - 1));
+}
+
+void TStringGrid::SelectCell(int col, int row) {
+  if (FColCount <= FFixedCols || FRowCount <= FFixedRows) return;
+  col = std::clamp(col, FFixedCols, FColCount - 1);
+  row = std::clamp(row, FFixedRows, FRowCount - 1);
+  if (FOptions & goRowSelect) col = FCol;
+  const bool changed = col != FCol || row != FRow;
+  FCol = col;
+  FRow = row;
+  MakeVisible(col, row);
+  if (!changed) return;
+  Invalidate();
+  UpdateEditor();
+  if (OnSelectCell) OnSelectCell();
+}
+
+int TStringGrid::VisibleRowCount() const {
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  const int fixed = FFixedRows * (FRowHeight + 1);
+  return std::max(0, static_cast<int>(client.bottom - fixed) / (FRowHeight + 1));
+}
+
+void TStringGrid::SetTopRow(int row) { ScrollTo(row, FLeftCol); }
+
+void TStringGrid::MakeVisible(int col, int row) {
+  int top = FTopRow, left = FLeftCol;
+  const int visible = std::max(1, VisibleRowCount());
+  if (row < top) top = row;
+  if (row >= top + visible) top = row - visible + 1;
+  if (col < left) left = col;
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  int fixedWidth = 0;
+  for (int c = 0; c < FFixedCols; ++c) fixedWidth += FColWidths[static_cast<size_t>(c)] + 1;
+  auto fits = [&](int from) {
+    int x = fixedWidth;
+    for (int c = from; c <= col; ++c) x += FColWidths[static_cast<size_t>(c)] + 1;
+    return x <= client.right;
+  };
+  while (left < col && !fits(left)) ++left;
+  if (top != FTopRow || left != FLeftCol) ScrollTo(top, left);
+}
+
+void TStringGrid::ScrollTo(int topRow, int leftCol) {
+  const int visible = VisibleRowCount();
+  FTopRow = std::clamp(topRow, FFixedRows, std::max(FFixedRows, FRowCount - visible));
+  FLeftCol = std::clamp(leftCol, FFixedCols, std::max(FFixedCols, FColCount - 1));
+  UpdateScrollBars();
+  Invalidate();
+  UpdateEditor();
+}
+
+void TStringGrid::UpdateScrollBars() {
+  if (FInScrollUpdate || !Handle()) return;
+  FInScrollUpdate = true;
+  SCROLLINFO si{};
+  si.cbSize = sizeof si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  const int rows = FRowCount - FFixedRows;
+  si.nMax = std::max(0, rows - 1);
+  si.nPage = static_cast<UINT>(VisibleRowCount());
+  si.nPos = FTopRow - FFixedRows;
+  SetScrollInfo(Handle(), SB_VERT, &si, TRUE);
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  int total = 0;
+  for (int w : FColWidths) total += w + 1;
+  const int cols = FColCount - FFixedCols;
+  int page = cols;
+  if (total > client.right) {
+    int x = 0;
+    for (int c = 0; c < FFixedCols; ++c) x += FColWidths[static_cast<size_t>(c)] + 1;
+    page = 0;
+    for (int c = FLeftCol; c < FColCount && x + FColWidths[static_cast<size_t>(c)] + 1 <= client.right; ++c) {
+      x += FColWidths[static_cast<size_t>(c)] + 1;
+      ++page;
+    }
+    page = std::max(page, 1);
+    if (page >= cols) page = cols - 1;
+  }
+  si.nMax = std::max(0, cols - 1);
+  si.nPage = static_cast<UINT>(std::max(page, 0));
+  si.nPos = FLeftCol - FFixedCols;
+  SetScrollInfo(Handle(), SB_HORZ, &si, TRUE);
+  FInScrollUpdate = false;
+}
+
+bool TStringGrid::EditorVisible() const { return FEditor && IsWindowVisible(FEditor); }
+
+void TStringGrid::UpdateEditor() {
+  if (!FEditor) return;
+  bool show = (FOptions & goEditing) && (FOptions & goAlwaysShowEditor) && Enabled() && FCol >= FFixedCols &&
+              FRow >= FFixedRows && FCol < FColCount && FRow < FRowCount;
+  const RECT r = show ? CellRect(FCol, FRow) : RECT{};
+  if (IsRectEmpty(&r)) show = false;
+  if (!show) {
+    const bool hadFocus = GetFocus() == FEditor;
+    ShowWindow(FEditor, SW_HIDE);
+    if (hadFocus) ::SetFocus(Handle());
+    return;
+  }
+  const std::wstring text = Cells(FCol, FRow);
+  std::wstring shown(static_cast<size_t>(GetWindowTextLengthW(FEditor)) + 1, L'\0');
+  shown.resize(static_cast<size_t>(GetWindowTextW(FEditor, shown.data(), static_cast<int>(shown.size()))));
+  if (shown != text) {
+    FLoadingEditor = true;
+    SetWindowTextW(FEditor, text.c_str());
+    FLoadingEditor = false;
+    SendMessageW(FEditor, EM_SETSEL, 0, -1);
+  }
+  SetWindowPos(FEditor, nullptr, r.left + 2, r.top + 2, r.right - r.left - 2, r.bottom - r.top - 2,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  if (GetFocus() == Handle()) ::SetFocus(FEditor);
+}
+
+void TStringGrid::EditorChanged() {
+  if (FLoadingEditor) return;
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(FEditor)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(FEditor, text.data(), static_cast<int>(text.size()))));
+  FSource->SetCellText(FCol, FRow, text);
+  if (OnSetEditText) Application().Guard([&] { OnSetEditText(FCol, FRow); });
+}
+
+void TStringGrid::FontChanged() {
+  TWinControl::FontChanged();
+  if (FEditor) SendMessageW(FEditor, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
+  Invalidate();
+}
+
+void TStringGrid::EnabledChanged() {
+  TWinControl::EnabledChanged();
+  UpdateEditor();
+}
+
+bool TStringGrid::KeyDown(WPARAM key) {
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  const int page = std::max(1, VisibleRowCount());
+  int col = FCol, row = FRow;
+  switch (key) {
+    case VK_UP: --row; break;
+    case VK_DOWN: ++row; break;
+    case VK_PRIOR: row -= page; break;
+    case VK_NEXT: row += page; break;
+    case VK_HOME: if (ctrl) row = FFixedRows; else col = FFixedCols; break;
+    case VK_END: if (ctrl) row = FRowCount - 1; else col = FColCount - 1; break;
+    case VK_LEFT: --col; break;
+    case VK_RIGHT: ++col; break;
+    default: return false;
+  }
+  SelectCell(col, row);
+  return true;
+}
+
+LRESULT CALLBACK TStringGrid::EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+  auto* grid = reinterpret_cast<TStringGrid*>(data);
+  if (msg == WM_KEYDOWN) {
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    // Rows move from inside the editor; left and right stay with the text.
+    if (wp == VK_UP || wp == VK_DOWN || wp == VK_PRIOR || wp == VK_NEXT ||
+        (ctrl && (wp == VK_HOME || wp == VK_END))) {
+      try {
+        grid->KeyDown(wp);
+      } catch (const std::exception& e) {
+        Application().ShowException(e);
+      }
+      return 0;
+    }
+  }
+  return DefSubclassProc(wnd, msg, wp, lp);
+}

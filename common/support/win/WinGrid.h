@@ -1,0 +1,121 @@
+#pragma once
+// TStringGrid: a grid of text cells over a data source. Only the rows on
+// screen are asked for their texts, so a source of millions of rows shows at
+// once. Without a source of its own the grid keeps the texts itself.
+//
+// Fixed rows and columns (at most one each is usual) are painted as headers
+// and never scroll or edit. With goEditing | goAlwaysShowEditor the current
+// non-fixed cell always carries an edit box; what is typed goes into the cell
+// at once. With goColSizing the user drags column borders in the fixed row.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "WinControl.h"
+
+class TGridSource {
+ public:
+  virtual ~TGridSource() = default;
+  virtual std::wstring CellText(int col, int row) = 0;
+  virtual void SetCellText(int col, int row, const std::wstring& text) {}
+};
+
+enum TGridOption : unsigned {
+  goEditing = 1,
+  goAlwaysShowEditor = 2,
+  goColSizing = 4,
+  goRowSelect = 8,
+};
+
+class TStringGrid : public TWinControl {
+ public:
+  explicit TStringGrid(const TCreateArgs& args);
+  ~TStringGrid() override;
+
+  int ColCount() const { return FColCount; }
+  void SetColCount(int count);
+  int RowCount() const { return FRowCount; }
+  void SetRowCount(int count);
+  int FixedCols() const { return FFixedCols; }
+  void SetFixedCols(int count);
+  int FixedRows() const { return FFixedRows; }
+  void SetFixedRows(int count);
+  int DefaultColWidth() const { return FDefaultColWidth; }
+  void SetDefaultColWidth(int width);  // every column takes it
+  int DefaultRowHeight() const { return FRowHeight; }
+  void SetDefaultRowHeight(int height);
+  int ColWidths(int col) const { return FColWidths.at(col); }
+  void SetColWidths(int col, int width);
+  int GridLineWidth() const { return 1; }
+  unsigned Options() const { return FOptions; }
+  void SetOptions(unsigned options);
+
+  std::wstring Cells(int col, int row) const;
+  void SetCells(int col, int row, const std::wstring& text);
+  // Another holder of the texts (not owned); nullptr: the grid's own cells.
+  void SetSource(TGridSource* source);
+
+  // The current cell.
+  int Col() const { return FCol; }
+  int Row() const { return FRow; }
+  void SetCol(int col) { SelectCell(col, FRow); }
+  void SetRow(int row) { SelectCell(FCol, row); }
+  void SelectCell(int col, int row);
+  int TopRow() const { return FTopRow; }
+  void SetTopRow(int row);
+  int LeftCol() const { return FLeftCol; }
+  int VisibleRowCount() const;
+
+  // Client rectangle of a cell; empty when it is scrolled out of view.
+  RECT CellRect(int col, int row) const;
+  bool MouseToCell(int x, int y, int& col, int& row) const;
+  HWND EditorHandle() const { return FEditor; }
+  bool EditorVisible() const;
+
+  std::function<void()> OnSelectCell;        // the current cell changed
+  std::function<void(int col, int row)> OnSetEditText;  // the editor changed a cell
+  std::function<void()> OnColWidthsChanged;  // the user dragged a column border
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  TColor DefaultColor() const override { return clWindow; }
+  void FontChanged() override;
+  void EnabledChanged() override;
+
+ private:
+  class TOwnCells : public TGridSource {
+   public:
+    std::vector<std::vector<std::wstring>> Rows;
+    std::wstring CellText(int col, int row) override;
+    void SetCellText(int col, int row, const std::wstring& text) override;
+  };
+  // The columns or rows on screen: index, start and extent of each.
+  struct TSpan {
+    int Index, Start, Size;
+  };
+  std::vector<TSpan> VisibleCols() const;
+  std::vector<TSpan> VisibleRows() const;
+  void Paint(HDC dc, const RECT& clip);
+  void PaintCell(HDC dc, int col, int row, const RECT& rect);
+  void UpdateScrollBars();
+  void ScrollTo(int topRow, int leftCol);
+  void MakeVisible(int col, int row);
+  void UpdateEditor();
+  void EditorChanged();
+  bool KeyDown(WPARAM key);
+  int SizingColAt(int x, int y) const;
+  void ClampCurrent();
+  static LRESULT CALLBACK EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
+
+  int FColCount = 5, FRowCount = 5, FFixedCols = 1, FFixedRows = 1;
+  int FDefaultColWidth = 64, FRowHeight = 24;
+  std::vector<int> FColWidths;
+  unsigned FOptions = 0;
+  TOwnCells FOwnCells;
+  TGridSource* FSource = &FOwnCells;
+  int FCol = 1, FRow = 1, FTopRow = 1, FLeftCol = 1;
+  HWND FEditor = nullptr;
+  bool FLoadingEditor = false;
+  bool FInScrollUpdate = false;
+  int FSizingCol = -1, FSizingStartX = 0, FSizingStartWidth = 0;
+};

@@ -1,0 +1,130 @@
+#pragma once
+// Move-only owners for the handles the window layer and the forms hold: GDI
+// objects, registry keys, device contexts. Program code never calls
+// DeleteObject, RegCloseKey or ReleaseDC itself.
+#include <windows.h>
+
+#include <utility>
+
+template <class T, class Traits>
+class TUniqueHandle {
+ public:
+  TUniqueHandle() = default;
+  explicit TUniqueHandle(T h) noexcept : FHandle(h) {}
+  TUniqueHandle(const TUniqueHandle&) = delete;
+  TUniqueHandle& operator=(const TUniqueHandle&) = delete;
+  TUniqueHandle(TUniqueHandle&& o) noexcept : FHandle(std::exchange(o.FHandle, Traits::Invalid())) {}
+  TUniqueHandle& operator=(TUniqueHandle&& o) noexcept {
+    if (this != &o) Reset(std::exchange(o.FHandle, Traits::Invalid()));
+    return *this;
+  }
+  ~TUniqueHandle() { Reset(); }
+
+  T Get() const noexcept { return FHandle; }
+  explicit operator bool() const noexcept { return FHandle != Traits::Invalid(); }
+  // Closes what is held before handing out the slot for an out-parameter.
+  T* Put() noexcept {
+    Reset();
+    return &FHandle;
+  }
+  void Reset(T h = Traits::Invalid()) noexcept {
+    T old = std::exchange(FHandle, h);
+    if (old != Traits::Invalid()) Traits::Close(old);
+  }
+  T Release() noexcept { return std::exchange(FHandle, Traits::Invalid()); }
+
+ private:
+  T FHandle = Traits::Invalid();
+};
+
+template <class T>
+struct TGdiTraits {
+  static T Invalid() noexcept { return nullptr; }
+  static void Close(T h) noexcept { DeleteObject(h); }
+};
+struct TRegKeyTraits {
+  static HKEY Invalid() noexcept { return nullptr; }
+  static void Close(HKEY h) noexcept { RegCloseKey(h); }
+};
+struct TMemDCTraits {
+  static HDC Invalid() noexcept { return nullptr; }
+  static void Close(HDC h) noexcept { DeleteDC(h); }
+};
+struct TIconTraits {
+  static HICON Invalid() noexcept { return nullptr; }
+  static void Close(HICON h) noexcept { DestroyIcon(h); }
+};
+struct TKernelTraits {
+  static HANDLE Invalid() noexcept { return nullptr; }
+  static void Close(HANDLE h) noexcept { CloseHandle(h); }
+};
+
+using TFontHandle = TUniqueHandle<HFONT, TGdiTraits<HFONT>>;
+using TBrushHandle = TUniqueHandle<HBRUSH, TGdiTraits<HBRUSH>>;
+using TPenHandle = TUniqueHandle<HPEN, TGdiTraits<HPEN>>;
+using TBitmapHandle = TUniqueHandle<HBITMAP, TGdiTraits<HBITMAP>>;
+using TRegionHandle = TUniqueHandle<HRGN, TGdiTraits<HRGN>>;
+using TRegKey = TUniqueHandle<HKEY, TRegKeyTraits>;
+using TMemDC = TUniqueHandle<HDC, TMemDCTraits>;
+using TIconHandle = TUniqueHandle<HICON, TIconTraits>;
+using TKernelHandle = TUniqueHandle<HANDLE, TKernelTraits>;
+
+// The device context of a window's client area (GetDC / ReleaseDC).
+class TClientDC {
+ public:
+  explicit TClientDC(HWND wnd) noexcept : FWnd(wnd), FDC(GetDC(wnd)) {}
+  TClientDC(const TClientDC&) = delete;
+  TClientDC& operator=(const TClientDC&) = delete;
+  ~TClientDC() {
+    if (FDC) ReleaseDC(FWnd, FDC);
+  }
+  HDC Get() const noexcept { return FDC; }
+
+ private:
+  HWND FWnd;
+  HDC FDC;
+};
+
+// BeginPaint / EndPaint of one WM_PAINT.
+class TPaintDC {
+ public:
+  explicit TPaintDC(HWND wnd) noexcept : FWnd(wnd) { FDC = BeginPaint(wnd, &FPS); }
+  TPaintDC(const TPaintDC&) = delete;
+  TPaintDC& operator=(const TPaintDC&) = delete;
+  ~TPaintDC() { EndPaint(FWnd, &FPS); }
+  HDC Get() const noexcept { return FDC; }
+  const RECT& Rect() const noexcept { return FPS.rcPaint; }
+
+ private:
+  HWND FWnd;
+  PAINTSTRUCT FPS{};
+  HDC FDC;
+};
+
+// Selects an object into a DC and puts the previous one back.
+class TSelectObject {
+ public:
+  TSelectObject(HDC dc, HGDIOBJ obj) noexcept : FDC(dc), FOld(obj ? SelectObject(dc, obj) : nullptr) {}
+  TSelectObject(const TSelectObject&) = delete;
+  TSelectObject& operator=(const TSelectObject&) = delete;
+  ~TSelectObject() {
+    if (FOld) SelectObject(FDC, FOld);
+  }
+
+ private:
+  HDC FDC;
+  HGDIOBJ FOld;
+};
+
+// SaveDC / RestoreDC around a drawing step that changes clipping or modes.
+class TSavedDC {
+ public:
+  explicit TSavedDC(HDC dc) noexcept : FDC(dc), FState(SaveDC(dc)) {}
+  TSavedDC(const TSavedDC&) = delete;
+  TSavedDC& operator=(const TSavedDC&) = delete;
+  ~TSavedDC() { RestoreDC(FDC, FState); }
+
+ private:
+  HDC FDC;
+  int FState;
+};

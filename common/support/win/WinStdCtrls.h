@@ -1,0 +1,131 @@
+#pragma once
+// Wrappers of the standard controls: push button, check box, radio button,
+// edit, memo, list box, combo box.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "WinControl.h"
+
+class TButton : public TWinControl {
+ public:
+  explicit TButton(const TCreateArgs& args);
+  // Enter presses the default button, Esc the cancel button of the form.
+  bool Default() const { return FDefault; }
+  void SetDefault(bool value);
+  bool Cancel() const { return FCancel; }
+  void SetCancel(bool value) { FCancel = value; }
+  // Given to the form when the button is clicked (closes a modal form).
+  TModalResult ModalResult = mrNone;
+  void Click() override;
+
+ protected:
+  bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  HBRUSH CtlColor(HDC dc) override;
+
+ private:
+  bool FDefault = false;
+  bool FCancel = false;
+};
+
+// Check box and radio button: a click toggles (radio: sets, and clears the
+// other radio buttons of the same container), then runs OnClick. Setting
+// Checked in code does the same when the state changes.
+class TCheckBox : public TWinControl {
+ public:
+  explicit TCheckBox(const TCreateArgs& args, bool radio = false);
+  bool Checked() const;
+  void SetChecked(bool value);
+
+ protected:
+  bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  HBRUSH CtlColor(HDC dc) override;
+
+ private:
+  bool FRadio;
+};
+
+class TRadioButton : public TCheckBox {
+ public:
+  explicit TRadioButton(const TCreateArgs& args) : TCheckBox(args, true) {}
+};
+
+class TEdit : public TWinControl {
+ public:
+  explicit TEdit(const TCreateArgs& args);
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool value);
+  void SetMaxLength(int length);
+  void SelectAll();
+  std::function<void()> OnChange;
+
+ protected:
+  TEdit(const TCreateArgs& args, DWORD style);
+  bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  TColor DefaultColor() const override { return clWindow; }
+
+ private:
+  bool FReadOnly = false;
+};
+
+// A multi-line edit with the lines the program adds. Tab and Esc leave it for
+// the form (next control, cancel button); Enter starts a new line unless it is
+// read-only, when it presses the default button.
+class TMemo : public TEdit {
+ public:
+  explicit TMemo(const TCreateArgs& args, bool scrollBars = false, bool vertScroll = true);
+  void Clear();
+  void Add(const std::wstring& line);
+  std::vector<std::wstring> Lines() const;
+  int LineCount() const { return static_cast<int>(Lines().size()); }
+  void SetLines(const std::vector<std::wstring>& lines);
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+};
+
+class TListBox : public TWinControl {
+ public:
+  explicit TListBox(const TCreateArgs& args, int ownerDrawItemHeight = 0);
+  int Count() const;
+  std::wstring Item(int index) const;
+  void Add(const std::wstring& text);
+  void Clear();
+  int ItemIndex() const;
+  void SetItemIndex(int index);  // no OnClick, as with a selection made in code
+  int ItemHeight() const;
+  // Redraws once after a batch of changes.
+  void BeginUpdate();
+  void EndUpdate();
+  std::function<void()> OnDblClick;
+  // Owner-draw lists: draws one item (the default draws its plain text).
+  std::function<void(int index, HDC dc, const RECT& rect, bool selected)> OnDrawItem;
+
+ protected:
+  bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  TColor DefaultColor() const override { return clWindow; }
+
+ private:
+  void DrawItem(const DRAWITEMSTRUCT& item);
+  int FUpdateCount = 0;
+};
+
+// A drop-down list (no typing). The height is that of the closed box; the
+// open list gets room for about a dozen items.
+class TComboBox : public TWinControl {
+ public:
+  explicit TComboBox(const TCreateArgs& args);
+  int Count() const;
+  std::wstring Item(int index) const;
+  void Add(const std::wstring& text);
+  void Clear();
+  int ItemIndex() const;
+  void SetItemIndex(int index);
+  std::function<void()> OnChange;
+
+ protected:
+  bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  TColor DefaultColor() const override { return clWindow; }
+  void ApplyBounds() override;
+  void SyncBounds(const RECT& r) override;
+};

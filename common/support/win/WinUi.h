@@ -1,0 +1,66 @@
+#pragma once
+// The window layer of both programs: a thin home-grown layer over Win32 and
+// the common controls. Include this header to build a window.
+//
+// A form is a class derived from TForm (through TMyForm, which applies the
+// user's saved font) with a static layout table and member handlers:
+//
+//   class TfmExample : public TMyForm {
+//    public:
+//     TfmExample();
+//     void btnGoClick();
+//    private:
+//     TButton* btnGo;
+//     TMemo* Memo;
+//   };
+//
+//   static const TFormDef kForm = [] {
+//     TFormDef d;
+//     d.Caption = L"Пример";
+//     d.ClientWidth = 400;
+//     d.ClientHeight = 300;
+//     d.BorderStyle = bsSingle;
+//     d.Position = poScreenCenter;
+//     return d;
+//   }();
+//   static const TCtlDef kLayout[] = {
+//     {TKind::Memo, L"Memo", L"", 8, 8, 300, 284, akAll, {.Flags = cfReadOnly}},
+//     {TKind::Button, L"btnGo", L"Пуск", 316, 8, 75, 25, akTop | akRight, &TfmExample::btnGoClick,
+//      {.Flags = cfDefault}},
+//   };
+//   TfmExample::TfmExample() : TMyForm(kForm, kLayout) {
+//     btnGo = Ctl<TButton>(L"btnGo");
+//     Memo = Ctl<TMemo>(L"Memo");
+//   }
+//
+// Rules the layer keeps:
+// - Table order is creation order, child-index order and tab order.
+// - Anchors: a control keeps its distance to the anchored edges of its
+//   parent when the parent is resized (both edges: it stretches; none: it
+//   stays centred). Align (alTop ... alClient) fills the parent instead.
+// - Every handler that a window message starts (clicks, changes, OnShow
+//   during a click, timers, posted messages) runs inside
+//   Application().Guard: an exception it lets out is shown by the
+//   application's error display (message box with the title, MB_ICONERROR)
+//   and the program goes on. Calls made from code (Click(), SetChecked(),
+//   SelectCell()) let the exception through to the caller.
+// - Enter presses the focused push button, else the form's default button
+//   (cfDefault); Esc presses the cancel button (cfCancel). Tab / Shift+Tab
+//   move between tab stops, through panels and page forms inside panels.
+// - ShowModal() returns the ModalResult that a button (Opts.ModalResult) or
+//   code set; closing a modal form gives mrCancel. Application().OnModalStart
+//   lets tests look at a modal form and close it.
+// - Workers post WM_USER + n to Handle(); SetMessageHandler() binds them.
+// - Tests replace the error display (SetErrorDisplay) and message boxes
+//   (SetMessageBoxHook) with recorders.
+#include "WinApp.h"
+#include "WinComCtrls.h"
+#include "WinControl.h"
+#include "WinDialogs.h"
+#include "WinForm.h"
+#include "WinGraphic.h"
+#include "WinGrid.h"
+#include "WinHandles.h"
+#include "WinLayout.h"
+#include "WinStdCtrls.h"
+#include "WinTypes.h"
