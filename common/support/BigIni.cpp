@@ -303,11 +303,13 @@ void RemoveQuietly(const std::wstring& name) {
 }
 
 // A write-protected file must refuse the rewrite, as writing it in place
-// would; renaming over it would otherwise succeed on POSIX systems.
+// would; renaming over it would otherwise succeed.
 int WriteProtectionError(const std::wstring& name) {
 #ifdef _WIN32
-  (void)name;
-  return 0;  // replacing a read-only file fails by itself
+  // Not every system refuses to move a file over a read-only one.
+  DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+  return 0;
 #else
   if (::access(OsPath(name).c_str(), W_OK) == 0) return 0;
   return errno == EACCES || errno == EROFS || errno == EPERM ? errno : 0;
@@ -331,9 +333,9 @@ uint32_t IniFoldHash(std::wstring_view text) noexcept {
   return h;
 }
 
-TIniLine::TIniLine(std::wstring text) : FText(std::move(text)) { Classify(); }
+TIniLine::TIniLine(std::wstring&& text) : FText(std::move(text)) { Classify(); }
 
-void TIniLine::SetText(std::wstring text) {
+void TIniLine::SetText(std::wstring&& text) {
   FText = std::move(text);
   Classify();
 }
@@ -585,10 +587,9 @@ void TBigIniFile::WriteString(const std::wstring& section, const std::wstring& k
       UpdateFile();
     return;
   }
-  std::wstring line;
-  line.reserve(std::min(k.size() + 1 + v.size(), kMaxText));
-  line.append(k).append(1, L'=').append(v);
-  if (line.size() > kMaxText) line.resize(kMaxText);
+  std::wstring line(k);
+  line += L'=';
+  line.append(v.substr(0, kMaxText - line.size()));
   TIniLines* lines;
   int index = FindItem(section, key, true, lines);
   if (index < 0) {
