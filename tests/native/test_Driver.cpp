@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Driver.h"
+#include "untDirectDriver.h"
 #include "untCommand.h"
 #include "untEcrCmd.h"
 #include "untError.h"
@@ -190,6 +191,57 @@ TEST_F(DriverTest, HexDataTravelsAsOneCharacterPerByte) {
   out.Items(1).Value.clear();
   driver_.ReadParams(out);
   EXPECT_EQ(out.Items(1).Value, L"00 41 C0 FF ");
+}
+
+// The same binding over the virtual cash register: every catalogue command's
+// parameters, as the catalogue sets them up, reach the control and come back.
+TEST_F(DriverTest, VirtualCashRegisterTakesEveryCatalogueParameter) {
+  auto drv = TDirectDriver::Create();
+  for (int i = 0; i < commands_.Count(); ++i) {
+    TCommand& c = commands_.Items(i);
+    SCOPED_TRACE(WideToUtf8(c.Name));
+    EXPECT_NO_THROW(drv->WriteParams(c.InParams));
+    EXPECT_NO_THROW(drv->WriteParams(c.OutParams));
+    EXPECT_NO_THROW(drv->ReadParams(c.InParams));
+    EXPECT_NO_THROW(drv->ReadParams(c.OutParams));
+  }
+  TCmdParams& in = Cmd(0x1A).InParams;
+  in.Items(0).Value = L"$0A";
+  drv->WriteParams(in);
+  EXPECT_EQ(drv->get_RegisterNumber(), 10);
+}
+
+TEST_F(DriverTest, VirtualCashRegisterAnswerReadsIntoTheOutputs) {
+  auto drv = TDirectDriver::Create();
+  TCommand& c = Cmd(0x11);
+  drv->WriteParams(c.InParams);
+  drv->WriteParams(c.OutParams);
+  drv->set_CommandType(0);
+  drv->set_CommandCode(c.Code);
+  drv->set_CommandSrcAddress(drv->get_SrcAddress());
+  drv->set_CommandDstAddress(drv->get_DstAddress());
+  drv->set_Timeout(2000);
+  drv->set_WaitAnswer(true);
+  ASSERT_EQ(drv->SendCommand(), 0) << WideToUtf8(drv->get_ResultCodeDescription());
+  drv->ReadParams(c.OutParams);
+  EXPECT_EQ(c.OutParams.Items(1).Value, drv->get_ECRSoftVersion());
+  EXPECT_EQ(c.OutParams.Items(9).Value, DateToStr(drv->get_ECRDate()));
+  EXPECT_EQ(c.OutParams.Items(c.OutParams.Count() - 1).Value, drv->get_CommandResultDescription());
+  EXPECT_FALSE(c.OutParams.Items(c.OutParams.Count() - 1).Value.empty());
+}
+
+TEST_F(DriverTest, VirtualCashRegisterRefusesAWrongValueByName) {
+  auto drv = TDirectDriver::Create();
+  TCmdParams& in = Cmd(0x81).InParams;
+  in.Items(4).Value = L"пятый";  // OperatorNumber: text the integer property cannot take
+  try {
+    drv->WriteParams(in);
+    FAIL();
+  } catch (const EOleError& e) {
+    EXPECT_EQ(e.ErrorCode, kDispETypeMismatch);
+    EXPECT_EQ(e.Message().rfind(L"Ошибка при записи свойства OperatorNumber, Номер оператора\r\n", 0), 0u)
+        << WideToUtf8(e.Message());
+  }
 }
 
 }  // namespace
