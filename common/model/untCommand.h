@@ -26,7 +26,7 @@ enum TCmdParamType : uint8_t {
 // Hex digits are "0".."9" and "A".."F" only; any other character separates,
 // and a lone digit before a separator (or the end) is a byte of its own.
 std::string HexTextToBytes(std::string_view text);
-std::string HexTextToBytes(std::wstring_view text);  // through the ANSI code page
+std::string HexTextToBytes(std::wstring_view text);  // characters beyond ASCII separate
 // Two upper-case digits and a blank per byte ("01 FF ").
 std::wstring BytesToHexText(std::string_view bytes);
 
@@ -103,8 +103,8 @@ class TCommand {
   TCmdParams InParams;
   TCmdParams OutParams;  // always ends with CommandResultCode, CommandResultDescription
 
-  // An instance of cls with its own parameters, then the two result outputs,
-  // appended to owner.
+  // An instance of cls (TCommand itself when cls is null) with its own
+  // parameters, then the two result outputs; the first form appends it to owner.
   static TCommand& Create(TCommandClass cls, TCommands& owner, std::wstring name, uint8_t code);
   static std::unique_ptr<TCommand> Create(TCommandClass cls, std::wstring name, uint8_t code);
 
