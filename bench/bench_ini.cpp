@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "BigIni.h"
 #include "untText.h"
 
@@ -39,7 +41,7 @@ struct TData {
   std::vector<TKey> InOrder, Shuffled;
 
   TData() {
-    Dir = fs::temp_directory_path() / "plover_bench_ini";
+    Dir = fs::temp_directory_path() / ("plover_bench_ini_" + std::to_string(getpid()));
     fs::create_directories(Dir);
     File = Dir / "source.ini";
     std::wstring text;

@@ -45,9 +45,9 @@
 // that a key look-up skips non-matching lines without comparing text.
 class TIniLine {
  public:
-  explicit TIniLine(std::wstring text);
+  explicit TIniLine(std::wstring&& text);
   const std::wstring& Text() const noexcept { return FText; }
-  void SetText(std::wstring text);
+  void SetText(std::wstring&& text);
   // The key is the text before the first "="; a line without "=" has none.
   bool HasKey() const noexcept { return FKeyLength != kNoKey; }
   std::wstring_view Key() const noexcept;
@@ -97,10 +97,10 @@ class TSectionList {
   // lines and drops later ones, lines and all; true when any was dropped.
   bool RemoveDuplicates();
 
-  // Index of the section named `name` for a walk that has already compared
-  // the entries nearest its start; the answer is the one a full circular walk
-  // would give, found through a name index when the list is long. -1 when
-  // absent. Leaves PrevIndex alone.
+  // Index of the first section named `name` that a circular walk from
+  // `start` meets, or -1. Long lists answer through a name index after
+  // checking `start` itself, which is where walks in file order succeed.
+  // Leaves PrevIndex alone.
   int Locate(std::wstring_view name, int start);
   bool NameIs(int index, std::wstring_view name) const;
 

@@ -40,7 +40,9 @@ class BigIniFile : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    FDir = fs::temp_directory_path() / (std::string("plover_ini_") + info->name());
+    // Other trees may run this suite at the same time.
+    FDir = fs::temp_directory_path() /
+           ("plover_ini_" + std::to_string(getpid()) + "_" + info->name());
     fs::remove_all(FDir);
     fs::create_directories(FDir);
     FPath = FDir / "test.ini";
