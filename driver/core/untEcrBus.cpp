@@ -154,17 +154,24 @@ void TBus::Run() {
       lock.unlock();
       {
         std::lock_guard dispatch(FDispatchMutex);
-        timer.Fn();
+        try {
+          timer.Fn();
+        } catch (...) {
+          // A station's timer has nothing to report to; the bus must go on.
+        }
       }
       lock.lock();
       FBusy = false;
       if (FQueue.empty()) FIdleCv.notify_all();
       continue;
     }
-    if (FTimers.empty())
+    if (FTimers.empty()) {
       FQueueCv.wait(lock);
-    else
-      FQueueCv.wait_until(lock, FTimers.begin()->first);
+    } else {
+      // A copy: the timer may be cancelled, and its node freed, while we wait.
+      const TSteady::time_point due = FTimers.begin()->first;
+      FQueueCv.wait_until(lock, due);
+    }
   }
   FIdleCv.notify_all();
 }

@@ -21,14 +21,15 @@ class TSystemClock : public TEcrClock {
   }
 };
 
+// Never destroyed: a control released late in process exit still finds a clock.
 std::mutex& ClockMutex() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex();
+  return *m;
 }
 
 std::shared_ptr<TEcrClock>& CurrentClock() {
-  static std::shared_ptr<TEcrClock> clock = SystemClock();
-  return clock;
+  static auto* clock = new std::shared_ptr<TEcrClock>(SystemClock());
+  return *clock;
 }
 
 // Days from 1.1.1970 of a proleptic Gregorian date (H. Hinnant's algorithm).
@@ -60,8 +61,8 @@ constexpr int64_t kAutomationEpoch = -25569;
 }  // namespace
 
 std::shared_ptr<TEcrClock> SystemClock() {
-  static auto clock = std::make_shared<TSystemClock>();
-  return clock;
+  static auto* clock = new std::shared_ptr<TEcrClock>(std::make_shared<TSystemClock>());
+  return *clock;
 }
 
 std::shared_ptr<TEcrClock> EcrClock() {

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "EcrTestSupport.h"
@@ -457,4 +460,17 @@ TEST_F(EcrControl, SettingsAreProperties) {
   Drv->Control().ApplySettings(s);
   EXPECT_EQ(Drv->get_Timeout(), 4321);
   EXPECT_TRUE(Drv->get_DeviceNotAnswering());
+}
+
+TEST(EcrResults, ReadmeTableListsEveryCodeWithItsText) {
+  auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  std::ifstream in(root / "driver" / "README.md", std::ios::binary);
+  ASSERT_TRUE(in) << "driver/README.md";
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t count = 0;
+  const TResultInfo* table = ResultTable(count);
+  for (size_t i = 0; i < count; ++i) {
+    std::string row = "| " + std::to_string(table[i].Code) + " | " + WideToUtf8(table[i].Text) + " |\n";
+    EXPECT_NE(text.find(row), std::string::npos) << row;
+  }
 }

@@ -57,6 +57,10 @@ struct TInbox {
     std::lock_guard lock(Mutex);
     return Got.size();
   }
+  std::string At(size_t i) {
+    std::lock_guard lock(Mutex);
+    return i < Got.size() ? Got[i] : std::string();
+  }
 };
 
 }  // namespace
@@ -76,13 +80,13 @@ TEST(NetworkUdp, HubRelaysBetweenMembers) {
   m1->Send("one");
   ASSERT_TRUE(a.WaitFor(1));
   ASSERT_TRUE(c.WaitFor(1));
-  EXPECT_EQ(a.Got[0], "one");
-  EXPECT_EQ(c.Got[0], "one");
+  EXPECT_EQ(a.At(0), "one");
+  EXPECT_EQ(c.At(0), "one");
   hub->Send("two");
   ASSERT_TRUE(b.WaitFor(1));
   ASSERT_TRUE(c.WaitFor(2));
-  EXPECT_EQ(b.Got[0], "two");
-  EXPECT_EQ(c.Got[1], "two");
+  EXPECT_EQ(b.At(0), "two");
+  EXPECT_EQ(c.At(1), "two");
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(b.Count(), 1u);  // a member never hears its own frame back
 }
