@@ -201,3 +201,9 @@ std::wstring IniFileNameOf(std::wstring_view programPath) {
   std::wstring result(hasExt ? programPath.substr(0, dot) : programPath);
   return result + L".ini";
 }
+
+int LastColumnWidth(int clientWidth, int colCount, int lineWidth, int firstColWidth) {
+  const int w = clientWidth - (colCount - 1) * lineWidth - firstColWidth;
+  const int last = w - (colCount - 2) * (w / (colCount - 1));
+  return last < 0 ? 0 : last;
+}

@@ -106,3 +106,8 @@ class TCmdSession {
 // The settings file of a program: its path with the extension replaced by
 // ".ini" (appended when the file name has none).
 std::wstring IniFileNameOf(std::wstring_view programPath);
+
+// The width the grid's last column takes so that the columns right of the
+// first one share the client width (colCount >= 2). A first column dragged
+// wider than the grid leaves the last one at width 0.
+int LastColumnWidth(int clientWidth, int colCount, int lineWidth, int firstColWidth);

@@ -332,3 +332,24 @@ TEST(IniFileNameOf, ReplacesOnlyTheFileNamesExtension) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LastColumnWidth, FillsTheClientWidthRightOfTheFirstColumn) {
+  struct Case {
+    int client, cols, line, first, expected;
+  };
+  const Case cases[] = {
+      {277, 2, 1, 200, 76},   // the window as designed
+      {577, 2, 1, 200, 376},  // widened by 300
+      {277, 2, 1, 50, 226},   // the user narrowed the name column
+      {277, 2, 1, 400, 0},    // the name column is wider than the grid
+      {301, 3, 1, 100, 100},  // three columns: the last takes the rest
+      {303, 3, 1, 100, 101},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(LastColumnWidth(c.client, c.cols, c.line, c.first), c.expected)
+        << c.client << " " << c.cols << " " << c.first;
+}
+
+}  // namespace
