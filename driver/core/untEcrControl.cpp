@@ -371,8 +371,8 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
                         ? FParsed.Seq
                         : 0;
       } else {
-        FSeq = static_cast<uint8_t>(FSeq == 255 ? 1 : FSeq + 1);
         frame.Seq = FSeq;
+        FSeq = NextSequenceNumber(FSeq);
       }
       frame.Params = ParamsFromBag(FBag, FrameParamIds(frame.Code, answer));
       if (int32_t rc = EncodeFrame(frame, bytes)) return rc;
@@ -486,7 +486,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     bool Valid = false;
     uint8_t Type = 0, Code = 0, Src = 0, Seq = 0;
   } FParsed;
-  uint8_t FSeq = 0;
+  uint8_t FSeq = FirstSequenceNumber();
 
   bool FWaiting = false;
   uint8_t FWaitCode = 0, FWaitAddress = 0, FWaitSeq = 0;

@@ -1,5 +1,7 @@
 #include "untEcrFrame.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 
 #include "untEcrResults.h"
@@ -141,6 +143,12 @@ int32_t DecodeFrame(std::string_view bytes, TFrame& frame) {
   }
   frame = std::move(f);
   return kOk;
+}
+
+uint8_t FirstSequenceNumber() {
+  static std::atomic<uint32_t> next{static_cast<uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count())};
+  return static_cast<uint8_t>(1 + next.fetch_add(89) % 255);
 }
 
 std::wstring FrameHex(std::string_view bytes) {

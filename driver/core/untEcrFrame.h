@@ -44,6 +44,13 @@ int32_t EncodeFrame(const TFrame& frame, std::string& bytes);
 // data length that does not fit the property's type).
 int32_t DecodeFrame(std::string_view bytes, TFrame& frame);
 
+// The first sequence number of a new station. Each station starts elsewhere, so
+// that a station made anew (a program restarted, a desk re-created) is not
+// taken for a repeat of the last request its predecessor sent.
+uint8_t FirstSequenceNumber();
+// The number after seq, skipping 0 (which marks "none").
+inline uint8_t NextSequenceNumber(uint8_t seq) { return static_cast<uint8_t>(seq >= 255 ? 1 : seq + 1); }
+
 // "02 1A 00 ..." : two upper-case digits a byte, one blank between.
 std::wstring FrameHex(std::string_view bytes);
 

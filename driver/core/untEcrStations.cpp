@@ -213,8 +213,8 @@ void TVirtualDesk::SendStepLocked() {
   frame.Src = kVirtualDeskAddress;
   frame.Type = 0;
   frame.Code = step.Code;
-  FSeq = static_cast<uint8_t>(FSeq == 255 ? 1 : FSeq + 1);
   frame.Seq = FSeq;
+  FSeq = NextSequenceNumber(FSeq);
   frame.Params = ParamsFromBag(bag, FrameParamIds(step.Code, false));
   std::string bytes;
   if (EncodeFrame(frame, bytes) != kOk) {

@@ -109,7 +109,7 @@ class TVirtualDesk : public TBusStation {
   int32_t FTickTag;
   std::mutex FMutex;
   size_t FStep = 0;
-  uint8_t FSeq = 0;
+  uint8_t FSeq = FirstSequenceNumber();
   int32_t FDocument = 100;
   bool FRunning = false;
   int64_t FInterval = 0;

@@ -136,3 +136,12 @@ TEST(EcrCatalogLayout, CodesOutsideTheCatalogueCarryOnlyTheResult) {
   EXPECT_TRUE(FrameParamIds(0x00, false).empty());
   EXPECT_EQ(FrameParamIds(0xFF, true), std::vector<int32_t>{dispid::CommandResultCode});
 }
+
+TEST(EcrFrame, NewStationsStartTheirSequenceNumbersApart) {
+  uint8_t a = FirstSequenceNumber(), b = FirstSequenceNumber();
+  EXPECT_NE(a, 0);
+  EXPECT_NE(b, 0);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(NextSequenceNumber(255), 1);
+  EXPECT_EQ(NextSequenceNumber(7), 8);
+}

@@ -72,8 +72,10 @@ TEST_F(NetworkExchange, VirtualCashRegisterAnswersAStatusRequest) {
   EXPECT_EQ(Drv->get_DocumentNumber(), 1287);
   EXPECT_EQ(Drv->get_CommandResultCode(), 0);
   EXPECT_EQ(Drv->get_CommandResultDescription(), L"Ошибок нет");
-  // The sent request: no parameters, sequence number 1.
-  EXPECT_EQ(Drv->get_CommandCadrHex(), L"02 05 00 02 01 00 11 01 16");
+  // The sent request: no parameters; then the sequence number and the checksum.
+  std::wstring hex = Drv->get_CommandCadrHex();
+  EXPECT_EQ(hex.substr(0, 21), L"02 05 00 02 01 00 11 ");
+  EXPECT_EQ(hex.size(), 9u * 3 - 1);
   // The awaited answer is consumed by the wait, not raised as a command.
   EXPECT_EQ(Drv->WaitCommands(50), 0);
   EXPECT_EQ(raised, 0);
@@ -171,7 +173,7 @@ TEST_F(NetworkExchange, WithoutWaitingTheAnswerArrivesAsACommand) {
   EXPECT_EQ(seen[0].Dst, 1);
   EXPECT_FALSE(seen[0].Repeated);
   EXPECT_EQ(Drv->get_RestRegister(), 12345);
-  EXPECT_EQ(seen[0].Hex.substr(0, 24), L"02 11 00 01 02 01 1C 01 ");
+  EXPECT_EQ(seen[0].Hex.substr(0, 21), L"02 11 00 01 02 01 1C ");
 }
 
 TEST_F(NetworkExchange, WaitAnswerTimesOutWhenNobodyAnswers) {
@@ -338,4 +340,24 @@ TEST_F(NetworkDesk, ScenarioRunsByItselfThroughTheCatalogueRequests) {
   Drv->set_VirtualDesk(false);
   ASSERT_GE(codes.size(), DeskScenario().size());
   for (size_t i = 0; i < DeskScenario().size(); ++i) EXPECT_EQ(codes[i], DeskScenario()[i].Code) << i;
+}
+
+TEST_F(NetworkDesk, ADeskMadeAnewIsNotTakenForARepeat) {
+  std::vector<TSeen> seen;
+  Drv->OnCommand = [&](TPloverDriver&, int32_t id) {
+    seen.push_back(Fetch(*Drv, id));
+    Answer(*Drv);
+  };
+  Drv->SendDeskRequest();
+  ASSERT_EQ(Drv->WaitCommands(1000), 1);
+  // Leaving the bus drops the desk; the next request comes from a new one,
+  // which starts its scenario (and its sequence numbers) afresh.
+  Drv->set_BusPort(0);
+  Drv->set_BusKind(1);
+  Drv->set_BusKind(0);
+  Drv->SendDeskRequest();
+  ASSERT_EQ(Drv->WaitCommands(1000), 1);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].Code, seen[0].Code);
+  EXPECT_FALSE(seen[1].Repeated);
 }
