@@ -13,6 +13,16 @@ std::wstring ModulePath();
 void ModuleAddRef();
 void ModuleRelease();
 
+// Held by an object for its whole life: as the first member it is released
+// last, after everything else the object owns has gone.
+class TModuleRef {
+ public:
+  TModuleRef() { ModuleAddRef(); }
+  TModuleRef(const TModuleRef&) = delete;
+  TModuleRef& operator=(const TModuleRef&) = delete;
+  ~TModuleRef() { ModuleRelease(); }
+};
+
 // The type information of IPloverDriver4, loaded once from the module's own
 // resource (not from the registry), so by-name access works unregistered.
 // Not AddRef'ed: it lives as long as the process.

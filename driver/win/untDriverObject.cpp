@@ -68,7 +68,6 @@ class TDriverObject final : public IPloverDriver4,
                             private INotifyTarget {
  public:
   TDriverObject() : FCore(TEcrControl::Create(LoadSettings())), FPoint(*this), FWindow(this) {
-    ModuleAddRef();
     FCore->SetArrivedNotify(FWindow.Poster());
   }
 
@@ -166,8 +165,6 @@ class TDriverObject final : public IPloverDriver4,
     // The core's threads may still be about to notify; the window's link is
     // cut first, so a late post finds nobody.
     FCore->SetArrivedNotify(nullptr);
-    FMarshaler.Reset();
-    ModuleRelease();
   }
 
   // INotifyTarget, on the creating thread.
@@ -261,6 +258,7 @@ class TDriverObject final : public IPloverDriver4,
 
   HRESULT InvokeMember(const TMemberInfo& m, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr);
 
+  TModuleRef FModuleRef;
   std::atomic<ULONG> FRefs{1};
   TComPtr<IUnknown> FMarshaler;
   std::unique_ptr<TEcrControl> FCore;
@@ -327,8 +325,14 @@ HRESULT TDriverObject::InvokeMember(const TMemberInfo& m, WORD flags, DISPPARAMS
     return DISP_E_PARAMNOTFOUND;
   // Ordinary automation coercion: text for an integer, a double for an
   // integer or a currency, and so on; the core gets its own type only.
+  VARIANT& given = params.rgvarg[0];
+  const VARTYPE declared = VarTypeOf(VarTypeOfKind(m.Kind));
+  if (V_VT(&given) == declared) {
+    FCore->Put(m.DispId, VariantToTVariant(given));
+    return S_OK;
+  }
   TVariantOwner arg;
-  HRESULT hr = VariantChangeType(&arg, &params.rgvarg[0], 0, VarTypeOf(VarTypeOfKind(m.Kind)));
+  HRESULT hr = VariantChangeType(&arg, &given, 0, declared);
   if (FAILED(hr)) {
     if (argErr) *argErr = 0;
     return hr;

@@ -158,7 +158,8 @@ TEST_F(ComTest, DriverVersionIsTheFileVersionOfTheDll) {
       EXPECT_TRUE(std::iswdigit(c)) << WideToUtf8(v);
   }
   EXPECT_EQ(parts, 4) << WideToUtf8(v);
-  EXPECT_NE(v, L"0.0.0.0");
+  // The version resource of the DLL says what the build says.
+  EXPECT_EQ(v, TEcrControl::Create()->Get(dispid::DriverVersion).Str());
 }
 
 struct TCoercionCase {
@@ -342,6 +343,18 @@ TEST_F(ComTest, OnCommandArrivesOnTheCreatingThread) {
   EXPECT_NE(ids[0], ids[1]);
 }
 
+TEST_F(ComTest, ErrorEscapingAnEventHandlerGoesToTheErrorHandler) {
+  auto d = NewDriver();
+  std::vector<std::wstring> reported;
+  SetComEventErrorHandler([&](const std::exception& e) { reported.push_back(ExceptionText(e)); });
+  d->OnCommand = [](TPloverDriver&, int32_t) { throw Exception(L"Обработчик не справился"); };
+  ASSERT_EQ(d->SendDeskRequest(), 0);
+  EXPECT_TRUE(PumpUntil([&] { return !reported.empty(); }));
+  SetComEventErrorHandler(nullptr);
+  ASSERT_FALSE(reported.empty());
+  EXPECT_EQ(reported[0], L"Обработчик не справился");
+}
+
 TEST_F(ComTest, NoCommandIsRaisedWhileTheControlsOwnSendCommandWaits) {
   auto a = NewDriver();
   auto b = NewDriver();
@@ -476,29 +489,32 @@ TEST_F(ComTest, NewControlTakesTheSavedSettings) {
   EXPECT_EQ(d->get_DstAddress(), TEcrSettings().DstAddress);
 }
 
+struct TDialogSearch {
+  const wchar_t* Title;
+  HWND Except;
+  HWND Found;
+};
+
+// A named CALLBACK: on i686 a lambda does not convert to the stdcall type.
+BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<TDialogSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t text[256] = {}, cls[64] = {};
+  GetWindowTextW(hwnd, text, 256);
+  GetClassNameW(hwnd, cls, 64);
+  if (pid == GetCurrentProcessId() && hwnd != s->Except && IsWindowVisible(hwnd) && wcscmp(cls, L"#32770") == 0 &&
+      wcscmp(text, s->Title) == 0) {
+    s->Found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // Finds a dialog of this process by its caption, other than `except`.
 HWND FindDialog(const wchar_t* title, HWND except = nullptr) {
-  struct TSearch {
-    const wchar_t* Title;
-    HWND Except;
-    HWND Found;
-  } search{title, except, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<TSearch*>(lp);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        wchar_t text[256] = {}, cls[64] = {};
-        GetWindowTextW(hwnd, text, 256);
-        GetClassNameW(hwnd, cls, 64);
-        if (pid == GetCurrentProcessId() && hwnd != s->Except && IsWindowVisible(hwnd) &&
-            wcscmp(cls, L"#32770") == 0 && wcscmp(text, s->Title) == 0) {
-          s->Found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TDialogSearch search{title, except, nullptr};
+  EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
   return search.Found;
 }
 

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "PloverDrv_h.h"
 #include "untError.h"
@@ -37,7 +38,12 @@ class TComDriver;
 class TEventSink final : public IDispatch {
  public:
   explicit TEventSink(TComDriver* owner) : FOwner(owner) {}
-  void Detach() { FOwner = nullptr; }
+  // Waits for an event that another thread is raising into the driver; the
+  // driver's own thread may detach from inside its handler.
+  void Detach() {
+    std::lock_guard lock(FLock);
+    FOwner = nullptr;
+  }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -70,6 +76,7 @@ class TEventSink final : public IDispatch {
 
  private:
   std::atomic<ULONG> FRefs{1};
+  std::recursive_mutex FLock;
   TComDriver* FOwner;
 };
 
@@ -161,11 +168,11 @@ HRESULT TEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VA
                            UINT* argErr) {
   if (id != 1) return DISP_E_MEMBERNOTFOUND;
   if (!params || params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
-  TComDriver* owner = FOwner;
-  if (!owner) return S_OK;
+  std::lock_guard lock(FLock);
+  if (!FOwner) return S_OK;
   try {
     TVariant arg = VariantToTVariant(params->rgvarg[0]);
-    owner->RaiseCommand(VarAsType(arg, TVarType::Int).Int());
+    FOwner->RaiseCommand(VarAsType(arg, TVarType::Int).Int());
   } catch (const std::exception& e) {
     // An exception must not unwind into the control: it goes to the
     // program's error display instead.

@@ -1,0 +1,155 @@
+// Two programs on one machine, each with its own control, talk over the UDP
+// loopback bus: this process asks the other for its status and answers its
+// request in turn. The other process is this same program, started with the
+// peer's port in its environment so that it runs only the peer's side.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "Driver.h"
+#include "test_ComHelpers.h"
+#include "untComDriver.h"
+#include "untText.h"
+#include "win/ScopedCom.h"
+
+namespace {
+
+constexpr wchar_t kPeerVar[] = L"PLOVER_LOOPBACK_PEER";
+constexpr int32_t kMainAddress = 10;
+constexpr int32_t kPeerAddress = 11;
+constexpr int32_t kStatusCode = 0x11;  // a request without inputs, with an answer full of outputs
+
+std::unique_ptr<TDriver> NewLoopbackDriver(int port, int32_t address) {
+  auto d = CreateComDriver();
+  d->SetProperty(L"VirtualEcr", TVariant::FromBool(false));
+  d->SetProperty(L"VirtualDesk", TVariant::FromBool(false));
+  d->SetProperty(L"FaultEvery", TVariant::FromInt(0));
+  d->SetProperty(L"LinkLatency", TVariant::FromInt(0));
+  d->SetProperty(L"DeviceNotAnswering", TVariant::FromBool(false));
+  d->SetProperty(L"BusPort", TVariant::FromInt(port));
+  d->SetProperty(L"BusKind", TVariant::FromInt(1));
+  d->set_SrcAddress(address);
+  d->set_DeviceEnabled(true);
+  return d;
+}
+
+// Answers a status request meant for `self` with the given operator number
+// and software version, as the programs' handlers do. True when it answered.
+bool AnswerStatusRequest(TPloverDriver& d, int32_t id, int32_t self, int32_t operatorNumber, const wchar_t* version) {
+  d.set_CommandID(id);
+  if (d.GetCommand() != 0 || d.ParseCommand() != 0) return false;
+  if (d.get_CommandType() != 0 || d.get_CommandDstAddress() != self || d.get_CommandCode() != kStatusCode)
+    return false;
+  d.set_CommandType(1);
+  d.set_CommandDstAddress(d.get_CommandSrcAddress());
+  d.set_CommandSrcAddress(self);
+  d.set_OperatorNumber(operatorNumber);
+  d.set_ECRSoftVersion(version);
+  d.set_WaitAnswer(false);
+  return d.SendCommand() == 0;
+}
+
+// Sends a status request to `to` and waits for its answer; the other side
+// may need a moment to join the bus, so a request without answer is repeated.
+int32_t AskStatus(TPloverDriver& d, int32_t self, int32_t to) {
+  int32_t rc = -1;
+  for (int attempt = 0; attempt < 5 && rc != 0; ++attempt) {
+    d.set_OperatorNumber(0);
+    d.set_ECRSoftVersion(L"");
+    d.set_CommandType(0);
+    d.set_CommandCode(kStatusCode);
+    d.set_CommandSrcAddress(self);
+    d.set_CommandDstAddress(to);
+    d.set_Timeout(1500);
+    d.set_WaitAnswer(true);
+    rc = d.SendCommand();
+  }
+  return rc;
+}
+
+std::wstring EnvText(const wchar_t* name) {
+  wchar_t buf[64] = {};
+  GetEnvironmentVariableW(name, buf, 64);
+  return buf;
+}
+
+class TEvent {
+ public:
+  explicit TEvent(const std::wstring& name) : FHandle(CreateEventW(nullptr, TRUE, FALSE, name.c_str())) {}
+  ~TEvent() {
+    if (FHandle) CloseHandle(FHandle);
+  }
+  HANDLE Get() const { return FHandle; }
+
+ private:
+  HANDLE FHandle;
+};
+
+std::wstring ReadyEventName(int port) { return L"PloverLoopbackReady" + IntToStr(port); }
+
+// The peer's side, run only in the started process.
+TEST(LoopbackPeer, AnswersThenAsks) {
+  std::wstring portText = EnvText(kPeerVar);
+  if (portText.empty()) GTEST_SKIP() << "runs only as the peer of Loopback.TwoProcessesExchange";
+  int port = std::stoi(portText);
+  TComInit com;
+  ASSERT_EQ(RegisterDriver(), S_OK);
+  auto d = NewLoopbackDriver(port, kPeerAddress);
+  bool answered = false;
+  d->OnCommand = [&](TPloverDriver& sender, int32_t id) {
+    if (AnswerStatusRequest(sender, id, kPeerAddress, 29, L"B.2")) answered = true;
+  };
+  TEvent ready(ReadyEventName(port));
+  SetEvent(ready.Get());
+  ASSERT_TRUE(PumpUntil([&] { return answered; }, 20000)) << "no request came";
+
+  d->OnCommand = nullptr;
+  ASSERT_EQ(AskStatus(*d, kPeerAddress, kMainAddress), 0);
+  EXPECT_EQ(d->get_OperatorNumber(), 30);
+  EXPECT_EQ(d->get_ECRSoftVersion(), L"A.1");
+}
+
+TEST(Loopback, TwoProcessesExchangeRequestsAndAnswers) {
+  if (!EnvText(kPeerVar).empty()) GTEST_SKIP();
+  TComInit com;
+  ASSERT_EQ(RegisterDriver(), S_OK);
+  // A port of our own, so that runs of other trees on this machine stay apart.
+  int port = 47400 + static_cast<int>(GetCurrentProcessId() % 500);
+  auto d = NewLoopbackDriver(port, kMainAddress);
+  int answered = 0;
+  d->OnCommand = [&](TPloverDriver& sender, int32_t id) {
+    if (AnswerStatusRequest(sender, id, kMainAddress, 30, L"A.1")) ++answered;
+  };
+
+  TEvent ready(ReadyEventName(port));
+  SetEnvironmentVariableW(kPeerVar, IntToStr(port).c_str());
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=LoopbackPeer.*";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  BOOL started = CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  SetEnvironmentVariableW(kPeerVar, nullptr);
+  ASSERT_TRUE(started);
+  CloseHandle(pi.hThread);
+
+  EXPECT_EQ(WaitForSingleObject(ready.Get(), 30000), WAIT_OBJECT_0);
+  EXPECT_EQ(AskStatus(*d, kMainAddress, kPeerAddress), 0);
+  EXPECT_EQ(d->get_OperatorNumber(), 29);
+  EXPECT_EQ(d->get_ECRSoftVersion(), L"B.2");
+  EXPECT_TRUE(d->get_CommandCadrHex().size() > 0);
+
+  // The peer's request arrives through OnCommand, so this thread pumps.
+  bool exited = PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 40000);
+  if (!exited) TerminateProcess(pi.hProcess, 2);
+  DWORD code = 99;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  EXPECT_TRUE(exited);
+  EXPECT_EQ(code, 0u);
+  EXPECT_GE(answered, 1);
+}
+
+}  // namespace
