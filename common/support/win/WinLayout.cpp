@@ -58,7 +58,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       return e;
     }
     case TKind::Memo: {
-      auto m = std::make_unique<TMemo>(a, (f & cfScrollBars) != 0, (f & cfNoVScroll) == 0);
+      auto m = std::make_unique<TMemo>(a, (f & cfScrollBars) != 0, (f & cfNoVScroll) == 0, (f & cfNoWordWrap) == 0);
       if (f & cfReadOnly) m->SetReadOnly(true);
       m->OnChange = handler();
       return m;

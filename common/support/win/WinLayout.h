@@ -47,6 +47,7 @@ enum TCtlFlag : unsigned {
   cfBevelRaised = 0x20000,  // panel; bevel
   cfBevelLowered = 0x40000,
   cfNoVScroll = 0x80000,  // memo without scroll bar
+  cfNoWordWrap = 0x100000,  // memo: long lines scroll instead of wrapping
 };
 
 enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };

@@ -95,9 +95,9 @@ bool TEdit::Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 // ---------------------------------------------------------------- TMemo
 
-TMemo::TMemo(const TCreateArgs& args, bool scrollBars, bool vertScroll)
+TMemo::TMemo(const TCreateArgs& args, bool scrollBars, bool vertScroll, bool wordWrap)
     : TEdit(args, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | (vertScroll ? WS_VSCROLL : 0) |
-                      (scrollBars ? (WS_HSCROLL | ES_AUTOHSCROLL) : 0)) {
+                      (scrollBars ? (WS_HSCROLL | ES_AUTOHSCROLL) : 0) | (wordWrap ? 0 : ES_AUTOHSCROLL)) {
   Perform(EM_SETLIMITTEXT, 0);
 }
 

@@ -73,7 +73,7 @@ class TEdit : public TWinControl {
 // read-only, when it presses the default button.
 class TMemo : public TEdit {
  public:
-  explicit TMemo(const TCreateArgs& args, bool scrollBars = false, bool vertScroll = true);
+  explicit TMemo(const TCreateArgs& args, bool scrollBars = false, bool vertScroll = true, bool wordWrap = true);
   void Clear();
   void Add(const std::wstring& line);
   std::vector<std::wstring> Lines() const;

@@ -1,0 +1,92 @@
+#include "fmuMain.h"
+
+#include "fmuAbout.h"
+#include "fmuFlags.h"
+#include "fmuStatus.h"
+#include "untText.h"
+#include "untVInfo.h"
+
+namespace {
+
+const TFormDef kForm = [] {
+  TFormDef d;
+  d.Caption = L"Тест ККМ";
+  d.ClientWidth = 616;
+  d.ClientHeight = 428;
+  d.BorderStyle = bsSingle;
+  d.BorderIcons = biSystemMenu | biMinimize;
+  d.Position = poScreenCenter;
+  return d;
+}();
+
+const TCtlDef kLayout[] = {
+    {TKind::ListBox, L"ListBox", L"", 8, 8, 129, 377, akLeft | akTop | akBottom, &TfmMain::ListBoxClick},
+    {TKind::Panel, L"pnlData", L"", 138, 0, 478, 391, akAll},
+    {TKind::Bevel, L"Bevel", L"", 8, 391, 603, 2, akLeft | akRight | akBottom, {.Shape = bsTopLine}},
+    {TKind::Button, L"btnProperties", L"Настройка...", 8, 395, 82, 25, akLeft | akBottom,
+     &TfmMain::btnPropertiesClick},
+    {TKind::Button, L"btnAbout", L"О программе...", 96, 395, 90, 25, akLeft | akBottom, &TfmMain::btnAboutClick},
+    {TKind::Button, L"btnClose", L"Закрыть", 536, 395, 75, 25, akRight | akBottom, &TfmMain::btnCloseClick,
+     {.Flags = cfCancel}},
+};
+
+}  // namespace
+
+TfmMain::TfmMain(TPages::TDriverFactory driverFactory) : TMyForm(kForm, kLayout) {
+  ListBox = Ctl<TListBox>(L"ListBox");
+  pnlData = Ctl<TPanel>(L"pnlData");
+  btnProperties = Ctl<TButton>(L"btnProperties");
+  btnAbout = Ctl<TButton>(L"btnAbout");
+  btnClose = Ctl<TButton>(L"btnClose");
+  FPages = std::make_unique<TPages>(std::move(driverFactory));
+  // The pages in list order; a new page is one more line here.
+  AddPage<TfmStatus>();
+  AddPage<TfmFlags>();
+  FillPageList();
+  FormCreate();
+}
+
+TfmMain::~TfmMain() {
+  // Every page (and its worker) ends, then the driver control, then the window.
+  FPages.reset();
+}
+
+void TfmMain::FormCreate() {
+  SetBorderStyle(bsSizeable);
+  SetMinSize(Width(), Height());
+  SetCaption(Caption() + L" " + GetFileVersionString());
+}
+
+void TfmMain::FillPageList() {
+  ListBox->BeginUpdate();
+  try {
+    ListBox->Clear();
+    for (int i = 0; i < FPages->Count(); ++i)
+      ListBox->Add(Format(L"%d. %ls", i + 1, FPages->Items(i)->Caption().c_str()));
+  } catch (...) {
+    ListBox->EndUpdate();
+    throw;
+  }
+  ListBox->EndUpdate();
+  if (FPages->Count() > 0) SelectPage(0);
+}
+
+void TfmMain::SelectPage(int index) {
+  FPages->ShowPage(index);
+  ListBox->SetItemIndex(index);
+}
+
+void TfmMain::ListBoxClick() { SelectPage(ListBox->ItemIndex()); }
+
+void TfmMain::btnPropertiesClick() {
+  CheckPagesIdle(*FPages);
+  Driver().ShowProperties();
+}
+
+void TfmMain::btnAboutClick() {
+  ShowAboutBox(Handle(), Application().Title,
+               {L"Версия теста: " + GetFileVersionString(),
+                L"Версия драйвера: " + DriverText(Driver().get_DriverVersion())});
+}
+
+void TfmMain::btnCloseClick() { Close(); }
