@@ -34,6 +34,30 @@ inline HRESULT CallDriverExport(const char* name) {
 
 inline HRESULT RegisterDriver() { return CallDriverExport("DllRegisterServer"); }
 
+inline std::wstring EnvText(const wchar_t* name) {
+  wchar_t buf[64] = {};
+  GetEnvironmentVariableW(name, buf, 64);
+  return buf;
+}
+
+// Starts this same test program running only the tests the filter names,
+// with envName=envValue in its environment (which tells those tests that they
+// run as the helper process). The handle is the caller's to close.
+inline HANDLE StartSelf(const wchar_t* filter, const wchar_t* envName, const std::wstring& envValue) {
+  SetEnvironmentVariableW(envName, envValue.c_str());
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + filter;
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  BOOL started = CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  SetEnvironmentVariableW(envName, nullptr);
+  if (!started) return nullptr;
+  CloseHandle(pi.hThread);
+  return pi.hProcess;
+}
+
 // Handles window messages until done() holds or the time is up.
 inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -16,6 +16,7 @@
 namespace {
 
 constexpr wchar_t kPeerVar[] = L"PLOVER_LOOPBACK_PEER";
+constexpr wchar_t kLeakVar[] = L"PLOVER_LEAK_CONTROLS";
 constexpr int32_t kMainAddress = 10;
 constexpr int32_t kPeerAddress = 11;
 constexpr int32_t kStatusCode = 0x11;  // a request without inputs, with an answer full of outputs
@@ -68,12 +69,6 @@ int32_t AskStatus(TPloverDriver& d, int32_t self, int32_t to) {
   return rc;
 }
 
-std::wstring EnvText(const wchar_t* name) {
-  wchar_t buf[64] = {};
-  GetEnvironmentVariableW(name, buf, 64);
-  return buf;
-}
-
 class TEvent {
  public:
   explicit TEvent(const std::wstring& name) : FHandle(CreateEventW(nullptr, TRUE, FALSE, name.c_str())) {}
@@ -123,17 +118,8 @@ TEST(Loopback, TwoProcessesExchangeRequestsAndAnswers) {
   };
 
   TEvent ready(ReadyEventName(port));
-  SetEnvironmentVariableW(kPeerVar, IntToStr(port).c_str());
-  wchar_t exe[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=LoopbackPeer.*";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  BOOL started = CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  SetEnvironmentVariableW(kPeerVar, nullptr);
-  ASSERT_TRUE(started);
-  CloseHandle(pi.hThread);
+  HANDLE peer = StartSelf(L"LoopbackPeer.*", kPeerVar, IntToStr(port));
+  ASSERT_NE(peer, nullptr);
 
   EXPECT_EQ(WaitForSingleObject(ready.Get(), 30000), WAIT_OBJECT_0);
   EXPECT_EQ(AskStatus(*d, kMainAddress, kPeerAddress), 0);
@@ -142,14 +128,45 @@ TEST(Loopback, TwoProcessesExchangeRequestsAndAnswers) {
   EXPECT_TRUE(d->get_CommandCadrHex().size() > 0);
 
   // The peer's request arrives through OnCommand, so this thread pumps.
-  bool exited = PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 40000);
-  if (!exited) TerminateProcess(pi.hProcess, 2);
+  bool exited = PumpUntil([&] { return WaitForSingleObject(peer, 0) == WAIT_OBJECT_0; }, 40000);
+  if (!exited) TerminateProcess(peer, 2);
   DWORD code = 99;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
+  GetExitCodeProcess(peer, &code);
+  CloseHandle(peer);
   EXPECT_TRUE(exited);
   EXPECT_EQ(code, 0u);
   EXPECT_GE(answered, 1);
+}
+
+// A careless program: controls on both buses, busy, never released, and COM
+// shut down under them. Its end must not wait for the controls' threads.
+TEST(LeakingProgram, EndsWithLiveControls) {
+  if (EnvText(kLeakVar).empty()) GTEST_SKIP() << "runs only as the helper of Loopback.ProgramEndsWithLiveControls";
+  TComInit com;
+  ASSERT_EQ(RegisterDriver(), S_OK);
+  int port = std::stoi(EnvText(kLeakVar));
+  auto udp = NewLoopbackDriver(port, kMainAddress);
+  auto local = CreateComDriver();
+  local->SetProperty(L"VirtualDesk", TVariant::FromBool(true));
+  local->SetProperty(L"DeskInterval", TVariant::FromInt(100));
+  local->SendDeskRequest();
+  udp->CheckConnection();
+  PumpUntil([] { return false; }, 300);
+  udp.release();
+  local.release();
+}
+
+TEST(Loopback, ProgramEndsWithLiveControls) {
+  int port = 47900 + static_cast<int>(GetCurrentProcessId() % 90);
+  HANDLE child = StartSelf(L"LeakingProgram.*", kLeakVar, IntToStr(port));
+  ASSERT_NE(child, nullptr);
+  DWORD waited = WaitForSingleObject(child, 30000);
+  if (waited != WAIT_OBJECT_0) TerminateProcess(child, 2);
+  DWORD code = 99;
+  GetExitCodeProcess(child, &code);
+  CloseHandle(child);
+  EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_EQ(code, 0u);
 }
 
 }  // namespace
