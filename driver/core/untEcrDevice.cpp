@@ -174,12 +174,21 @@ void TVirtualEcr::Reset() {
 }
 
 void TVirtualEcr::SetNowLocked(TDateTime value) {
+  auto clock = EcrClock();
   FBaseTime = value;
-  FBaseMs = EcrClock()->NowMs();
+  FBaseMs = clock->NowMs();
+  FBaseClock = clock.get();
 }
 
 TDateTime TVirtualEcr::NowLocked() {
-  int64_t elapsed = EcrClock()->NowMs() - FBaseMs;
+  auto clock = EcrClock();
+  // Readings of another clock are on another scale: carry on from the last
+  // moment known rather than jump.
+  if (clock.get() != FBaseClock) {
+    FBaseMs = clock->NowMs();
+    FBaseClock = clock.get();
+  }
+  int64_t elapsed = clock->NowMs() - FBaseMs;
   // Whole seconds only: the device's clock has no finer resolution.
   double seconds = std::floor((FBaseTime - std::floor(FBaseTime)) * 86400.0 + 0.5) + static_cast<double>(elapsed / 1000);
   double days = std::floor(FBaseTime) + std::floor(seconds / 86400.0);

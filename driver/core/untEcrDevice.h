@@ -94,6 +94,7 @@ class TVirtualEcr {
   // Clock: the moment last set and the clock reading at that moment.
   TDateTime FBaseTime = 0;
   int64_t FBaseMs = 0;
+  const void* FBaseClock = nullptr;  // the clock FBaseMs was read from; compared only
 
   int32_t FOperatorNumber = 0;
   int32_t FDocumentNumber = 0;
