@@ -55,7 +55,8 @@ HWND VisibleWindowOf(DWORD pid) {
 // for input; -1 when it does not get there within 30 s.
 double StartOnce(const fs::path& exe) {
   std::wstring cmd = L"\"" + exe.wstring() + L"\"";
-  STARTUPINFOW si{sizeof si};
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   const auto start = TClock::now();
   if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, exe.parent_path().c_str(), &si,

@@ -37,8 +37,14 @@ struct TBase {
   virtual ~TBase() = default;
   virtual long Call(long x) = 0;
 };
+// Out of line, so the baseline is a real call as the control's are.
+#if defined(__GNUC__)
+#define BENCH_NOINLINE __attribute__((noinline))
+#else
+#define BENCH_NOINLINE __declspec(noinline)
+#endif
 struct TImpl final : TBase {
-  long Call(long x) override { return x + 1; }
+  BENCH_NOINLINE long Call(long x) override { return x + 1; }
 };
 
 // Keeps the compiler from seeing through the baseline's virtual call.

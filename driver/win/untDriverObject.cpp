@@ -55,7 +55,8 @@ void SetErrorText(const std::wstring& text) {
   if (SUCCEEDED(create.QueryTo(IID_IErrorInfo, info.PutVoid()))) SetErrorInfo(0, info.Get());
 }
 
-// The one place where an exception becomes a status with error information.
+// An exception leaving a vtable method: a status, with the text as error
+// information (Invoke hands the text back through EXCEPINFO instead).
 HRESULT FailWithErrorInfo() {
   TFailure f = CurrentFailure();
   SetErrorText(f.Text);
@@ -68,12 +69,11 @@ class TDriverObject final : public IPloverDriver4,
                             private INotifyTarget {
  public:
   TDriverObject() : FCore(TEcrControl::Create(LoadSettings())), FPoint(*this), FWindow(this) {
+    // Aggregated: the marshaler holds this object as its outer unknown.
+    HRESULT hr = CoCreateFreeThreadedMarshaler(static_cast<IPloverDriver4*>(this), FMarshaler.Put());
+    if (FAILED(hr)) RaiseOleError(hr);
     FCore->SetArrivedNotify(FWindow.Poster());
   }
-
-  // The free-threaded marshaler is aggregated once the object has its first
-  // reference, as it holds this object as its outer unknown.
-  HRESULT Init() { return CoCreateFreeThreadedMarshaler(static_cast<IPloverDriver4*>(this), FMarshaler.Put()); }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -162,8 +162,8 @@ class TDriverObject final : public IPloverDriver4,
 
  private:
   ~TDriverObject() {
-    // The core's threads may still be about to notify; the window's link is
-    // cut first, so a late post finds nobody.
+    // Returns once no notice of the core's threads is running, so none
+    // reaches the window while the members go.
     FCore->SetArrivedNotify(nullptr);
   }
 
@@ -184,9 +184,8 @@ class TDriverObject final : public IPloverDriver4,
     return FCore->Get(did);
   }
   int32_t Call(int32_t did) {
-    if (did == dispid::ShowProperties) {
-      ShowDriverProperties(GetActiveWindow(), *FCore);
-    }
+    // The dialog is the shell's; the core then records the call's result.
+    if (did == dispid::ShowProperties) ShowDriverProperties(GetActiveWindow(), *FCore);
     return FCore->Call(did);
   }
 
@@ -350,8 +349,7 @@ HRESULT CreateDriverObject(REFIID iid, void** out) {
   } catch (...) {
     return FailWithErrorInfo();
   }
-  HRESULT hr = object->Init();
-  if (SUCCEEDED(hr)) hr = object->QueryInterface(iid, out);
+  HRESULT hr = object->QueryInterface(iid, out);
   object->Release();
   return hr;
 }
