@@ -6,6 +6,8 @@
 #include "untComDriver.h"
 #include "untVInfo.h"
 
+using cmdtest::TfmMain;
+
 namespace {
 
 const TFormDef kForm = [] {

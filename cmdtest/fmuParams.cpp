@@ -1,5 +1,7 @@
 #include "fmuParams.h"
 
+using cmdtest::TfmParams;
+
 namespace {
 
 const TFormDef kForm = [] {

@@ -102,6 +102,7 @@ class CmdWindow : public ::testing::Test {
   }
   static void Click(TButton* button) { SendMessageW(button->Handle(), BM_CLICK, 0, 0); }
 
+  TComInit Com;  // first in, last out: the window's driver needs it
   std::filesystem::path Dir;
   std::wstring Ini;
   std::vector<std::wstring> Errors;
