@@ -3,7 +3,10 @@
 // window. PloverCmd runs from a folder of its own with a settings file that
 // holds every command, so the measured start includes reading it.
 //
-//   bench_cmd_startup [runs]      (default 15; the first run of each warms up)
+//   bench_cmd_startup [runs]      (default 21; the first run of each warms up)
+//
+// Both the median and the fastest run are shown: on a busy machine the
+// fastest run is the better measure of the work itself.
 #include <windows.h>
 
 #include <algorithm>
@@ -98,10 +101,12 @@ double Median(std::vector<double> v) {
   return v.empty() ? -1 : v[v.size() / 2];
 }
 
+double Fastest(const std::vector<double>& v) { return v.empty() ? -1 : *std::min_element(v.begin(), v.end()); }
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const int runs = argc > 1 ? std::max(2, _wtoi(argv[1])) : 15;
+  const int runs = argc > 1 ? std::max(2, _wtoi(argv[1])) : 21;
   const fs::path bin = ProgramDir();
   const fs::path plain = bin / L"cmd_plain_window.exe";
   wchar_t temp[MAX_PATH] = {};
@@ -133,10 +138,10 @@ int wmain(int argc, wchar_t** argv) {
   std::error_code ec;
   fs::remove_all(dir, ec);
 
-  const double p = Median(plainMs), c = Median(cmdMs);
-  std::printf("start-up to the first idle message loop, median of %zu runs\n", cmdMs.size());
-  std::printf("  plain window         %8.1f ms\n", p);
-  std::printf("  PloverCmd (37 cmds)  %8.1f ms\n", c);
-  std::printf("  ratio                %8.2f   (goal: at most 1.50)\n", c / p);
+  const double p = Median(plainMs), c = Median(cmdMs), pf = Fastest(plainMs), cf = Fastest(cmdMs);
+  std::printf("start-up to the first idle message loop, %zu runs      median    fastest\n", cmdMs.size());
+  std::printf("  plain window                               %8.1f ms %8.1f ms\n", p, pf);
+  std::printf("  PloverCmd (settings file with 37 commands) %8.1f ms %8.1f ms\n", c, cf);
+  std::printf("  ratio (goal: at most 1.50)                 %8.2f    %8.2f\n", c / p, cf / pf);
   return 0;
 }
