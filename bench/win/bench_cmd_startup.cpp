@@ -37,20 +37,22 @@ struct TFind {
   HWND Found;
 };
 
+// A named callback: a lambda would not have the system's calling convention
+// in a 32-bit build.
+BOOL CALLBACK FindVisibleWindow(HWND wnd, LPARAM p) {
+  auto* f = reinterpret_cast<TFind*>(p);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(wnd, &owner);
+  if (owner == f->Pid && IsWindowVisible(wnd) && !GetWindow(wnd, GW_OWNER)) {
+    f->Found = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND VisibleWindowOf(DWORD pid) {
   TFind find{pid, nullptr};
-  EnumWindows(
-      [](HWND wnd, LPARAM p) -> BOOL {
-        auto* f = reinterpret_cast<TFind*>(p);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(wnd, &owner);
-        if (owner == f->Pid && IsWindowVisible(wnd) && !GetWindow(wnd, GW_OWNER)) {
-          f->Found = wnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&find));
+  EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&find));
   return find.Found;
 }
 

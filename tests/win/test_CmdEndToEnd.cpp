@@ -62,22 +62,24 @@ struct TFind {
   HWND Found;
 };
 
+// Named callbacks: a lambda would not have the system's calling convention in
+// a 32-bit build.
+BOOL CALLBACK FindMainWindow(HWND w, LPARAM p) {
+  auto* f = reinterpret_cast<TFind*>(p);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  wchar_t title[64] = {};
+  GetWindowTextW(w, title, 64);
+  if (owner == f->Pid && IsWindowVisible(w) && std::wstring(title).rfind(L"Тест команд", 0) == 0) {
+    f->Found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND MainWindowOf(DWORD pid) {
   TFind f{pid, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* f = reinterpret_cast<TFind*>(p);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        wchar_t title[64] = {};
-        GetWindowTextW(w, title, 64);
-        if (owner == f->Pid && IsWindowVisible(w) && std::wstring(title).rfind(L"Тест команд", 0) == 0) {
-          f->Found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&f));
+  EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&f));
   return f.Found;
 }
 
@@ -86,24 +88,23 @@ struct TChildFind {
   HWND Found;
 };
 
+BOOL CALLBACK FindChild(HWND w, LPARAM p) {
+  auto* f = reinterpret_cast<TChildFind*>(p);
+  wchar_t cls[128] = {}, txt[128] = {};
+  GetClassNameW(w, cls, 128);
+  GetWindowTextW(w, txt, 128);
+  std::wstring c(cls);
+  for (auto& ch : c) ch = towlower(ch);
+  if (c.find(f->Class) != std::wstring::npos && (f->Text.empty() || f->Text == txt)) {
+    f->Found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND ChildOf(HWND parent, const std::wstring& classPart, const std::wstring& text = {}) {
   TChildFind f{classPart, text, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* f = reinterpret_cast<TChildFind*>(p);
-        wchar_t cls[128] = {}, txt[128] = {};
-        GetClassNameW(w, cls, 128);
-        GetWindowTextW(w, txt, 128);
-        std::wstring c(cls);
-        for (auto& ch : c) ch = towlower(ch);
-        if (c.find(f->Class) != std::wstring::npos && (f->Text.empty() || f->Text == txt)) {
-          f->Found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&f));
+  EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&f));
   return f.Found;
 }
 
