@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "BigIni.h"
+#include "fmuAbout.h"
+#include "fmuParams.h"
 
 namespace {
 
@@ -258,6 +260,82 @@ TEST_F(CmdWindow, DuringExecuteExactlyTheFourCommandButtonsAreDisabled) {
     EXPECT_TRUE(b->Enabled());
 }
 
+// ---------------------------------------------------------------- the other buttons
+
+TEST_F(CmdWindow, AboutShowsTheTitleAndBothVersionsAboveTheWindow) {
+  Open();
+  std::wstring name;
+  std::vector<std::wstring> lines;
+  HWND owner = nullptr;
+  Application().OnModalStart = [&](TForm& form) {
+    auto& box = dynamic_cast<TfmAbout&>(form);
+    name = box.NameLabel->Text();
+    for (int i = 0; i < box.lbVersion->Count(); ++i) lines.push_back(box.lbVersion->Item(i));
+    owner = GetWindow(box.Handle(), GW_OWNER);
+    Click(box.btnOK);
+  };
+  Click(Form->btnAbout);
+  Pump();
+  EXPECT_EQ(name, L"Тест команд");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind(L"Версия теста: ", 0), 0u);
+  EXPECT_EQ(lines[1], L"Версия драйвера: " + Form->Driver().get_DriverVersion());
+  EXPECT_EQ(owner, Form->Handle());
+  EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(CmdWindow, ParametersOpensTheSettingsDialogOnTheWindowsSettings) {
+  Open();
+  Form->Params().Timeout = 1234;
+  std::wstring shown;
+  Application().OnModalStart = [&](TForm& form) {
+    auto& dialog = dynamic_cast<cmdtest::TfmParams&>(form);
+    shown = dialog.edtTimeout->Text();
+    dialog.chbWaitAnswer->SetChecked(true);
+    Click(dialog.btnOK);
+  };
+  Click(Form->btnParams);
+  Pump();
+  EXPECT_EQ(shown, L"1234");
+  EXPECT_TRUE(Form->Params().WaitAnswer);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// Forwards to the registered control; keeps the calls of some methods to itself.
+class TMethodSpy : public TDriver {
+ public:
+  explicit TMethodSpy(std::unique_ptr<TDriver> inner) : FInner(std::move(inner)) {}
+  int32_t LookupName(const std::wstring& name) override { return FInner->LookupName(name); }
+  void PutById(int32_t id, const TVariant& v) override { FInner->PutById(id, v); }
+  TVariant GetById(int32_t id) override { return FInner->GetById(id); }
+  int32_t CallById(int32_t id) override {
+    Calls.push_back(id);
+    // The driver's own dialog would wait for a user.
+    return id == dispid::ShowProperties ? 0 : FInner->CallById(id);
+  }
+  std::vector<int32_t> Calls;
+
+ private:
+  std::unique_ptr<TDriver> FInner;
+};
+
+TEST_F(CmdWindow, DriverButtonOpensTheDriversOwnDialogAndCloseSavesAndHides) {
+  TMethodSpy* spy = nullptr;
+  Open([&] {
+    auto s = std::make_unique<TMethodSpy>(CreateComDriver());
+    spy = s.get();
+    return s;
+  });
+  Click(Form->btnDriver);
+  EXPECT_EQ(spy->Calls, std::vector<int32_t>{dispid::ShowProperties});
+  EXPECT_FALSE(std::filesystem::exists(Ini));
+  Click(Form->btnClose);
+  Pump();
+  EXPECT_FALSE(IsWindowVisible(Form->Handle()));
+  EXPECT_TRUE(std::filesystem::exists(Ini));
+  EXPECT_TRUE(Errors.empty());
+}
+
 // ---------------------------------------------------------------- received commands
 
 TEST_F(CmdWindow, RequestIsAnsweredWithTheOutputsTypedInTheGrid) {
@@ -319,6 +397,20 @@ TEST_F(CmdWindow, ArrivedAnswerRefreshesEveryRow) {
   EXPECT_EQ(Value(L"[ in] Номер бита"), L"4");
   EXPECT_EQ(Value(L"[out] Название бита"), L"Бит от другой станции");
   EXPECT_EQ(Form->edtOutput->Text(), L"");
+}
+
+TEST_F(CmdWindow, AnswerThatCannotBeWrittenReachesTheErrorDisplay) {
+  Open();
+  Select(L"*Подкрепление");
+  Type(L"[out] Код ошибки", L"abc");
+  TOtherStation desk;
+  desk.Code = 0x50;
+  desk.Timeout = 300;
+  desk.Run();
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(L"Ошибка при записи свойства CommandResultCode, Код ошибки\r\n", 0), 0u)
+      << WideToUtf8(Errors[0]);
+  EXPECT_NE(desk.Result, 0);
 }
 
 TEST_F(CmdWindow, RequestForAnotherStationChangesOnlyTheCounter) {
