@@ -3,7 +3,9 @@
 // window. PloverCmd runs from a folder of its own with a settings file that
 // holds every command, so the measured start includes reading it.
 //
-//   bench_cmd_startup [runs]      (default 21; the first run of each warms up)
+//   bench_cmd_startup [runs [program]]   (default 21 runs, the first of each
+//                                         warming up; program instead of
+//                                         PloverCmd.exe, to compare builds)
 //
 // Both the median and the fastest run are shown: on a busy machine the
 // fastest run is the better measure of the work itself.
@@ -117,7 +119,7 @@ int wmain(int argc, wchar_t** argv) {
   fs::create_directories(dir);
   const fs::path cmd = dir / L"PloverCmd.exe";
   try {
-    fs::copy_file(bin / L"PloverCmd.exe", cmd, fs::copy_options::overwrite_existing);
+    fs::copy_file(argc > 2 ? fs::path(argv[2]) : bin / L"PloverCmd.exe", cmd, fs::copy_options::overwrite_existing);
     WriteSettings(dir / L"PloverCmd.ini");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_cmd_startup: cannot prepare %ls: %s\n", dir.c_str(), e.what());
