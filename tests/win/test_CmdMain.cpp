@@ -6,7 +6,7 @@
 
 #include "BigIni.h"
 #include "fmuAbout.h"
-#include "fmuParams.h"
+#include "cmdtest/fmuParams.h"
 
 namespace {
 

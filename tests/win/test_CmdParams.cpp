@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "fmuParams.h"
+#include "cmdtest/fmuParams.h"
 #include "untAppParams.h"
 #include "untError.h"
 #include "untText.h"
