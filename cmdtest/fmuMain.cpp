@@ -65,7 +65,20 @@ std::wstring ProgramIniFileName() {
     }
     path.resize(path.size() * 2);
   }
-  return IniFileNameOf(path);
+  std::wstring ini = IniFileNameOf(path);
+  // The settings store takes paths of up to 255 characters; a deeper folder
+  // is reached through its short name.
+  const size_t slash = ini.find_last_of(L'\\');
+  if (ini.size() > 255 && slash != std::wstring::npos) {
+    std::wstring dir = ini.substr(0, slash), shortDir(MAX_PATH, L'\0');
+    DWORD n = GetShortPathNameW(dir.c_str(), shortDir.data(), static_cast<DWORD>(shortDir.size()));
+    if (n > shortDir.size()) {
+      shortDir.resize(n);
+      n = GetShortPathNameW(dir.c_str(), shortDir.data(), n);
+    }
+    if (n > 0 && n < shortDir.size()) ini = shortDir.substr(0, n) + ini.substr(slash);
+  }
+  return ini;
 }
 
 TfmMain::TfmMain(std::wstring iniFileName, TDriverFactory createDriver) : TMyForm(kForm, kLayout) {

@@ -2,6 +2,7 @@
 
 #include "BigIni.h"
 #include "untEcrCmd.h"
+#include "untError.h"
 #include "untText.h"
 
 const wchar_t* const kInRowPrefix = L"[ in] ";
@@ -178,7 +179,12 @@ void TCmdSession::AnswerRequest(TCommand& command) {
   FView.SetOutputText(FDriver->get_CommandCadrHex());
 }
 
+// The store takes file names of up to 255 characters and cuts longer ones
+// without a word; a cut name would be some other file.
+bool TCmdSession::IniNameFits() const { return FIniFileName.size() <= TBigIniFile::MaxTextLength; }
+
 void TCmdSession::LoadSettings() {
+  if (!IniNameFits()) return;
   // A missing file leaves the store empty, so every default stays.
   TBigIniFile ini(FIniFileName);
   FParams.LoadFromIni(ini);
@@ -186,6 +192,9 @@ void TCmdSession::LoadSettings() {
 }
 
 void TCmdSession::SaveSettings() {
+  if (!IniNameFits())
+    throw EInOutError(0, Format(L"Ошибка записи файла \"%ls\": путь длиннее %d символов", FIniFileName.c_str(),
+                                static_cast<int>(TBigIniFile::MaxTextLength)));
   TFreshIniFile ini(FIniFileName);
   FParams.SaveToIni(ini);
   FCommands.SaveParams(ini);

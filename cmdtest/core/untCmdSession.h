@@ -74,11 +74,12 @@ class TCmdSession {
   void ResetCounters();
 
   // Values and settings from the settings file; a missing file keeps the
-  // defaults.
+  // defaults, and so does a path longer than the store takes.
   void LoadSettings();
   // Writes the settings and every command's values. The old file is replaced
-  // only once the new one is complete on disk; on failure it stays as it was
-  // and EInOutError goes to the caller.
+  // only once the new one is complete on disk; on failure (a path longer than
+  // the store takes included) it stays as it was and EInOutError goes to the
+  // caller.
   void SaveSettings();
 
   int CommandIndex() const { return FCommandIndex; }
@@ -90,6 +91,7 @@ class TCmdSession {
   const std::wstring& IniFileName() const { return FIniFileName; }
 
  private:
+  bool IniNameFits() const;
   void SendCommand(TCommand& command);
   void AnswerRequest(TCommand& command);
 

@@ -211,3 +211,23 @@ TEST_F(CmdSettingsFile, UnreadableOldFileDoesNotKeepTheUserFromSaving) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CmdSettingsLongPath, PathTheStoreWouldCutIsNeitherReadNorWritten) {
+  // A cut name would be another file: it must be refused, not shortened.
+  const std::wstring longName = L"/tmp/" + std::wstring(260, L'x') + L".ini";
+  TFakeCmdView view;
+  TCmdSession session(view, std::make_unique<TFakeDriver>(), longName);
+  session.LoadSettings();
+  EXPECT_EQ(session.Params().Timeout, 1000u);
+  try {
+    session.SaveSettings();
+    FAIL() << "no error";
+  } catch (const EInOutError& e) {
+    EXPECT_NE(e.Message().find(L"255"), std::wstring::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(fs::path(longName.substr(0, 255))));
+}
+
+}  // namespace
