@@ -7,6 +7,7 @@ const TFontDef kListingFont = [] {
   f.Name = L"Courier New";
   f.Height = -13;
   f.CharSet = RUSSIAN_CHARSET;
+  f.Pitch = fpFixed;
   return f;
 }();
 

@@ -71,7 +71,14 @@ TFormDef TMyForm::ReadState(const TFormDef& stored) {
   return state;
 }
 
-TMyForm::TMyForm(const TFormDef& def, std::span<const TCtlDef> layout) : TForm(ReadState(def), layout) {
+TMyForm::TMyForm(const TFormDef& def, std::span<const TCtlDef> layout) : TForm(def, layout) {
+  // The controls were laid out for the stored size; correcting it afterwards
+  // lets the anchored ones follow, so they keep their designed margins.
+  const TFormDef state = ReadState(def);
+  if (state.Width > 0 && (state.Width != def.Width || state.Height != def.Height))
+    SetWindowPos(Handle(), nullptr, 0, 0, state.Width, state.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  else if (state.Width <= 0 && (state.ClientWidth != def.ClientWidth || state.ClientHeight != def.ClientHeight))
+    SetClientSize(state.ClientWidth, state.ClientHeight);
   TFontDef font = Font();
   LoadSavedFont(font);
   SetFont(font);

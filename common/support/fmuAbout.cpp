@@ -4,8 +4,8 @@
 
 #include <memory>
 
-const wchar_t* const kMakerURL = L"www.rzhanka.example";
-const wchar_t* const kMakerSupportMail = L"support@rzhanka.example";
+const wchar_t* const kMakerURL = L"rzhanka.test";
+const wchar_t* const kMakerSupportMail = L"support@rzhanka.test";
 
 namespace {
 
@@ -51,8 +51,8 @@ const TCtlDef kLayout[] = {
     {TKind::Label, L"lblSupport", L"Тех. поддержка:", 88, 162, 0, 0},
     {TKind::Label, L"lblSupportMail", kMakerSupportMail, 192, 162, 0, 0, akLeftTop,
      &TfmAbout::lblSupportMailClick, {.Flags = cfHandPoint, .Font = &kMailFont}},
-    {TKind::Bevel, L"Bevel2", L"", 4, 192, 327, 2, akLeftTop, {.Shape = bsTopLine}},
-    {TKind::Button, L"btnOK", L"OK", 240, 200, 89, 25, akRight | akBottom,
+    {TKind::Bevel, L"Bevel2", L"", 4, 190, 327, 2, akLeftTop, {.Shape = bsTopLine}},
+    {TKind::Button, L"btnOK", L"OK", 240, 199, 89, 25, akRight | akBottom,
      {.Flags = cfDefault | cfCancel, .ModalResult = mrOk}},
 };
 

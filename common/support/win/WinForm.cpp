@@ -41,6 +41,21 @@ SIZE OuterSize(const TStyles& s, int clientWidth, int clientHeight) {
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
+struct TDisableOthers {
+  HWND Self;
+  std::vector<HWND>* List;
+};
+
+// A named callback: it needs the system's calling convention in a 32-bit build.
+BOOL CALLBACK DisableOther(HWND wnd, LPARAM p) {
+  auto* e = reinterpret_cast<TDisableOthers*>(p);
+  if (wnd != e->Self && IsWindowVisible(wnd) && IsWindowEnabled(wnd)) {
+    EnableWindow(wnd, FALSE);
+    e->List->push_back(wnd);
+  }
+  return TRUE;
+}
+
 TCreateArgs FormArgs(const TFormDef& def) {
   const TStyles s = FormStyles(def.BorderStyle, def.BorderIcons, false);
   SIZE size = def.Width > 0 ? SIZE{def.Width, def.Height} : OuterSize(s, def.ClientWidth, def.ClientHeight);
@@ -221,21 +236,8 @@ TModalResult TForm::ShowModal() {
   HWND active = GetActiveWindow();
   // Every other window of this thread is disabled while the form is up.
   std::vector<HWND> disabled;
-  struct TEnum {
-    HWND Self;
-    std::vector<HWND>* List;
-  } en{Handle(), &disabled};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND wnd, LPARAM p) -> BOOL {
-        auto* e = reinterpret_cast<TEnum*>(p);
-        if (wnd != e->Self && IsWindowVisible(wnd) && IsWindowEnabled(wnd)) {
-          EnableWindow(wnd, FALSE);
-          e->List->push_back(wnd);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&en));
+  TDisableOthers en{Handle(), &disabled};
+  EnumThreadWindows(GetCurrentThreadId(), DisableOther, reinterpret_cast<LPARAM>(&en));
   struct TRestore {
     std::vector<HWND>& List;
     ~TRestore() {

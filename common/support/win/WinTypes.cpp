@@ -40,7 +40,9 @@ TFontHandle CreateFontFromDef(const TFontDef& font) {
   lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
   lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   lf.lfQuality = DEFAULT_QUALITY;
-  lf.lfPitchAndFamily = DEFAULT_PITCH;
+  lf.lfPitchAndFamily = font.Pitch == fpFixed      ? (FIXED_PITCH | FF_MODERN)
+                        : font.Pitch == fpVariable ? VARIABLE_PITCH
+                                                   : DEFAULT_PITCH;
   lstrcpynW(lf.lfFaceName, font.Name.c_str(), LF_FACESIZE);
   return TFontHandle(CreateFontIndirectW(&lf));
 }

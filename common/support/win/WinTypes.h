@@ -30,6 +30,9 @@ COLORREF ColorToRGB(TColor color);
 HBRUSH ColorBrush(TColor color, TBrushHandle& owner);
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+// Fixed asks the font mapper for a fixed-pitch face when the named one is
+// missing (listings that align in columns stay aligned).
+enum TFontPitch { fpDefault, fpFixed, fpVariable };
 
 // A font as a form or control stores it. Height is the character height in
 // pixels, negative as Windows keeps it (8 points at 96 dpi is -11).
@@ -39,6 +42,7 @@ struct TFontDef {
   TColor Color = clWindowText;
   int CharSet = DEFAULT_CHARSET;
   unsigned Style = 0;
+  TFontPitch Pitch = fpDefault;
 
   int Size() const;  // points at the screen's resolution
   void SetSize(int points);
