@@ -360,6 +360,18 @@ std::wstring TWinControl::Text() const {
   return text;
 }
 
+int TWinControl::ClientWidth() const {
+  RECT r{};
+  if (FHandle) GetClientRect(FHandle, &r);
+  return r.right;
+}
+
+int TWinControl::ClientHeight() const {
+  RECT r{};
+  if (FHandle) GetClientRect(FHandle, &r);
+  return r.bottom;
+}
+
 bool TWinControl::TabStop() const {
   return FHandle && (GetWindowLongW(FHandle, GWL_STYLE) & WS_TABSTOP);
 }
@@ -390,169 +402,4 @@ void TWinControl::SetMessageHandler(UINT msg, std::function<LRESULT(WPARAM, LPAR
                          [msg](const auto& p) { return p.first == msg; });
   if (it != FMessageHandlers.end()) FMessageHandlers.erase(it);
   if (handler) FMessageHandlers.emplace_back(msg, std::move(handler));
-}
-
-// ---------------------------------------------------------------- TContainer
-
-TContainer::~TContainer() {
-  // Controls that outlive their container (owned elsewhere) become orphans
-  // instead of pointing at a dead parent.
-  for (TControl* c : FControls) c->FParent = nullptr;
-}
-
-int TContainer::ClientWidth() const {
-  RECT r{};
-  if (Handle()) GetClientRect(Handle(), &r);
-  return r.right;
-}
-
-int TContainer::ClientHeight() const {
-  RECT r{};
-  if (Handle()) GetClientRect(Handle(), &r);
-  return r.bottom;
-}
-
-void TContainer::InsertControl(TControl* control) { FControls.push_back(control); }
-
-void TContainer::RemoveControl(TControl* control) {
-  if (FMouseDown == control) FMouseDown = nullptr;
-  FControls.erase(std::remove(FControls.begin(), FControls.end(), control), FControls.end());
-  if (!control->Handle() && Handle()) InvalidateRect(Handle(), &control->FBounds, TRUE);
-}
-
-void TContainer::EnableAlign() {
-  if (FAlignLock > 0 && --FAlignLock == 0) Realign();
-}
-
-RECT TContainer::AlignRect() const { return RECT{0, 0, ClientWidth(), ClientHeight()}; }
-
-void TContainer::Realign() {
-  if (FAlignLock > 0 || !Handle() || IsIconic(Handle())) return;
-  RECT free = AlignRect();
-  for (TAlign align : {alTop, alBottom, alLeft, alRight, alClient}) {
-    for (TControl* c : FControls) {
-      if (c->FAlign != align || !c->FVisible) continue;
-      RECT r = free;
-      switch (align) {
-        case alTop: r.bottom = free.top = std::min(free.bottom, free.top + c->Height()); break;
-        case alBottom: r.top = free.bottom = std::max(free.top, free.bottom - c->Height()); break;
-        case alLeft: r.right = free.left = std::min(free.right, free.left + c->Width()); break;
-        case alRight: r.left = free.right = std::max(free.left, free.right - c->Width()); break;
-        default: break;
-      }
-      c->PlaceBounds(r);
-    }
-  }
-  const int width = ClientWidth(), height = ClientHeight();
-  for (TControl* c : FControls) {
-    if (c->FAlign != alNone) continue;
-    RECT r = c->FAnchorRect;
-    const int dw = width - c->FAnchorParent.cx, dh = height - c->FAnchorParent.cy;
-    const TAnchors a = c->FAnchors;
-    if ((a & akLeft) && (a & akRight))
-      r.right += dw;
-    else if (a & akRight)
-      OffsetRect(&r, dw, 0);
-    else if (!(a & akLeft))
-      OffsetRect(&r, dw / 2, 0);
-    if ((a & akTop) && (a & akBottom))
-      r.bottom += dh;
-    else if (a & akBottom)
-      OffsetRect(&r, 0, dh);
-    else if (!(a & akTop))
-      OffsetRect(&r, 0, dh / 2);
-    r.right = std::max(r.right, r.left);
-    r.bottom = std::max(r.bottom, r.top);
-    c->PlaceBounds(r);
-  }
-}
-
-void TContainer::FontChanged() {
-  TWinControl::FontChanged();
-  for (TControl* c : FControls)
-    if (c->ParentFont()) c->FontChanged();
-}
-
-void TContainer::PaintBackground(HDC dc, const RECT& clip) {
-  TBrushHandle owner;
-  FillRect(dc, &clip, ColorBrush(EffectiveColor(), owner));
-}
-
-void TContainer::PaintGraphics(HDC dc, const RECT& clip) {
-  for (TControl* c : FControls) {
-    auto* g = dynamic_cast<TGraphicControl*>(c);
-    RECT common;
-    if (!g || !g->Visible() || !IntersectRect(&common, &g->FBounds, &clip)) continue;
-    TSavedDC saved(dc);
-    IntersectClipRect(dc, g->Left(), g->Top(), g->Left() + g->Width(), g->Top() + g->Height());
-    g->Paint(dc);
-  }
-}
-
-TGraphicControl* TContainer::GraphicAt(POINT pt) const {
-  for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
-    auto* g = dynamic_cast<TGraphicControl*>(*it);
-    if (g && g->Visible() && g->Enabled() && PtInRect(&g->FBounds, pt)) return g;
-  }
-  return nullptr;
-}
-
-LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_SIZE: {
-      LRESULT r = TWinControl::WndProc(msg, wp, lp);
-      if (wp != SIZE_MINIMIZED) {
-        Realign();
-        if (OnResize) Application().Guard([&] { OnResize(); });
-      }
-      return r;
-    }
-    case WM_ERASEBKGND:
-      return 1;  // painted with the graphic controls in WM_PAINT, without flicker
-    case WM_PAINT:
-    case WM_PRINTCLIENT: {
-      auto paint = [&](HDC target, const RECT& clip) {
-        if (IsRectEmpty(&clip)) return;
-        const int w = clip.right - clip.left, h = clip.bottom - clip.top;
-        TMemDC mem(CreateCompatibleDC(target));
-        TBitmapHandle bmp(CreateCompatibleBitmap(target, w, h));
-        TSelectObject sel(mem.Get(), bmp.Get());
-        SetViewportOrgEx(mem.Get(), -clip.left, -clip.top, nullptr);
-        PaintBackground(mem.Get(), clip);
-        PaintGraphics(mem.Get(), clip);
-        SetViewportOrgEx(mem.Get(), 0, 0, nullptr);
-        BitBlt(target, clip.left, clip.top, w, h, mem.Get(), 0, 0, SRCCOPY);
-      };
-      if (msg == WM_PAINT) {
-        TPaintDC dc(Handle());
-        paint(dc.Get(), dc.Rect());
-      } else {
-        RECT r{0, 0, ClientWidth(), ClientHeight()};
-        paint(reinterpret_cast<HDC>(wp), r);
-      }
-      return 0;
-    }
-    case WM_SETCURSOR:
-      if (reinterpret_cast<HWND>(wp) == Handle() && LOWORD(lp) == HTCLIENT) {
-        POINT pt;
-        GetCursorPos(&pt);
-        ScreenToClient(Handle(), &pt);
-        if (TGraphicControl* g = GraphicAt(pt); g && g->Cursor() == crHandPoint) {
-          ::SetCursor(LoadCursorW(nullptr, IDC_HAND));
-          return TRUE;
-        }
-      }
-      break;
-    case WM_LBUTTONDOWN:
-      FMouseDown = GraphicAt(POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
-      break;
-    case WM_LBUTTONUP: {
-      TGraphicControl* g = GraphicAt(POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
-      const bool click = g && g == FMouseDown;
-      FMouseDown = nullptr;
-      if (click) Application().Guard([&] { g->Click(); });
-      break;
-    }
-  }
-  return TWinControl::WndProc(msg, wp, lp);
 }

@@ -153,6 +153,8 @@ class TWinControl : public TControl {
   static TWinControl* FromHandle(HWND wnd);
 
   std::wstring Text() const override;
+  int ClientWidth() const;
+  int ClientHeight() const;
   bool TabStop() const;
   void SetTabStop(bool tabStop);
   void SetFocus();
@@ -205,8 +207,6 @@ class TContainer : public TWinControl {
   // The controls placed directly on this container, in child-index order.
   int ControlCount() const { return static_cast<int>(FControls.size()); }
   TControl* Controls(int index) const { return FControls.at(index); }
-  int ClientWidth() const;
-  int ClientHeight() const;
   // Lays the controls out again by Align and Anchors.
   void Realign();
   void DisableAlign() { ++FAlignLock; }
