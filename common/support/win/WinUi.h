@@ -51,8 +51,19 @@
 //   code set; closing a modal form gives mrCancel. Application().OnModalStart
 //   lets tests look at a modal form and close it.
 // - Workers post WM_USER + n to Handle(); SetMessageHandler() binds them.
-// - Tests replace the error display (SetErrorDisplay) and message boxes
-//   (SetMessageBoxHook) with recorders.
+// - Tests replace the error display (SetErrorDisplay), message boxes
+//   (SetMessageBoxHook) and file dialogs (SetFileDialogHook) with recorders.
+// - Fonts: every control follows its parent's font until it gets its own
+//   (Opts.Font or SetFont); TMyForm puts the user's saved font on the form.
+//   Pitch = fpFixed keeps column listings aligned where the named face is
+//   missing.
+// - Check and radio buttons: SetChecked() in code runs OnClick when the state
+//   changes, as a click does; the stored state (cfChecked) runs nothing.
+// - TStringGrid keeps its own cells or shows a TGridSource (only the rows on
+//   screen are asked for). With cfGridEditing the current non-fixed cell
+//   always carries the editor and typing goes into the cell at once; Up,
+//   Down, PgUp, PgDn move rows from inside it. ClientWidth(), ColWidths(),
+//   GridLineWidth() give what a column-fitting calculation needs.
 #include "WinApp.h"
 #include "WinComCtrls.h"
 #include "WinControl.h"
