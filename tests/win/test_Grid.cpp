@@ -159,7 +159,10 @@ TEST_F(GridTest, AMillionRowsAskOnlyForTheVisibleOnes) {
   Grid->SelectCell(1, 1);
   SendMessageW(Grid->Handle(), WM_KEYDOWN, VK_NEXT, 0);
   EXPECT_EQ(Grid->Row(), 1 + visible);
+  // Back on its own cells, every row can hold a text again.
   Grid->SetSource(nullptr);
+  Grid->SetCells(1, 999999, L"последняя");
+  EXPECT_EQ(Grid->Cells(1, 999999), L"последняя");
 }
 
 TEST_F(GridTest, TheGridFillsItsFormWhenResized) {

@@ -104,6 +104,15 @@ TEST_F(TstMain, ClickingAnotherEntryShowsItsPageAndTheSameEntryChangesNothing) {
   EXPECT_EQ(events.size(), 2u);
 }
 
+TEST_F(TstMain, TheKeyboardMovesThroughThePagesToo) {
+  Main->ListBox->SetFocus();
+  PressKey(VK_DOWN);
+  EXPECT_EQ(Main->Pages().ActiveIndex(), 1);
+  EXPECT_TRUE(Flags()->Visible());
+  PressKey(VK_UP);
+  EXPECT_EQ(Main->Pages().ActiveIndex(), 0);
+}
+
 TEST_F(TstMain, SettingsOpenTheDriverDialogUnlessAPageIsBusy) {
   Press(Main->btnProperties);
   EXPECT_EQ(Driver->CallCount(L"ShowProperties"), 1);

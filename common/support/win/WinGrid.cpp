@@ -110,6 +110,9 @@ void TStringGrid::SetCells(int col, int row, const std::wstring& text) {
 
 void TStringGrid::SetSource(TGridSource* source) {
   FSource = source ? source : &FOwnCells;
+  // Back on its own cells the grid must hold every row it may have grown to.
+  if (FSource == &FOwnCells)
+    FOwnCells.Rows.resize(static_cast<size_t>(FRowCount), std::vector<std::wstring>(static_cast<size_t>(FColCount)));
   Invalidate();
   UpdateEditor();
 }
