@@ -75,10 +75,9 @@ TMyForm::TMyForm(const TFormDef& def, std::span<const TCtlDef> layout) : TForm(d
   // The controls were laid out for the stored size; correcting it afterwards
   // lets the anchored ones follow, so they keep their designed margins.
   const TFormDef state = ReadState(def);
-  if (state.Width > 0 && (state.Width != def.Width || state.Height != def.Height))
-    SetWindowPos(Handle(), nullptr, 0, 0, state.Width, state.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  else if (state.Width <= 0 && (state.ClientWidth != def.ClientWidth || state.ClientHeight != def.ClientHeight))
-    SetClientSize(state.ClientWidth, state.ClientHeight);
+  const int dw = state.Width > 0 ? state.Width - def.Width : state.ClientWidth - def.ClientWidth;
+  const int dh = state.Width > 0 ? state.Height - def.Height : state.ClientHeight - def.ClientHeight;
+  if (dw != 0 || dh != 0) SetClientSize(ClientWidth() + dw, ClientHeight() + dh);
   TFontDef font = Font();
   LoadSavedFont(font);
   SetFont(font);

@@ -58,8 +58,9 @@ BOOL CALLBACK DisableOther(HWND wnd, LPARAM p) {
 
 TCreateArgs FormArgs(const TFormDef& def) {
   const TStyles s = FormStyles(def.BorderStyle, def.BorderIcons, false);
-  SIZE size = def.Width > 0 ? SIZE{def.Width, def.Height} : OuterSize(s, def.ClientWidth, def.ClientHeight);
-  int left = def.Left, top = def.Top;
+  SIZE size = def.Width > 0 ? SIZE{ScaleToScreen(def.Width), ScaleToScreen(def.Height)}
+                            : OuterSize(s, ScaleToScreen(def.ClientWidth), ScaleToScreen(def.ClientHeight));
+  int left = ScaleToScreen(def.Left), top = ScaleToScreen(def.Top);
   if (def.Position != poDesigned) {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -85,12 +86,14 @@ TForm::TForm(const TFormDef& def, std::span<const TCtlDef> layout)
   RegisterOwnClass(kFormClass);
   InitVisible(false);
   SetColor(def.Color);
-  SetFont(def.Font);
+  TFontDef font = def.Font;
+  font.Height = ScaleToScreen(font.Height);
+  SetFont(font);
   const TStyles s = FormStyles(FBorderStyle, FBorderIcons, false);
   CreateHandle(kFormClass, s.Style, s.ExStyle, true);
   // The outer size was computed before the window existed; make the client
   // area exactly the stored one now that the real frame is known.
-  if (def.Width <= 0) SetClientSize(def.ClientWidth, def.ClientHeight);
+  if (def.Width <= 0) SetClientSize(ScaleToScreen(def.ClientWidth), ScaleToScreen(def.ClientHeight));
   DisableAlign();
   try {
     BuildLayout(*this, layout, FComponents);

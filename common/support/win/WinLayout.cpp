@@ -64,7 +64,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       return m;
     }
     case TKind::ListBox: {
-      const int itemHeight = (f & cfOwnerDraw) ? (d.Opts.ItemHeight > 0 ? d.Opts.ItemHeight : 16) : 0;
+      const int itemHeight = (f & cfOwnerDraw) ? ScaleToScreen(d.Opts.ItemHeight > 0 ? d.Opts.ItemHeight : 16) : 0;
       auto l = std::make_unique<TListBox>(a, itemHeight);
       AddItems(*l, d.Opts.Items);
       l->OnClick = handler();
@@ -136,8 +136,8 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       g->SetRowCount(d.Opts.RowCount > 0 ? d.Opts.RowCount : 5);
       g->SetFixedCols(d.Opts.FixedCols);
       g->SetFixedRows(d.Opts.FixedRows);
-      g->SetDefaultColWidth(d.Opts.ColWidth > 0 ? d.Opts.ColWidth : 64);
-      g->SetDefaultRowHeight(d.Opts.RowHeight > 0 ? d.Opts.RowHeight : 24);
+      g->SetDefaultColWidth(ScaleToScreen(d.Opts.ColWidth > 0 ? d.Opts.ColWidth : 64));
+      g->SetDefaultRowHeight(ScaleToScreen(d.Opts.RowHeight > 0 ? d.Opts.RowHeight : 24));
       unsigned options = 0;
       if (f & cfGridEditing) options |= goEditing | goAlwaysShowEditor;
       if (f & cfGridColSizing) options |= goColSizing;
@@ -162,14 +162,18 @@ void BuildLayout(TForm& form, std::span<const TCtlDef> layout, std::vector<std::
     args.Parent = parent;
     args.Name = d.Name;
     args.Text = d.Text ? d.Text : L"";
-    args.Left = d.Left;
-    args.Top = d.Top;
-    args.Width = d.Width;
-    args.Height = d.Height;
+    args.Left = ScaleToScreen(d.Left);
+    args.Top = ScaleToScreen(d.Top);
+    args.Width = ScaleToScreen(d.Width);
+    args.Height = ScaleToScreen(d.Height);
     args.Anchors = d.Anchors;
     std::unique_ptr<TControl> c = CreateKind(d, args, form, components);
     const unsigned f = d.Opts.Flags;
-    if (d.Opts.Font) c->SetFont(*d.Opts.Font);
+    if (d.Opts.Font) {
+      TFontDef font = *d.Opts.Font;
+      font.Height = ScaleToScreen(font.Height);
+      c->SetFont(font);
+    }
     if (d.Opts.Color != clDefault) c->SetColor(d.Opts.Color);
     if (f & cfHidden) c->SetVisible(false);
     if (f & cfDisabled) c->SetEnabled(false);

@@ -21,6 +21,11 @@ int ScreenPixelsPerInch() {
   return dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
 }
 
+int ScaleToScreen(int designPixels) {
+  static const int ppi = ScreenPixelsPerInch();
+  return ppi == 96 ? designPixels : MulDiv(designPixels, ppi, 96);
+}
+
 int TFontDef::Size() const {
   const int ppi = ScreenPixelsPerInch();
   const int h = Height < 0 ? -Height : Height;

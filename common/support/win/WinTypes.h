@@ -50,6 +50,9 @@ struct TFontDef {
 };
 TFontHandle CreateFontFromDef(const TFontDef& font);
 int ScreenPixelsPerInch();
+// Layouts are stored in pixels of a 96-dpi screen; the program says it is
+// DPI aware, so it scales them to the screen itself (no change at 96 dpi).
+int ScaleToScreen(int designPixels);
 
 enum TAnchorKind : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 using TAnchors = unsigned;
