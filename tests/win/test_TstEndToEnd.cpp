@@ -43,6 +43,19 @@ BOOL CALLBACK FindTopWindow(HWND wnd, LPARAM p) {
   return TRUE;
 }
 
+BOOL CALLBACK FindDialog(HWND wnd, LPARAM p) {
+  auto* f = reinterpret_cast<TFind*>(p);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(wnd, cls, 64);
+  if (pid == f->Pid && IsWindowVisible(wnd) && lstrcmpW(cls, L"#32770") == 0) {
+    f->Found = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 BOOL CALLBACK FindChild(HWND wnd, LPARAM p) {
   auto* f = reinterpret_cast<TFind*>(p);
   wchar_t cls[64] = {};
@@ -223,7 +236,22 @@ TEST(TstEndToEnd, MainWindowStatusListingAndAboutBox) {
 
   PostMessageW(Child(about, L"Button", L"OK"), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); })) << "OK closes the box";
-  PostMessageW(main, WM_CLOSE, 0, 0);
+
+  // "Настройка..." opens the driver's own settings dialog above the window.
+  PostMessageW(Child(main, L"Button", L"Настройка..."), BM_CLICK, 0, 0);
+  TFind dialog{program.Pid(), {}, nullptr, nullptr};
+  EXPECT_TRUE(WaitFor([&] {
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    return dialog.Found != nullptr;
+  })) << "the driver's settings dialog appears";
+  if (dialog.Found) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_FALSE(shots::SaveWindow(dialog.Found, shotDir + L"PloverTst-settings").empty());
+    PostMessageW(dialog.Found, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog.Found); }));
+  }
+
+  PostMessageW(Child(main, L"Button", L"Закрыть"), BM_CLICK, 0, 0);
   ASSERT_EQ(WaitForSingleObject(program.Process(), 20000), WAIT_OBJECT_0) << "closing the window ends the program";
   DWORD code = 1;
   GetExitCodeProcess(program.Process(), &code);
