@@ -162,6 +162,18 @@ TEST(Guard, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
   EXPECT_EQ(form.Log.back(), L"msg 7");
 }
 
+TEST(Timers, ATimerRunsUntilStopped) {
+  TProbeForm form(FormDef(), {});
+  int ticks = 0;
+  form.StartTimer(1, 10, [&] {
+    if (++ticks == 3) form.StopTimer(1);
+  });
+  EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5000));
+  Pump();
+  Pump();
+  EXPECT_EQ(ticks, 3);
+}
+
 TEST(Modal, TheButtonsResultEndsTheLoopAndCloseCancels) {
   const TCtlDef layout[] = {
       {TKind::Button, L"btnOk", L"OK", 8, 8, 75, 25, akLeftTop, {.ModalResult = mrOk}},

@@ -78,6 +78,12 @@ TEST_F(TstMain, CaptionCarriesTheVersionAndTheWindowCannotShrink) {
   EXPECT_EQ(Main->ClientHeight(), 428);
   EXPECT_EQ(Main->MinWidth(), Main->Width());
   EXPECT_EQ(Main->MinHeight(), Main->Height());
+  MINMAXINFO info{};
+  Main->Perform(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, Main->Width());
+  EXPECT_EQ(info.ptMinTrackSize.y, Main->Height());
+  EXPECT_TRUE(GetWindowLongW(Main->Handle(), GWL_STYLE) & WS_THICKFRAME);
+  EXPECT_FALSE(GetWindowLongW(Main->Handle(), GWL_STYLE) & WS_MAXIMIZEBOX);
 }
 
 TEST_F(TstMain, TheLayoutFollowsTheWindowSize) {
