@@ -162,6 +162,24 @@ TEST(Guard, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
   EXPECT_EQ(form.Log.back(), L"msg 7");
 }
 
+TEST(Layout, AControlMovedToAPanelTakesItsWindowAlong) {
+  const TCtlDef layout[] = {
+      {TKind::Panel, L"pnl", L"", 100, 10, 150, 100},
+      {TKind::Edit, L"edt", L"", 10, 10, 80, 21},
+  };
+  TProbeForm form(FormDef(), layout);
+  auto* panel = form.Ctl<TPanel>(L"pnl");
+  auto* edit = form.Ctl<TEdit>(L"edt");
+  EXPECT_EQ(form.ControlCount(), 2);
+  edit->SetParent(panel);
+  EXPECT_EQ(GetParent(edit->Handle()), panel->Handle());
+  EXPECT_EQ(form.ControlCount(), 1);
+  ASSERT_EQ(panel->ControlCount(), 1);
+  EXPECT_EQ(panel->Controls(0), edit);
+  panel->SetBounds(100, 10, 250, 100);  // the edit keeps its place in the panel
+  EXPECT_EQ(edit->Left(), 10);
+}
+
 TEST(Timers, ATimerRunsUntilStopped) {
   TProbeForm form(FormDef(), {});
   int ticks = 0;

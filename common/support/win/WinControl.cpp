@@ -49,6 +49,8 @@ void TControl::SetParent(TContainer* parent) {
   FParent = parent;
   if (FParent) FParent->InsertControl(this);
   RecordAnchorOrigin();
+  if (FParentFont) FontChanged();
+  Invalidate();
 }
 
 TForm* TControl::ParentForm() {
@@ -154,6 +156,12 @@ TWinControl::~TWinControl() {
     Detach();
     DestroyWindow(wnd);
   }
+}
+
+void TWinControl::SetParent(TContainer* parent) {
+  if (parent == Parent()) return;
+  if (FHandle && parent) ::SetParent(FHandle, parent->Handle());
+  TControl::SetParent(parent);
 }
 
 TWinControl* TWinControl::FromHandle(HWND wnd) {

@@ -150,6 +150,8 @@ class TWinControl : public TControl {
  public:
   ~TWinControl() override;
   HWND Handle() const override { return FHandle; }
+  // Moves the window into the new container as well.
+  void SetParent(TContainer* parent) override;
   static TWinControl* FromHandle(HWND wnd);
 
   std::wstring Text() const override;
