@@ -57,8 +57,16 @@ const TCtlDef kLayout[] = {
 };
 
 void OpenWithShell(const std::wstring& target) {
+  // The shell library is loaded only when a link is clicked: importing it
+  // would cost every start of both programs its load time.
   // A failing request shows nothing: there is nothing the user could do about it.
-  ShellExecuteW(GetDesktopWindow(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  using TShellExecuteW = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+  // Kept loaded once loaded: the shell may still be at work after the call returns.
+  static HMODULE shell = LoadLibraryW(L"shell32.dll");
+  if (!shell) return;
+  auto execute = reinterpret_cast<TShellExecuteW>(
+      reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
+  if (execute) execute(GetDesktopWindow(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace
