@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <mutex>
+#include <unordered_map>
 
 #include "WinApp.h"
 #include "WinForm.h"
@@ -11,7 +13,37 @@
 
 namespace {
 
-constexpr wchar_t kControlProp[] = L"Plover.Control";
+// The control of each window of ours, and the system procedure of a
+// subclassed system control. Kept in the process rather than in window
+// properties or the common controls' subclass chain: under Wine every property
+// read is a round trip to the window server, and a subclassed control paid
+// three of them for each message it handled.
+struct TWindowEntry {
+  TWinControl* Control = nullptr;
+  WNDPROC SystemProc = nullptr;
+};
+
+std::mutex GWindowsLock;
+std::unordered_map<HWND, TWindowEntry>& Windows() {
+  static auto* windows = new std::unordered_map<HWND, TWindowEntry>();
+  return *windows;
+}
+
+TWindowEntry FindWindowEntry(HWND wnd) {
+  std::lock_guard lock(GWindowsLock);
+  auto it = Windows().find(wnd);
+  return it == Windows().end() ? TWindowEntry{} : it->second;
+}
+
+void SetWindowEntry(HWND wnd, TWindowEntry entry) {
+  std::lock_guard lock(GWindowsLock);
+  Windows()[wnd] = entry;
+}
+
+void ForgetWindow(HWND wnd) {
+  std::lock_guard lock(GWindowsLock);
+  Windows().erase(wnd);
+}
 
 // Child window identifiers: unique in the process, clear of IDOK..IDHELP so
 // that the dialog navigation's IDOK/IDCANCEL never hit a control by chance.
@@ -165,7 +197,7 @@ void TWinControl::SetParent(TContainer* parent) {
 }
 
 TWinControl* TWinControl::FromHandle(HWND wnd) {
-  return wnd ? static_cast<TWinControl*>(GetPropW(wnd, kControlProp)) : nullptr;
+  return wnd ? FindWindowEntry(wnd).Control : nullptr;
 }
 
 void TWinControl::RegisterOwnClass(const wchar_t* name, UINT classStyle) {
@@ -198,9 +230,9 @@ void TWinControl::CreateHandle(const wchar_t* className, DWORD style, DWORD exSt
   if (!wnd) throw Exception(Format(L"Не удалось создать окно %ls (%ls)", Name().c_str(), className));
   if (!ownClass) {
     FHandle = wnd;
-    SetPropW(wnd, kControlProp, this);
-    SetWindowSubclass(wnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    FSubclassed = true;
+    FSystemProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::SubclassProc)));
+    SetWindowEntry(wnd, TWindowEntry{this, FSystemProc});
   }
   SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), FALSE);
 }
@@ -211,7 +243,7 @@ LRESULT CALLBACK TWinControl::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARA
     self = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
     SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     self->FHandle = wnd;
-    SetPropW(wnd, kControlProp, self);
+    SetWindowEntry(wnd, TWindowEntry{self, nullptr});
   } else {
     self = reinterpret_cast<TWinControl*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
   }
@@ -223,14 +255,19 @@ LRESULT CALLBACK TWinControl::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARA
   return self->Dispatch(msg, wp, lp);
 }
 
-LRESULT CALLBACK TWinControl::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                           DWORD_PTR data) {
-  auto* self = reinterpret_cast<TWinControl*>(data);
+LRESULT CALLBACK TWinControl::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  const TWindowEntry entry = FindWindowEntry(wnd);
+  if (!entry.SystemProc) return DefWindowProcW(wnd, msg, wp, lp);
   if (msg == WM_NCDESTROY) {
-    self->Detach();
-    return DefSubclassProc(wnd, msg, wp, lp);
+    if (entry.Control) entry.Control->Detach();
+    const LRESULT result = CallWindowProcW(entry.SystemProc, wnd, msg, wp, lp);
+    ForgetWindow(wnd);
+    return result;
   }
-  return self->Dispatch(msg, wp, lp);
+  // A control already gone whose window lives on, subclassed again by someone
+  // else: everything goes straight to the system.
+  if (!entry.Control) return CallWindowProcW(entry.SystemProc, wnd, msg, wp, lp);
+  return entry.Control->Dispatch(msg, wp, lp);
 }
 
 LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
@@ -254,17 +291,22 @@ LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TWinControl::Detach() {
   if (!FHandle) return;
-  if (FSubclassed)
-    RemoveWindowSubclass(FHandle, SubclassProc, 1);
-  else
+  if (!FSystemProc) {
     SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
-  RemovePropW(FHandle, kControlProp);
-  FSubclassed = false;
+    ForgetWindow(FHandle);
+  } else if (GetWindowLongPtrW(FHandle, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&TWinControl::SubclassProc)) {
+    SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FSystemProc));
+    ForgetWindow(FHandle);
+  } else {
+    // Another subclass sits above ours and may still call it.
+    SetWindowEntry(FHandle, TWindowEntry{nullptr, FSystemProc});
+  }
+  FSystemProc = nullptr;
   FHandle = nullptr;
 }
 
 LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
-  if (FSubclassed) return DefSubclassProc(FHandle, msg, wp, lp);
+  if (FSystemProc) return CallWindowProcW(FSystemProc, FHandle, msg, wp, lp);
   return DefWindowProcW(FHandle, msg, wp, lp);
 }
 

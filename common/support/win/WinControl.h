@@ -192,13 +192,12 @@ class TWinControl : public TControl {
   static void RegisterOwnClass(const wchar_t* name, UINT classStyle = CS_DBLCLKS);
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                       DWORD_PTR data);
+  static LRESULT CALLBACK SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
   bool ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void Detach();
   HWND FHandle = nullptr;
-  bool FSubclassed = false;
+  WNDPROC FSystemProc = nullptr;  // a subclassed system control's own procedure
   TBrushHandle FBrush;
   std::vector<std::pair<UINT, std::function<LRESULT(WPARAM, LPARAM)>>> FMessageHandlers;
 };

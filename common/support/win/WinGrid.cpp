@@ -30,14 +30,19 @@ TStringGrid::TStringGrid(const TCreateArgs& args) : TWinControl(args) {
   FEditor = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(), nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   SendMessageW(FEditor, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), FALSE);
-  SetWindowSubclass(FEditor, EditorProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  // Plain subclassing (the grid in the editor's user data): the common
+  // controls' chain would cost window-property reads on every keystroke.
+  SetWindowLongPtrW(FEditor, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  FEditorProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(FEditor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TStringGrid::EditorProc)));
   UpdateScrollBars();
 }
 
 TStringGrid::~TStringGrid() {
   // The editor must not call back into a grid that is half gone.
   if (FEditor) {
-    RemoveWindowSubclass(FEditor, EditorProc, 1);
+    SetWindowLongPtrW(FEditor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FEditorProc));
+    SetWindowLongPtrW(FEditor, GWLP_USERDATA, 0);
     DestroyWindow(FEditor);
   }
 }
@@ -275,8 +280,9 @@ bool TStringGrid::KeyDown(WPARAM key) {
   return true;
 }
 
-LRESULT CALLBACK TStringGrid::EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-  auto* grid = reinterpret_cast<TStringGrid*>(data);
+LRESULT CALLBACK TStringGrid::EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* grid = reinterpret_cast<TStringGrid*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  if (!grid) return DefWindowProcW(wnd, msg, wp, lp);
   if (msg == WM_KEYDOWN) {
     const bool ctrl = GetKeyState(VK_CONTROL) < 0;
     // Rows move from inside the editor; left and right stay with the text.
@@ -290,5 +296,5 @@ LRESULT CALLBACK TStringGrid::EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM l
       return 0;
     }
   }
-  return DefSubclassProc(wnd, msg, wp, lp);
+  return CallWindowProcW(grid->FEditorProc, wnd, msg, wp, lp);
 }

@@ -105,7 +105,7 @@ class TStringGrid : public TWinControl {
   bool KeyDown(WPARAM key);
   int SizingColAt(int x, int y) const;
   void ClampCurrent();
-  static LRESULT CALLBACK EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
+  static LRESULT CALLBACK EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 
   int FColCount = 5, FRowCount = 5, FFixedCols = 1, FFixedRows = 1;
   int FDefaultColWidth = 64, FRowHeight = 24;
@@ -115,6 +115,7 @@ class TStringGrid : public TWinControl {
   TGridSource* FSource = &FOwnCells;
   int FCol = 1, FRow = 1, FTopRow = 1, FLeftCol = 1;
   HWND FEditor = nullptr;
+  WNDPROC FEditorProc = nullptr;  // the edit control's own procedure
   bool FLoadingEditor = false;
   bool FInScrollUpdate = false;
   int FSizingCol = -1, FSizingStartX = 0, FSizingStartWidth = 0;
