@@ -71,16 +71,23 @@ TFormDef TMyForm::ReadState(const TFormDef& stored) {
   return state;
 }
 
-TMyForm::TMyForm(const TFormDef& def, std::span<const TCtlDef> layout) : TForm(def, layout) {
+namespace {
+
+TFontDef SavedFontOf(const TFormDef& def) {
+  TFontDef font = TForm::ScreenFont(def);
+  LoadSavedFont(font);
+  return font;
+}
+
+}  // namespace
+
+TMyForm::TMyForm(const TFormDef& def, std::span<const TCtlDef> layout) : TForm(def, layout, SavedFontOf(def)) {
   // The controls were laid out for the stored size; correcting it afterwards
   // lets the anchored ones follow, so they keep their designed margins.
   const TFormDef state = ReadState(def);
   const int dw = state.Width > 0 ? state.Width - def.Width : state.ClientWidth - def.ClientWidth;
   const int dh = state.Width > 0 ? state.Height - def.Height : state.ClientHeight - def.ClientHeight;
   if (dw != 0 || dh != 0) SetClientSize(ClientWidth() + dw, ClientHeight() + dh);
-  TFontDef font = Font();
-  LoadSavedFont(font);
-  SetFont(font);
 }
 
 void TMyForm::SetButtonsEnabled(bool enabled, TButton*& focusedButton) {

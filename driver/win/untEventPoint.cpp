@@ -7,8 +7,8 @@
 #include "PloverDrv_h.h"
 
 TEventPoint::~TEventPoint() {
-  if (!FTable) return;
-  for (DWORD cookie : FCookies) FTable->RevokeInterfaceFromGlobal(cookie);
+  for (TSink& sink : FSinks)
+    if (!sink.Direct && FTable) FTable->RevokeInterfaceFromGlobal(sink.TableCookie);
 }
 
 IGlobalInterfaceTable* TEventPoint::Table() {
@@ -19,18 +19,19 @@ IGlobalInterfaceTable* TEventPoint::Table() {
 }
 
 void TEventPoint::RaiseCommand(int32_t commandId) {
-  std::vector<DWORD> cookies;
+  std::vector<TSink> sinks;
   IGlobalInterfaceTable* table;
   {
     std::lock_guard lock(FLock);
-    cookies = FCookies;
+    sinks = FSinks;
     table = FTable.Get();
   }
   // The table lives as long as this point; sinks advised or unadvised while
   // the event runs take effect from the next one.
-  for (DWORD cookie : cookies) {
-    TComPtr<IDispatch> sink;
-    if (!table || FAILED(table->GetInterfaceFromGlobal(cookie, IID_IDispatch, sink.PutVoid()))) continue;
+  for (const TSink& entry : sinks) {
+    TComPtr<IDispatch> sink = entry.Direct;
+    if (!sink && (!table || FAILED(table->GetInterfaceFromGlobal(entry.TableCookie, IID_IDispatch, sink.PutVoid()))))
+      continue;
     VARIANT arg;
     VariantInit(&arg);
     arg.vt = VT_I4;
@@ -74,22 +75,34 @@ STDMETHODIMP TEventPoint::Advise(IUnknown* sink, DWORD* cookie) {
       FAILED(sink->QueryInterface(IID_IDispatch, events.PutVoid())))
     return CONNECT_E_CANNOTCONNECT;
   std::lock_guard lock(FLock);
-  IGlobalInterfaceTable* table = Table();
-  if (!table) return E_UNEXPECTED;
-  DWORD gitCookie = 0;
-  HRESULT hr = table->RegisterInterfaceInGlobal(events.Get(), IID_IDispatch, &gitCookie);
-  if (FAILED(hr)) return hr;
-  FCookies.push_back(gitCookie);
-  *cookie = gitCookie;
+  TSink entry{FNextCookie, {}, 0};
+  if (GetCurrentThreadId() == FHomeThread) {
+    // Same thread, same apartment: no marshalling, and none of its start-up.
+    entry.Direct = std::move(events);
+  } else {
+    IGlobalInterfaceTable* table = Table();
+    if (!table) return E_UNEXPECTED;
+    HRESULT hr = table->RegisterInterfaceInGlobal(events.Get(), IID_IDispatch, &entry.TableCookie);
+    if (FAILED(hr)) return hr;
+  }
+  if (++FNextCookie == 0) FNextCookie = 1;
+  FSinks.push_back(std::move(entry));
+  *cookie = FSinks.back().Cookie;
   return S_OK;
 }
 
 STDMETHODIMP TEventPoint::Unadvise(DWORD cookie) {
-  std::lock_guard lock(FLock);
-  auto it = std::find(FCookies.begin(), FCookies.end(), cookie);
-  if (it == FCookies.end() || cookie == 0) return CONNECT_E_NOCONNECTION;
-  FCookies.erase(it);
-  FTable->RevokeInterfaceFromGlobal(cookie);
+  TComPtr<IDispatch> released;  // let go outside the lock: the sink may call back
+  {
+    std::lock_guard lock(FLock);
+    auto it = std::find_if(FSinks.begin(), FSinks.end(), [&](const TSink& s) { return s.Cookie == cookie; });
+    if (it == FSinks.end() || cookie == 0) return CONNECT_E_NOCONNECTION;
+    if (it->Direct)
+      released = std::move(it->Direct);
+    else if (FTable)
+      FTable->RevokeInterfaceFromGlobal(it->TableCookie);
+    FSinks.erase(it);
+  }
   return S_OK;
 }
 

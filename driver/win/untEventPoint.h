@@ -1,7 +1,9 @@
 #pragma once
-// The connection point of the control's events (IPloverDriverEvents). Sinks
-// are kept in the process's global interface table: the control is
-// free-threaded and must not hold a sink's raw pointer across apartments.
+// The connection point of the control's events (IPloverDriverEvents). Events
+// are raised on the control's home thread (the one that created it). A sink
+// advised on that thread is called directly; one advised from another thread
+// may live in another apartment and is kept in the process's global interface
+// table, so that the home thread reaches it through its proxy.
 #include <windows.h>
 #include <ocidl.h>
 
@@ -13,14 +15,16 @@
 
 class TEventPoint final : public IConnectionPoint {
  public:
-  // Lives inside its container and shares its reference count.
-  explicit TEventPoint(IConnectionPointContainer& container) : FContainer(container) {}
+  // Lives inside its container and shares its reference count; made on the
+  // control's home thread.
+  explicit TEventPoint(IConnectionPointContainer& container)
+      : FContainer(container), FHomeThread(GetCurrentThreadId()) {}
   TEventPoint(const TEventPoint&) = delete;
   TEventPoint& operator=(const TEventPoint&) = delete;
   ~TEventPoint();
 
-  // OnCommand(CommandID) to every sink in turn; a failing sink does not stop
-  // the others.
+  // OnCommand(CommandID) to every sink in turn, on the home thread; a failing
+  // sink does not stop the others.
   void RaiseCommand(int32_t commandId);
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
@@ -34,10 +38,17 @@ class TEventPoint final : public IConnectionPoint {
   STDMETHODIMP EnumConnections(IEnumConnections** out) override;
 
  private:
+  struct TSink {
+    DWORD Cookie;
+    TComPtr<IDispatch> Direct;  // advised on the home thread
+    DWORD TableCookie;          // otherwise: its global interface table entry
+  };
   IGlobalInterfaceTable* Table();
 
   IConnectionPointContainer& FContainer;
+  const DWORD FHomeThread;
   std::mutex FLock;
   TComPtr<IGlobalInterfaceTable> FTable;
-  std::vector<DWORD> FCookies;  // global interface table cookies, advise order
+  std::vector<TSink> FSinks;  // advise order
+  DWORD FNextCookie = 1;
 };

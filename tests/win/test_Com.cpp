@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <ocidl.h>
+#include <olectl.h>
 
 #include <atomic>
 #include <cwctype>
@@ -341,6 +342,102 @@ TEST_F(ComTest, OnCommandArrivesOnTheCreatingThread) {
   for (DWORD t : threads) EXPECT_EQ(t, GetCurrentThreadId());
   EXPECT_EQ(codes.size(), ids.size());
   EXPECT_NE(ids[0], ids[1]);
+}
+
+// A sink of another apartment: counts the events it hears and the thread
+// they run on.
+class TCountingSink final : public IDispatch {
+ public:
+  std::atomic<int> Heard{0};
+  std::atomic<DWORD> Thread{0};
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_IPloverDriverEvents) {
+      *out = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefs; }
+  STDMETHODIMP_(ULONG) Release() override { return --FRefs; }  // lives on the test's stack
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    if (id == 1) {
+      Thread = GetCurrentThreadId();
+      ++Heard;
+    }
+    return S_OK;
+  }
+
+ private:
+  std::atomic<ULONG> FRefs{1};
+};
+
+HRESULT CallByName(IDispatch* control, const wchar_t* name) {
+  DISPID id = 0;
+  LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
+  HRESULT hr = control->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+  if (FAILED(hr)) return hr;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  return control->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+}
+
+// The window thread's own sinks are called directly; a sink advised from a
+// thread of another apartment is reached through its proxy, in its apartment,
+// and hears nothing once it has unadvised.
+TEST_F(ComTest, SinkOfAnotherApartmentHearsEventsThroughItsProxyUntilItUnadvises) {
+  auto d = NewDriver();
+  int ownHeard = 0;
+  d->OnCommand = [&](TPloverDriver&, int32_t) { ++ownHeard; };
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromProgID(L"PloverDrv.PloverDriver", &clsid), S_OK);
+  TComPtr<IDispatch> control;
+  ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.PutVoid()), S_OK);
+  IStream* stream = nullptr;
+  ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, control.Get(), &stream), S_OK);
+
+  TCountingSink sink;
+  std::atomic<int> step{0};  // 1: advised, 2: unadvise now, 3: unadvised
+  std::atomic<bool> ok{true};
+  std::thread worker([&] {
+    TComInit com(COINIT_MULTITHREADED);
+    TComPtr<IDispatch> remote;
+    TComPtr<IConnectionPointContainer> container;
+    TComPtr<IConnectionPoint> point;
+    DWORD cookie = 0;
+    if (FAILED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, remote.PutVoid())) ||
+        FAILED(remote.QueryTo(IID_IConnectionPointContainer, container.PutVoid())) ||
+        FAILED(container->FindConnectionPoint(DIID_IPloverDriverEvents, point.Put())) ||
+        FAILED(point->Advise(&sink, &cookie)) || cookie == 0) {
+      ok = false;
+      step = 3;
+      return;
+    }
+    step = 1;
+    while (step != 2) Sleep(1);
+    if (point->Unadvise(cookie) != S_OK || point->Unadvise(cookie) != CONNECT_E_NOCONNECTION) ok = false;
+    step = 3;
+  });
+  ASSERT_TRUE(PumpUntil([&] { return step != 0; }));
+  ASSERT_EQ(CallByName(control.Get(), L"SendDeskRequest"), S_OK);
+  EXPECT_TRUE(PumpUntil([&] { return sink.Heard > 0 && ownHeard > 0; }));
+  EXPECT_NE(sink.Thread.load(), GetCurrentThreadId());
+  step = 2;
+  ASSERT_TRUE(PumpUntil([&] { return step == 3; }));
+  worker.join();
+  EXPECT_TRUE(ok.load());
+
+  const int before = sink.Heard, ownBefore = ownHeard;
+  ASSERT_EQ(CallByName(control.Get(), L"SendDeskRequest"), S_OK);
+  EXPECT_TRUE(PumpUntil([&] { return ownHeard > ownBefore; }));
+  EXPECT_EQ(sink.Heard.load(), before);
 }
 
 TEST_F(ComTest, ErrorEscapingAnEventHandlerGoesToTheErrorHandler) {

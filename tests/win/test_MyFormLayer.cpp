@@ -302,3 +302,40 @@ TEST(Controls, ListsComboUpDownAndDatePickerKeepTheirValues) {
   auto* lb = form.Ctl<TListBox>(L"lb");
   EXPECT_EQ(lb->ItemHeight(), 18);
 }
+
+namespace {
+
+WNDPROC GPreviousProc = nullptr;
+int GForeignNcDestroys = 0;
+
+LRESULT CALLBACK ForeignProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCDESTROY) ++GForeignNcDestroys;
+  return CallWindowProcW(GPreviousProc, wnd, msg, wp, lp);
+}
+
+}  // namespace
+
+// Another party may subclass one of our controls on top of us: clicks still
+// reach the handler, and the control lets go when it goes without cutting the
+// chain, so the window still dies through the other party's procedure.
+TEST(Controls, AControlSubclassedByAnotherPartyStillWorksAndLetsGo) {
+  const TCtlDef layout[] = {
+      {TKind::Button, L"btnOk", L"OK", 10, 10, 75, 25, akLeftTop, &TProbeForm::btnOkClick},
+  };
+  HWND button = nullptr;
+  {
+    TProbeForm form(FormDef(), layout);
+    form.Show();
+    button = form.Ctl<TButton>(L"btnOk")->Handle();
+    EXPECT_EQ(TWinControl::FromHandle(button), form.Ctl<TButton>(L"btnOk"));
+    EXPECT_EQ(TWinControl::FromHandle(GetDesktopWindow()), nullptr);
+    GForeignNcDestroys = 0;
+    GPreviousProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignProc)));
+    SendMessageW(button, BM_CLICK, 0, 0);
+    EXPECT_EQ(form.Log, (std::vector<std::wstring>{L"ok"}));
+  }
+  EXPECT_EQ(GForeignNcDestroys, 1);
+  EXPECT_FALSE(IsWindow(button));
+  EXPECT_EQ(TWinControl::FromHandle(button), nullptr);
+}

@@ -138,7 +138,7 @@ void TGroupBox::TextChanged() {
 
 namespace {
 int CaptionHeight(HFONT font) {
-  TClientDC screen(nullptr);
+  TMemDC screen(CreateCompatibleDC(nullptr));
   TSelectObject sel(screen.Get(), font);
   TEXTMETRICW tm{};
   GetTextMetricsW(screen.Get(), &tm);

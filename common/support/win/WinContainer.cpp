@@ -18,7 +18,7 @@ void TContainer::InsertControl(TControl* control) { FControls.push_back(control)
 void TContainer::RemoveControl(TControl* control) {
   if (FMouseDown == control) FMouseDown = nullptr;
   FControls.erase(std::remove(FControls.begin(), FControls.end(), control), FControls.end());
-  if (!control->Handle() && Handle()) InvalidateRect(Handle(), &control->FBounds, TRUE);
+  if (!control->Handle() && Handle() && IsWindowVisible(Handle())) InvalidateRect(Handle(), &control->FBounds, TRUE);
 }
 
 void TContainer::EnableAlign() {

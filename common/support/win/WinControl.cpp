@@ -178,7 +178,8 @@ void TControl::Click() {
 }
 
 void TControl::Invalidate() {
-  if (FParent && FParent->Handle()) InvalidateRect(FParent->Handle(), &FBounds, TRUE);
+  if (FParent && FParent->Handle() && IsWindowVisible(FParent->Handle()))
+    InvalidateRect(FParent->Handle(), &FBounds, TRUE);
 }
 
 // ---------------------------------------------------------------- TWinControl
@@ -388,7 +389,8 @@ void TWinControl::ApplyBounds() {
 }
 
 void TWinControl::FontChanged() {
-  if (FHandle) SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
+  if (FHandle)
+    SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), IsWindowVisible(FHandle) ? TRUE : FALSE);
 }
 
 void TWinControl::VisibleChanged() {
@@ -439,8 +441,10 @@ void TWinControl::SetFocus() {
 
 bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
 
+// A hidden window is painted whole when it is shown; invalidating it before
+// costs a round trip to the window server for nothing.
 void TWinControl::Invalidate() {
-  if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
+  if (FHandle && IsWindowVisible(FHandle)) InvalidateRect(FHandle, nullptr, TRUE);
 }
 
 LRESULT TWinControl::Perform(UINT msg, WPARAM wp, LPARAM lp) const {

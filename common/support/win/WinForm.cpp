@@ -78,7 +78,15 @@ TCreateArgs FormArgs(const TFormDef& def) {
 
 }  // namespace
 
-TForm::TForm(const TFormDef& def, std::span<const TCtlDef> layout)
+TFontDef TForm::ScreenFont(const TFormDef& def) {
+  TFontDef font = def.Font;
+  font.Height = ScaleToScreen(font.Height);
+  return font;
+}
+
+TForm::TForm(const TFormDef& def, std::span<const TCtlDef> layout) : TForm(def, layout, ScreenFont(def)) {}
+
+TForm::TForm(const TFormDef& def, std::span<const TCtlDef> layout, const TFontDef& screenFont)
     : TContainer(FormArgs(def)),
       FBorderStyle(def.BorderStyle),
       FBorderIcons(def.BorderIcons),
@@ -86,9 +94,7 @@ TForm::TForm(const TFormDef& def, std::span<const TCtlDef> layout)
   RegisterOwnClass(kFormClass);
   InitVisible(false);
   SetColor(def.Color);
-  TFontDef font = def.Font;
-  font.Height = ScaleToScreen(font.Height);
-  SetFont(font);
+  SetFont(screenFont);
   const TStyles s = FormStyles(FBorderStyle, FBorderIcons, false);
   CreateHandle(kFormClass, s.Style, s.ExStyle, true);
   // The outer size was computed before the window existed; make the client

@@ -32,9 +32,17 @@ struct TFormDef {
 };
 
 class TForm : public TContainer {
+ protected:
+  // With the font to use instead of the definition's (a font the user saved),
+  // so that the controls are made with it at once.
+  TForm(const TFormDef& def, std::span<const TCtlDef> layout, const TFontDef& screenFont);
+
  public:
   TForm(const TFormDef& def, std::span<const TCtlDef> layout);
   ~TForm() override;
+
+  // The form's font of the definition at the screen's resolution.
+  static TFontDef ScreenFont(const TFormDef& def);
 
   std::wstring Caption() const { return Text(); }
   void SetCaption(const std::wstring& caption) { SetText(caption); }

@@ -42,7 +42,7 @@ UINT TLabel::DrawFlags() const {
 
 void TLabel::AdjustSize() {
   if (!FAutoSize) return;
-  TClientDC screen(nullptr);
+  TMemDC screen(CreateCompatibleDC(nullptr));
   TSelectObject font(screen.Get(), FontHandle());
   // An empty caption still takes the height of one line.
   const std::wstring text = FText.empty() ? std::wstring(L" ") : FText;

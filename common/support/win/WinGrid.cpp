@@ -109,7 +109,7 @@ void TStringGrid::SetCells(int col, int row, const std::wstring& text) {
   if (col < 0 || col >= FColCount || row < 0 || row >= FRowCount) return;
   FSource->SetCellText(col, row, text);
   const RECT r = CellRect(col, row);
-  if (!IsRectEmpty(&r)) InvalidateRect(Handle(), &r, FALSE);
+  if (!IsRectEmpty(&r) && IsWindowVisible(Handle())) InvalidateRect(Handle(), &r, FALSE);
   if (col == FCol && row == FRow) UpdateEditor();
 }
 

@@ -69,7 +69,9 @@ using TMemDC = TUniqueHandle<HDC, TMemDCTraits>;
 using TIconHandle = TUniqueHandle<HICON, TIconTraits>;
 using TKernelHandle = TUniqueHandle<HANDLE, TKernelTraits>;
 
-// The device context of a window's client area (GetDC / ReleaseDC).
+// The device context of a window's client area (GetDC / ReleaseDC). Text is
+// measured on a memory context instead (TMemDC of CreateCompatibleDC(nullptr)):
+// under Wine a window's context is a round trip to the window server.
 class TClientDC {
  public:
   explicit TClientDC(HWND wnd) noexcept : FWnd(wnd), FDC(GetDC(wnd)) {}

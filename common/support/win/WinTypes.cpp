@@ -16,13 +16,17 @@ HBRUSH ColorBrush(TColor color, TBrushHandle& owner) {
   return owner.Get();
 }
 
+// The system's dots per inch are fixed for the session; asked once.
 int ScreenPixelsPerInch() {
-  TClientDC dc(nullptr);
-  return dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
+  static const int ppi = [] {
+    TClientDC dc(nullptr);
+    return dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
+  }();
+  return ppi;
 }
 
 int ScaleToScreen(int designPixels) {
-  static const int ppi = ScreenPixelsPerInch();
+  const int ppi = ScreenPixelsPerInch();
   return ppi == 96 ? designPixels : MulDiv(designPixels, ppi, 96);
 }
 
