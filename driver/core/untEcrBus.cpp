@@ -37,7 +37,6 @@ std::shared_ptr<TBus> TBus::Open(int32_t kind, int32_t port, int32_t& rc) {
       return nullptr;
     }
   }
-  bus->FThread = std::thread([raw = bus.get()] { raw->Run(); });
   Registry()[key] = bus;
   return bus;
 }
@@ -55,7 +54,12 @@ TBus::~TBus() {
   if (FThread.joinable()) FThread.join();
 }
 
-bool TBus::OnBusThread() const { return std::this_thread::get_id() == FThread.get_id(); }
+bool TBus::OnBusThread() const { return std::this_thread::get_id() == FThreadId.load(); }
+
+void TBus::StartLocked() {
+  if (FStop || FThread.joinable()) return;
+  FThread = std::thread([this] { Run(); });
+}
 
 int32_t TBus::Attach(TBusStation* station) {
   std::lock_guard lock(FStationsMutex);
@@ -76,6 +80,7 @@ void TBus::Send(int32_t fromId, std::string bytes) {
   {
     std::lock_guard lock(FQueueMutex);
     FQueue.push_back({fromId, std::move(bytes), false});
+    StartLocked();
   }
   FQueueCv.notify_all();
 }
@@ -84,6 +89,7 @@ void TBus::ReceiveRemote(std::string bytes) {
   {
     std::lock_guard lock(FQueueMutex);
     FQueue.push_back({0, std::move(bytes), true});
+    StartLocked();
   }
   FQueueCv.notify_all();
 }
@@ -93,6 +99,7 @@ void TBus::PostAfter(int64_t delayMs, int32_t tag, std::function<void()> fn) {
     std::lock_guard lock(FQueueMutex);
     FTimers.emplace(TSteady::now() + std::chrono::milliseconds(delayMs < 0 ? 0 : delayMs),
                     TTimer{tag, std::move(fn)});
+    StartLocked();
   }
   FQueueCv.notify_all();
 }
@@ -117,6 +124,7 @@ void TBus::Flush() {
 }
 
 void TBus::Run() {
+  FThreadId = std::this_thread::get_id();
   std::unique_lock lock(FQueueMutex);
   for (;;) {
     if (FStop) break;

@@ -3,6 +3,7 @@
 // other station of the bus (the way a shared line does: a station decides
 // itself what is meant for it). Delivery and timers run on the bus's own
 // thread, so a station's Receive never runs inside another station's Send.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -70,6 +71,9 @@ class TBus {
  private:
   TBus(int32_t kind, int32_t port);
   void Run();
+  // The bus thread starts with the first frame or timer: a program that never
+  // talks to a device does not pay for it. Called with FQueueMutex held.
+  void StartLocked();
   bool OnBusThread() const;
 
   struct TQueued {
@@ -101,7 +105,8 @@ class TBus {
   // Held by the bus thread while it delivers or runs a timer.
   std::mutex FDispatchMutex;
   std::unique_ptr<TUdpLink> FLink;
-  std::thread FThread;
+  std::thread FThread;  // started under FQueueMutex
+  std::atomic<std::thread::id> FThreadId{};
 };
 
 }  // namespace ecr

@@ -22,9 +22,7 @@ void StationSleep(int64_t ms, std::mutex& mutex, std::condition_variable& cv, co
 // ---------------------------------------------------------------- TEcrStation
 
 TEcrStation::TEcrStation(std::shared_ptr<TBus> bus, TPolicyFn policy)
-    : FBus(std::move(bus)), FPolicy(std::move(policy)), FStationId(FBus->Attach(nullptr)) {
-  FThread = std::thread([this] { Run(); });
-}
+    : FBus(std::move(bus)), FPolicy(std::move(policy)), FStationId(FBus->Attach(nullptr)) {}
 
 TEcrStation::~TEcrStation() {
   {
@@ -40,6 +38,8 @@ void TEcrStation::Submit(const TFrame& request) {
   {
     std::lock_guard lock(FMutex);
     FQueue.push_back(request);
+    // The thread starts with the first request; none once stopping.
+    if (!FStop && !FThread.joinable()) FThread = std::thread([this] { Run(); });
   }
   FCv.notify_all();
 }

@@ -25,7 +25,8 @@ constexpr uint8_t kVirtualDeskAddress = 3;
 void StationSleep(int64_t ms, std::mutex& mutex, std::condition_variable& cv, const bool& stop);
 
 // Answers the requests its control hands it, one after the other, on a thread
-// of its own: the device may take seconds (table initialisation).
+// of its own (started with the first request): the device may take seconds
+// (table initialisation).
 class TEcrStation {
  public:
   // What the owning control's settings make of one operation.
@@ -54,7 +55,7 @@ class TEcrStation {
   std::condition_variable FCv;
   std::deque<TFrame> FQueue;
   bool FStop = false;
-  std::thread FThread;
+  std::thread FThread;  // started under FMutex
 };
 
 // One request of the desk's scenario.

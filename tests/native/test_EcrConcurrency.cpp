@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "EcrTestSupport.h"
@@ -109,3 +110,30 @@ TEST_F(EcrConcurrency, ControlsComeAndGoWhileTheDeskAndBusAreBusy) {
   }
   SUCCEED();
 }
+
+#ifdef __linux__
+namespace {
+
+int ThreadsOfThisProcess() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+  return n;
+}
+
+}  // namespace
+
+// A control whose program never talks to the network costs no thread; the
+// bus and the stations start theirs with the first frame, and a control that
+// goes with them running leaves none behind.
+TEST(EcrThreads, StartWithTheFirstRequestAndEndWithTheControl) {
+  const int before = ThreadsOfThisProcess();
+  {
+    auto drv = TDirectDriver::Create(TEcrSettings{});
+    EXPECT_EQ(ThreadsOfThisProcess(), before);
+    EXPECT_EQ(drv->GetECRStatus(), 0);
+    EXPECT_EQ(drv->SendDeskRequest(), 0);
+    EXPECT_GT(ThreadsOfThisProcess(), before);
+  }
+  EXPECT_EQ(ThreadsOfThisProcess(), before);
+}
+#endif
