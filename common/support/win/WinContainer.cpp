@@ -128,8 +128,14 @@ LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         TPaintDC dc(Handle());
         paint(dc.Get(), dc.Rect());
       } else {
-        RECT r{0, 0, ClientWidth(), ClientHeight()};
-        paint(reinterpret_cast<HDC>(wp), r);
+        // Themed children ask for the background behind them this way, each
+        // on a context clipped to itself: only that part is painted.
+        const HDC target = reinterpret_cast<HDC>(wp);
+        RECT r{0, 0, ClientWidth(), ClientHeight()}, clip;
+        const int kind = GetClipBox(target, &clip);
+        if (kind == NULLREGION) return 0;
+        if (kind != ERROR && !IntersectRect(&r, &r, &clip)) return 0;
+        paint(target, r);
       }
       return 0;
     }

@@ -223,6 +223,7 @@ void TStringGrid::UpdateEditor() {
   const RECT r = show ? CellRect(FCol, FRow) : RECT{};
   if (IsRectEmpty(&r)) show = false;
   if (!show) {
+    if (!(GetWindowLongW(FEditor, GWL_STYLE) & WS_VISIBLE)) return;
     const bool hadFocus = GetFocus() == FEditor;
     ShowWindow(FEditor, SW_HIDE);
     if (hadFocus) ::SetFocus(Handle());
@@ -237,8 +238,14 @@ void TStringGrid::UpdateEditor() {
     FLoadingEditor = false;
     SendMessageW(FEditor, EM_SETSEL, 0, -1);
   }
-  SetWindowPos(FEditor, nullptr, r.left + 2, r.top + 2, r.right - r.left - 2, r.bottom - r.top - 2,
-               SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  // Moved only when it must: each move is a round trip to the window server.
+  RECT now{};
+  GetWindowRect(FEditor, &now);
+  MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&now), 2);
+  const RECT wanted{r.left + 2, r.top + 2, r.right, r.bottom};
+  if (!EqualRect(&now, &wanted) || !(GetWindowLongW(FEditor, GWL_STYLE) & WS_VISIBLE))
+    SetWindowPos(FEditor, nullptr, wanted.left, wanted.top, wanted.right - wanted.left, wanted.bottom - wanted.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   if (GetFocus() == Handle()) ::SetFocus(FEditor);
 }
 
