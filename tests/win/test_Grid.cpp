@@ -135,11 +135,16 @@ TEST_F(GridTest, TheUserDragsAColumnBorderInTheHeaderRow) {
 }
 
 TEST_F(GridTest, AMillionRowsAskOnlyForTheVisibleOnes) {
+  auto hasBar = [&](DWORD bar) { return (GetWindowLongW(Grid->Handle(), GWL_STYLE) & bar) != 0; };
+  EXPECT_FALSE(hasBar(WS_VSCROLL));  // two rows fit
+  EXPECT_FALSE(hasBar(WS_HSCROLL));
   TCountingSource source;
   Grid->SetOptions(0);
   Grid->SetSource(&source);
   Grid->SetColCount(3);
   Grid->SetRowCount(1000000);
+  EXPECT_TRUE(hasBar(WS_VSCROLL));
+  EXPECT_TRUE(hasBar(WS_HSCROLL));  // three columns of 200 do not fit either
   Paint();
   const int visible = Grid->VisibleRowCount();
   ASSERT_GT(visible, 3);
@@ -154,6 +159,12 @@ TEST_F(GridTest, AMillionRowsAskOnlyForTheVisibleOnes) {
   Paint();
   EXPECT_LE(source.Calls, (visible + 2) * 3);
   EXPECT_EQ(source.MaxRowAsked, 999999);
+  // The scroll bar scrolls: a page down from the top, and back.
+  Grid->SetTopRow(1);
+  SendMessageW(Grid->Handle(), WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_GT(Grid->TopRow(), 1);
+  SendMessageW(Grid->Handle(), WM_VSCROLL, SB_TOP, 0);
+  EXPECT_EQ(Grid->TopRow(), 1);
   // Page down from the top moves by one screen of rows.
   Grid->SetTopRow(1);
   Grid->SelectCell(1, 1);
@@ -163,6 +174,9 @@ TEST_F(GridTest, AMillionRowsAskOnlyForTheVisibleOnes) {
   Grid->SetSource(nullptr);
   Grid->SetCells(1, 999999, L"последняя");
   EXPECT_EQ(Grid->Cells(1, 999999), L"последняя");
+  Grid->SetRowCount(2);
+  Grid->SetColCount(2);
+  EXPECT_FALSE(hasBar(WS_VSCROLL));
 }
 
 TEST_F(GridTest, TheGridFillsItsFormWhenResized) {

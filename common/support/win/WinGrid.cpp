@@ -26,7 +26,9 @@ TStringGrid::TStringGrid(const TCreateArgs& args) : TWinControl(args) {
   FColWidths.assign(static_cast<size_t>(FColCount), FDefaultColWidth);
   FOwnCells.Rows.assign(static_cast<size_t>(FRowCount), std::vector<std::wstring>(static_cast<size_t>(FColCount)));
   RegisterOwnClass(kGridClass, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW);
-  CreateHandle(kGridClass, WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | WS_CLIPCHILDREN, WS_EX_CLIENTEDGE, true);
+  // No scroll bar styles: SetScrollInfo shows a bar when its range needs one, and
+  // a grid that fits is spared hiding both again.
+  CreateHandle(kGridClass, WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CLIENTEDGE, true);
   FEditor = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(), nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   SendMessageW(FEditor, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), FALSE);
