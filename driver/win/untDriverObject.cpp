@@ -73,6 +73,7 @@ class TDriverObject final : public IPloverDriver4,
     HRESULT hr = CoCreateFreeThreadedMarshaler(static_cast<IPloverDriver4*>(this), FMarshaler.Put());
     if (FAILED(hr)) RaiseOleError(hr);
     FCore->SetArrivedNotify(FWindow.Poster());
+    FPoint.SetHomeRunner([this](std::function<void()> task) { return FWindow.PostTask(std::move(task)); });
   }
 
   // IUnknown
@@ -165,6 +166,10 @@ class TDriverObject final : public IPloverDriver4,
     // Returns once no notice of the core's threads is running, so none
     // reaches the window while the members go.
     FCore->SetArrivedNotify(nullptr);
+    // While the window is still there to take home sinks let go on another
+    // thread.
+    FPoint.DisconnectAll();
+    FPoint.SetHomeRunner(nullptr);
   }
 
   // INotifyTarget, on the creating thread.

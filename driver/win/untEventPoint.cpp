@@ -6,9 +6,51 @@
 
 #include "PloverDrv_h.h"
 
-TEventPoint::~TEventPoint() {
-  for (TSink& sink : FSinks)
-    if (!sink.Direct && FTable) FTable->RevokeInterfaceFromGlobal(sink.TableCookie);
+TEventPoint::~TEventPoint() { DisconnectAll(); }
+
+void TEventPoint::SetHomeRunner(THomeRunner run) {
+  std::lock_guard lock(FLock);
+  FHomeRunner = std::move(run);
+}
+
+void TEventPoint::ReleaseAtHome(std::vector<IDispatch*> sinks) {
+  if (sinks.empty()) return;
+  if (GetCurrentThreadId() == FHomeThread) {
+    for (IDispatch* sink : sinks) sink->Release();
+    return;
+  }
+  THomeRunner run;
+  {
+    std::lock_guard lock(FLock);
+    run = FHomeRunner;
+  }
+  if (run && run([sinks] {
+        for (IDispatch* sink : sinks) sink->Release();
+      }))
+    return;
+  // No way home: the references are kept, which costs less than releasing an
+  // object outside its apartment.
+}
+
+void TEventPoint::DisconnectAll() {
+  std::vector<IDispatch*> direct;
+  std::vector<DWORD> tableCookies;
+  IGlobalInterfaceTable* table;
+  {
+    std::lock_guard lock(FLock);
+    for (TSink& sink : FSinks) {
+      if (sink.Direct)
+        direct.push_back(sink.Direct.Detach());
+      else
+        tableCookies.push_back(sink.TableCookie);
+    }
+    FSinks.clear();
+    table = FTable.Get();
+  }
+  // Revoking may call into another apartment: never under the lock.
+  if (table)
+    for (DWORD cookie : tableCookies) table->RevokeInterfaceFromGlobal(cookie);
+  ReleaseAtHome(std::move(direct));
 }
 
 IGlobalInterfaceTable* TEventPoint::Table() {
@@ -92,17 +134,26 @@ STDMETHODIMP TEventPoint::Advise(IUnknown* sink, DWORD* cookie) {
 }
 
 STDMETHODIMP TEventPoint::Unadvise(DWORD cookie) {
-  TComPtr<IDispatch> released;  // let go outside the lock: the sink may call back
+  // Let go outside the lock: the sink may call back, and revoking may call
+  // into another apartment.
+  IDispatch* direct = nullptr;
+  DWORD tableCookie = 0;
+  IGlobalInterfaceTable* table;
   {
     std::lock_guard lock(FLock);
     auto it = std::find_if(FSinks.begin(), FSinks.end(), [&](const TSink& s) { return s.Cookie == cookie; });
     if (it == FSinks.end() || cookie == 0) return CONNECT_E_NOCONNECTION;
     if (it->Direct)
-      released = std::move(it->Direct);
-    else if (FTable)
-      FTable->RevokeInterfaceFromGlobal(it->TableCookie);
+      direct = it->Direct.Detach();
+    else
+      tableCookie = it->TableCookie;
     FSinks.erase(it);
+    table = FTable.Get();
   }
+  if (direct)
+    ReleaseAtHome({direct});
+  else if (table)
+    table->RevokeInterfaceFromGlobal(tableCookie);
   return S_OK;
 }
 

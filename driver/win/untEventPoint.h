@@ -8,6 +8,7 @@
 #include <ocidl.h>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -27,6 +28,15 @@ class TEventPoint final : public IConnectionPoint {
   // sink does not stop the others.
   void RaiseCommand(int32_t commandId);
 
+  // Runs a task on the home thread; false when it cannot. A sink of the home
+  // thread let go on another thread (the last reference to the control may be
+  // dropped anywhere) is released through it, in its own apartment.
+  using THomeRunner = std::function<bool(std::function<void()>)>;
+  void SetHomeRunner(THomeRunner run);
+  // Lets go of every sink. Sinks that cannot be sent home are kept rather
+  // than released in a foreign apartment.
+  void DisconnectAll();
+
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
   STDMETHODIMP_(ULONG) AddRef() override { return FContainer.AddRef(); }
   STDMETHODIMP_(ULONG) Release() override { return FContainer.Release(); }
@@ -44,6 +54,7 @@ class TEventPoint final : public IConnectionPoint {
     DWORD TableCookie;          // otherwise: its global interface table entry
   };
   IGlobalInterfaceTable* Table();
+  void ReleaseAtHome(std::vector<IDispatch*> sinks);
 
   IConnectionPointContainer& FContainer;
   const DWORD FHomeThread;
@@ -51,4 +62,5 @@ class TEventPoint final : public IConnectionPoint {
   TComPtr<IGlobalInterfaceTable> FTable;
   std::vector<TSink> FSinks;  // advise order
   DWORD FNextCookie = 1;
+  THomeRunner FHomeRunner;
 };

@@ -18,6 +18,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"PloverDrvNotifyWindow";
 constexpr UINT WM_NOTIFY_ARRIVED = WM_APP + 1;
 constexpr UINT WM_CLOSE_ORPHAN = WM_APP + 2;
+constexpr UINT WM_RUN_TASK = WM_APP + 3;
 
 using TLinkHolder = std::shared_ptr<TNotifyWindow::TLink>;
 
@@ -56,6 +57,15 @@ LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE_ORPHAN:
       DestroyWindow(hwnd);
       return 0;
+    case WM_RUN_TASK: {
+      std::unique_ptr<std::function<void()>> task(reinterpret_cast<std::function<void()>*>(lp));
+      try {
+        if (task && *task) (*task)();
+      } catch (...) {
+        // Nothing to report to from a window procedure.
+      }
+      return 0;
+    }
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -107,6 +117,13 @@ std::function<void()> TNotifyWindow::Poster() const {
     HWND hwnd = link->Window;
     if (!hwnd || !PostMessageW(hwnd, WM_NOTIFY_ARRIVED, 0, 0)) link->Pending = false;
   };
+}
+
+bool TNotifyWindow::PostTask(std::function<void()> task) const {
+  HWND hwnd = FLink->Window;
+  auto* heap = new std::function<void()>(std::move(task));
+  if (hwnd && PostMessageW(hwnd, WM_RUN_TASK, 0, reinterpret_cast<LPARAM>(heap))) return true;
+  return false;  // kept on purpose: see the header
 }
 
 void UnregisterNotifyWindowClass() {

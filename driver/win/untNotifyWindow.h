@@ -33,6 +33,12 @@ class TNotifyWindow {
   // coalesce: one message is in the queue at a time.
   std::function<void()> Poster() const;
 
+  // Runs the task on the window's thread, from any thread. False when the
+  // window is gone or the post failed; the task is then neither run nor
+  // destroyed, since what it holds belongs to the window's thread. A task
+  // still queued when the window goes is dropped the same way.
+  bool PostTask(std::function<void()> task) const;
+
   struct TLink;
 
  private:

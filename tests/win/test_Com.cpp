@@ -350,6 +350,7 @@ class TCountingSink final : public IDispatch {
  public:
   std::atomic<int> Heard{0};
   std::atomic<DWORD> Thread{0};
+  std::atomic<DWORD> ReleasedOn{0};  // thread of the last Release
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_IPloverDriverEvents) {
@@ -361,7 +362,11 @@ class TCountingSink final : public IDispatch {
     return E_NOINTERFACE;
   }
   STDMETHODIMP_(ULONG) AddRef() override { return ++FRefs; }
-  STDMETHODIMP_(ULONG) Release() override { return --FRefs; }  // lives on the test's stack
+  STDMETHODIMP_(ULONG) Release() override {  // lives on the test's stack
+    ReleasedOn = GetCurrentThreadId();
+    return --FRefs;
+  }
+  ULONG Refs() const { return FRefs; }
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     *count = 0;
     return S_OK;
@@ -438,6 +443,42 @@ TEST_F(ComTest, SinkOfAnotherApartmentHearsEventsThroughItsProxyUntilItUnadvises
   ASSERT_EQ(CallByName(control.Get(), L"SendDeskRequest"), S_OK);
   EXPECT_TRUE(PumpUntil([&] { return ownHeard > ownBefore; }));
   EXPECT_EQ(sink.Heard.load(), before);
+}
+
+// The last reference to the control may be dropped on any thread (it is
+// free-threaded); sinks of the window thread are then still released there,
+// in their own apartment, and so is one unadvised from another thread.
+TEST_F(ComTest, SinksOfTheWindowThreadAreReleasedThereWhateverThreadLetsGo) {
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromProgID(L"PloverDrv.PloverDriver", &clsid), S_OK);
+  IDispatch* control = nullptr;
+  ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&control)),
+            S_OK);
+  TComPtr<IConnectionPointContainer> container;
+  TComPtr<IConnectionPoint> point;
+  ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()), S_OK);
+  ASSERT_EQ(container->FindConnectionPoint(DIID_IPloverDriverEvents, point.Put()), S_OK);
+  TCountingSink kept, unadvised;
+  DWORD keptCookie = 0, unadvisedCookie = 0;
+  ASSERT_EQ(point->Advise(&kept, &keptCookie), S_OK);
+  ASSERT_EQ(point->Advise(&unadvised, &unadvisedCookie), S_OK);
+  EXPECT_NE(keptCookie, unadvisedCookie);
+  IConnectionPoint* rawPoint = point.Detach();
+  container.Reset();
+
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    TComInit com(COINIT_MULTITHREADED);
+    rawPoint->Unadvise(unadvisedCookie);
+    rawPoint->Release();
+    control->Release();  // the last reference: the control goes on this thread
+    done = true;
+  });
+  ASSERT_TRUE(PumpUntil([&] { return done.load(); }));
+  worker.join();
+  EXPECT_TRUE(PumpUntil([&] { return kept.Refs() == 1 && unadvised.Refs() == 1; }));
+  EXPECT_EQ(kept.ReleasedOn.load(), GetCurrentThreadId());
+  EXPECT_EQ(unadvised.ReleasedOn.load(), GetCurrentThreadId());
 }
 
 TEST_F(ComTest, ErrorEscapingAnEventHandlerGoesToTheErrorHandler) {

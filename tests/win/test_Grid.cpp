@@ -179,6 +179,22 @@ TEST_F(GridTest, AMillionRowsAskOnlyForTheVisibleOnes) {
   EXPECT_FALSE(hasBar(WS_VSCROLL));
 }
 
+// Rows first, then columns too wide to fit: the horizontal bar that comes
+// last takes height from the rows, and the vertical page must say so, or the
+// last row could never be scrolled into view.
+TEST_F(GridTest, EachScrollBarsPageCountsTheRoomTheOtherBarLeaves) {
+  Grid->SetRowCount(100);
+  Grid->SetColCount(5);
+  SCROLLINFO v{sizeof v, SIF_PAGE | SIF_RANGE}, h{sizeof h, SIF_PAGE | SIF_RANGE};
+  ASSERT_TRUE(GetScrollInfo(Grid->Handle(), SB_VERT, &v));
+  ASSERT_TRUE(GetScrollInfo(Grid->Handle(), SB_HORZ, &h));
+  EXPECT_TRUE(GetWindowLongW(Grid->Handle(), GWL_STYLE) & WS_HSCROLL);
+  EXPECT_EQ(static_cast<int>(v.nPage), Grid->VisibleRowCount());
+  Grid->SetTopRow(1000);
+  Paint();
+  EXPECT_EQ(Grid->TopRow() + Grid->VisibleRowCount(), 100);
+}
+
 TEST_F(GridTest, TheGridFillsItsFormWhenResized) {
   Form->SetClientSize(520, 300);
   Pump();

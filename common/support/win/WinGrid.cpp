@@ -184,6 +184,20 @@ void TStringGrid::ScrollTo(int topRow, int leftCol) {
 void TStringGrid::UpdateScrollBars() {
   if (FInScrollUpdate || !Handle()) return;
   FInScrollUpdate = true;
+  // A bar that comes or goes changes the client area, and with it the other
+  // bar's page: again until the area holds still (at most both bars change).
+  RECT before{}, after{};
+  for (int pass = 0; pass < 3; ++pass) {
+    GetClientRect(Handle(), &before);
+    SetScrollBarPages();
+    GetClientRect(Handle(), &after);
+    if (EqualRect(&before, &after)) break;
+  }
+  FInScrollUpdate = false;
+}
+
+void TStringGrid::SetScrollBarPages() {
+  const BOOL redraw = IsWindowVisible(Handle());
   SCROLLINFO si{};
   si.cbSize = sizeof si;
   si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
@@ -191,7 +205,7 @@ void TStringGrid::UpdateScrollBars() {
   si.nMax = std::max(0, rows - 1);
   si.nPage = static_cast<UINT>(VisibleRowCount());
   si.nPos = FTopRow - FFixedRows;
-  SetScrollInfo(Handle(), SB_VERT, &si, TRUE);
+  SetScrollInfo(Handle(), SB_VERT, &si, redraw);
   RECT client{};
   GetClientRect(Handle(), &client);
   int total = 0;
@@ -212,8 +226,7 @@ void TStringGrid::UpdateScrollBars() {
   si.nMax = std::max(0, cols - 1);
   si.nPage = static_cast<UINT>(std::max(page, 0));
   si.nPos = FLeftCol - FFixedCols;
-  SetScrollInfo(Handle(), SB_HORZ, &si, TRUE);
-  FInScrollUpdate = false;
+  SetScrollInfo(Handle(), SB_HORZ, &si, redraw);
 }
 
 bool TStringGrid::EditorVisible() const { return FEditor && IsWindowVisible(FEditor); }
@@ -292,6 +305,14 @@ bool TStringGrid::KeyDown(WPARAM key) {
 LRESULT CALLBACK TStringGrid::EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto* grid = reinterpret_cast<TStringGrid*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
   if (!grid) return DefWindowProcW(wnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    // Gone with the grid's window before the grid object: the grid must not
+    // touch the handle again, it may soon name another window.
+    const WNDPROC editProc = grid->FEditorProc;
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+    grid->FEditor = nullptr;
+    return CallWindowProcW(editProc, wnd, msg, wp, lp);
+  }
   if (msg == WM_KEYDOWN) {
     const bool ctrl = GetKeyState(VK_CONTROL) < 0;
     // Rows move from inside the editor; left and right stay with the text.

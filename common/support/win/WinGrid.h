@@ -98,6 +98,7 @@ class TStringGrid : public TWinControl {
   void Paint(HDC dc, const RECT& clip);
   void PaintCell(HDC dc, int col, int row, const RECT& rect);
   void UpdateScrollBars();
+  void SetScrollBarPages();
   void ScrollTo(int topRow, int leftCol);
   void MakeVisible(int col, int row);
   void UpdateEditor();
