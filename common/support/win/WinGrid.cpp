@@ -274,7 +274,7 @@ void TStringGrid::EditorChanged() {
 
 void TStringGrid::FontChanged() {
   TWinControl::FontChanged();
-  if (FEditor) SendMessageW(FEditor, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
+  if (FEditor) SendMessageW(FEditor, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), IsWindowVisible(FEditor));
   Invalidate();
 }
 
