@@ -7,42 +7,14 @@
 #include <mutex>
 #include <thread>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#include <mstcpip.h>
-#ifndef SIO_UDP_CONNRESET
-#define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
-#endif
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/select.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+#include "untEcrSockets.h"
 
 namespace ecr {
 
 namespace {
 
-#ifdef _WIN32
-using TSocket = SOCKET;
-const TSocket kNoSocket = INVALID_SOCKET;
-void CloseSocket(TSocket s) { closesocket(s); }
-bool StartSockets() {
-  static const bool started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  return started;
-}
-#else
-using TSocket = int;
-const TSocket kNoSocket = -1;
-void CloseSocket(TSocket s) { close(s); }
-bool StartSockets() { return true; }
-#endif
+using net::TSocket;
+using net::kNoSocket;
 
 // Owns one socket.
 class TSocketOwner {
@@ -62,7 +34,7 @@ class TSocketOwner {
   TSocketOwner& operator=(const TSocketOwner&) = delete;
   ~TSocketOwner() { Reset(); }
   void Reset() {
-    if (FSocket != kNoSocket) CloseSocket(FSocket);
+    net::CloseSocket(FSocket);
     FSocket = kNoSocket;
   }
   TSocket Get() const { return FSocket; }
@@ -86,47 +58,20 @@ int64_t NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-sockaddr_in Loopback(uint16_t port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
-}
-
-// A UDP socket bound to 127.0.0.1:port (0: any free port); invalid when the
-// port is taken.
-TSocketOwner BindLoopback(uint16_t port) {
-  TSocketOwner s(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-  if (!s.Valid()) return s;
-#ifdef _WIN32
-  // Windows would otherwise hand a later recvfrom the "port unreachable" of an
-  // earlier send to a member that has gone, as an error.
-  BOOL off = FALSE;
-  DWORD bytes = 0;
-  WSAIoctl(s.Get(), SIO_UDP_CONNRESET, &off, sizeof off, nullptr, 0, &bytes, nullptr, nullptr);
-  BOOL exclusive = TRUE;
-  setsockopt(s.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
-#endif
-  sockaddr_in a = Loopback(port);
-  if (bind(s.Get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) s.Reset();
-  return s;
-}
-
 class TUdpLinkImpl : public TUdpLink {
  public:
   TUdpLinkImpl(uint16_t port, TDeliver deliver) : FPort(port), FDeliver(std::move(deliver)) {}
 
   bool Start() {
-    if (!StartSockets()) return false;
-    TSocketOwner hub = BindLoopback(FPort);
+    if (!net::StartSockets()) return false;
+    TSocketOwner hub(net::BindLoopback(FPort));
     if (hub.Valid()) {
       FSocket = std::move(hub);
       FIsHub = true;
     } else {
-      FSocket = BindLoopback(0);
+      FSocket = TSocketOwner(net::BindLoopback(0));
       if (!FSocket.Valid()) return false;
-      SendTo(kHello, {}, Loopback(FPort));
+      SendTo(kHello, {}, FPort);
     }
     FThread = std::thread([this] { Run(); });
     return true;
@@ -136,15 +81,15 @@ class TUdpLinkImpl : public TUdpLink {
     FStop = true;
     if (FThread.joinable()) FThread.join();
     std::lock_guard lock(FMutex);
-    if (!FIsHub && FSocket.Valid()) SendTo(kBye, {}, Loopback(FPort));
+    if (!FIsHub && FSocket.Valid()) SendTo(kBye, {}, FPort);
   }
 
   void Send(const std::string& bytes) override {
     std::lock_guard lock(FMutex);
     if (FIsHub) {
-      for (auto& [port, seen] : FPeers) SendTo(kFrame, bytes, Loopback(port));
+      for (auto& [port, seen] : FPeers) SendTo(kFrame, bytes, port);
     } else {
-      SendTo(kFrame, bytes, Loopback(FPort));
+      SendTo(kFrame, bytes, FPort);
     }
   }
 
@@ -155,12 +100,11 @@ class TUdpLinkImpl : public TUdpLink {
 
  private:
   // Caller holds FMutex (or is the only user of the socket yet).
-  void SendTo(char kind, const std::string& bytes, const sockaddr_in& to) {
+  void SendTo(char kind, const std::string& bytes, uint16_t port) {
     std::string d(kMagic, sizeof kMagic);
     d.push_back(kind);
     d += bytes;
-    sendto(FSocket.Get(), d.data(), static_cast<int>(d.size()), 0, reinterpret_cast<const sockaddr*>(&to),
-           sizeof to);
+    net::SendTo(FSocket.Get(), d.data(), d.size(), port);
   }
 
   void Run() {
@@ -172,20 +116,10 @@ class TUdpLinkImpl : public TUdpLink {
         std::lock_guard lock(FMutex);
         s = FSocket.Get();
       }
-      fd_set set;
-      FD_ZERO(&set);
-      FD_SET(s, &set);
-      timeval tv{0, 100000};
-      int n = select(static_cast<int>(s + 1), &set, nullptr, nullptr, &tv);
-      if (n > 0) {
-        sockaddr_in from{};
-        socklen_t fromLen = sizeof from;
-        int got = recvfrom(s, buf.data(), static_cast<int>(buf.size()), 0, reinterpret_cast<sockaddr*>(&from),
-                           &fromLen);
-        if (got >= 5 && std::memcmp(buf.data(), kMagic, sizeof kMagic) == 0 &&
-            from.sin_addr.s_addr == htonl(INADDR_LOOPBACK))
-          Handle(buf[4], std::string(buf.data() + 5, static_cast<size_t>(got - 5)), ntohs(from.sin_port));
-      }
+      uint16_t fromPort = 0;
+      size_t got = net::ReceiveFrom(s, buf.data(), buf.size(), 100, fromPort);
+      if (got >= 5 && std::memcmp(buf.data(), kMagic, sizeof kMagic) == 0)
+        Handle(buf[4], std::string(buf.data() + 5, got - 5), fromPort);
       Housekeeping(lastHello, lastTry);
     }
   }
@@ -202,7 +136,7 @@ class TUdpLinkImpl : public TUdpLink {
         FPeers[fromPort] = NowMs();
         if (kind == kFrame) {
           for (auto& [port, seen] : FPeers)
-            if (port != fromPort) SendTo(kFrame, bytes, Loopback(port));
+            if (port != fromPort) SendTo(kFrame, bytes, port);
           deliver = true;
         }
       } else if (kind == kFrame && fromPort == FPort) {
@@ -222,7 +156,7 @@ class TUdpLinkImpl : public TUdpLink {
     }
     if (now - lastTry >= kTakeOverMs) {
       lastTry = now;
-      TSocketOwner hub = BindLoopback(FPort);
+      TSocketOwner hub(net::BindLoopback(FPort));
       if (hub.Valid()) {
         FSocket = std::move(hub);
         FIsHub = true;
@@ -232,7 +166,7 @@ class TUdpLinkImpl : public TUdpLink {
     }
     if (now - lastHello >= kHelloMs) {
       lastHello = now;
-      SendTo(kHello, {}, Loopback(FPort));
+      SendTo(kHello, {}, FPort);
     }
   }
 

@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 #include <atomic>
+#include <chrono>
 #include <cwctype>
 #include <thread>
 #include <vector>
@@ -493,41 +494,88 @@ TEST_F(ComTest, ErrorEscapingAnEventHandlerGoesToTheErrorHandler) {
   EXPECT_EQ(reported[0], L"Обработчик не справился");
 }
 
-TEST_F(ComTest, NoCommandIsRaisedWhileTheControlsOwnSendCommandWaits) {
+// A request for the control arrives while its own SendCommand waits for an
+// answer. On the window thread (what a program's button does) the event must
+// not come inside the call, and must come once the call has returned.
+TEST_F(ComTest, NoCommandIsRaisedInsideTheControlsOwnSendCommandOnTheWindowThread) {
+  auto a = NewDriver();
+  auto b = NewDriver();
+  a->SetProperty(L"SrcAddress", TVariant::FromInt(40));
+  bool inside = false;
+  std::vector<bool> insideAtEvent;
+  a->OnCommand = [&](TPloverDriver&, int32_t) { insideAtEvent.push_back(inside); };
+
+  std::thread requester([&] {
+    TComInit com(COINIT_MULTITHREADED);
+    b->SetProperty(L"SrcAddress", TVariant::FromInt(41));
+    Sleep(100);
+    b->set_CommandType(0);
+    b->set_CommandCode(0x11);
+    b->set_CommandSrcAddress(41);
+    b->set_CommandDstAddress(40);
+    b->set_WaitAnswer(false);
+    b->SendCommand();
+  });
+  // A request nobody answers: the control waits its whole time-out.
+  a->set_Timeout(500);
+  a->set_CommandType(0);
+  a->set_CommandCode(0x11);
+  a->set_CommandSrcAddress(40);
+  a->set_CommandDstAddress(99);
+  a->set_WaitAnswer(true);
+  inside = true;
+  a->SendCommand();
+  inside = false;
+  requester.join();
+  EXPECT_TRUE(insideAtEvent.empty()) << "raised during the call";
+  EXPECT_TRUE(PumpUntil([&] { return !insideAtEvent.empty(); }, 5000));
+  ASSERT_EQ(insideAtEvent.size(), 1u);
+  EXPECT_FALSE(insideAtEvent[0]);
+}
+
+// The same with the waiting call on a worker: the control cannot know when
+// another thread has got back from it, but it holds the event until its wait
+// has ended, so the event comes no earlier than the whole time-out after the
+// call began (the request itself arrived 100 ms into the wait).
+TEST_F(ComTest, ACommandForAControlWaitingOnAWorkerIsHeldUntilTheWaitEnds) {
+  using TClock = std::chrono::steady_clock;
   auto a = NewDriver();
   auto b = NewDriver();
   a->SetProperty(L"SrcAddress", TVariant::FromInt(40));
   b->SetProperty(L"SrcAddress", TVariant::FromInt(41));
-  std::atomic<bool> waiting{false}, finished{false};
-  std::vector<bool> finishedAtEvent;
-  a->OnCommand = [&](TPloverDriver&, int32_t) { finishedAtEvent.push_back(finished.load()); };
+  constexpr int kTimeoutMs = 700;
+  std::atomic<bool> waiting{false};
+  TClock::time_point callStart{}, callEnd{};
+  std::vector<TClock::time_point> events;
+  a->OnCommand = [&](TPloverDriver&, int32_t) { events.push_back(TClock::now()); };
 
   std::thread worker([&] {
     TComInit com(COINIT_MULTITHREADED);
-    // A request nobody answers: the control waits its whole time-out.
-    a->set_Timeout(700);
+    a->set_Timeout(kTimeoutMs);
     a->set_CommandType(0);
     a->set_CommandCode(0x11);
     a->set_CommandSrcAddress(40);
     a->set_CommandDstAddress(99);
     a->set_WaitAnswer(true);
+    callStart = TClock::now();
     waiting = true;
     a->SendCommand();
-    finished = true;
+    callEnd = TClock::now();
   });
   while (!waiting) Sleep(1);
   Sleep(100);
-  // Meanwhile a request for it comes from the other control.
   b->set_CommandType(0);
   b->set_CommandCode(0x11);
   b->set_CommandSrcAddress(41);
   b->set_CommandDstAddress(40);
   b->set_WaitAnswer(false);
   ASSERT_EQ(b->SendCommand(), 0);
-  EXPECT_TRUE(PumpUntil([&] { return !finishedAtEvent.empty(); }, 5000));
+  EXPECT_TRUE(PumpUntil([&] { return !events.empty(); }, 5000));
   worker.join();
-  ASSERT_FALSE(finishedAtEvent.empty());
-  for (bool f : finishedAtEvent) EXPECT_TRUE(f);
+  ASSERT_EQ(events.size(), 1u);
+  const auto heldMs = std::chrono::duration_cast<std::chrono::milliseconds>(events[0] - callStart).count();
+  EXPECT_GE(heldMs, kTimeoutMs) << "raised while the call was still waiting";
+  EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(callEnd - callStart).count(), kTimeoutMs);
 }
 
 using TCanUnload = HRESULT(STDAPICALLTYPE*)();
