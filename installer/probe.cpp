@@ -1,0 +1,333 @@
+// Drives the installed programs from outside, as a user would, for the setup
+// test and for the README's screenshots. A console program; what it reads is
+// printed as UTF-8 lines, and the exit code says whether it got there.
+//
+//   probe about EXE              PloverTst's About box lines, then closes the program
+//   probe close EXE CAPTION      starts EXE, waits for its main window, presses "Закрыть";
+//                                exit code: the program's
+//   probe shots TST CMD DIR      a BMP of PloverTst on every page of its list
+//                                (DIR\PloverTst-NN.bmp, captions in DIR\pages.txt),
+//                                and of PloverCmd's main window (DIR\PloverCmd.bmp)
+//   probe rights PATH            the access list of a file or folder in SDDL
+#include <windows.h>
+#include <sddl.h>
+#include <aclapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct TLocalFree {
+  void* P = nullptr;
+  ~TLocalFree() {
+    if (P) LocalFree(P);
+  }
+};
+
+struct THandle {
+  HANDLE H = nullptr;
+  THandle() = default;
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
+  ~THandle() {
+    if (H) CloseHandle(H);
+  }
+};
+
+void PutLine(const std::wstring& text) {
+  std::wstring line = text + L"\n";
+  const int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), bytes.data(), n, nullptr, nullptr);
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+int Fail(const std::wstring& why) {
+  PutLine(L"probe: " + why);
+  return 2;
+}
+
+std::wstring TextOf(HWND wnd) {
+  wchar_t text[512] = {};
+  // Another process's window text comes through WM_GETTEXT.
+  SendMessageTimeoutW(wnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+  return text;
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
+}
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+struct TFind {
+  DWORD Pid = 0;
+  HWND Parent = nullptr;  // children: only direct ones of this window
+  std::wstring Class;     // empty: any
+  std::wstring Caption;   // prefix; empty: any
+  HWND Found = nullptr;
+};
+
+bool Matches(HWND wnd, const TFind& f) {
+  wchar_t cls[64] = {};
+  GetClassNameW(wnd, cls, 64);
+  if (!IsWindowVisible(wnd)) return false;
+  if (!f.Class.empty() && lstrcmpiW(cls, f.Class.c_str()) != 0) return false;
+  if (f.Parent && GetParent(wnd) != f.Parent) return false;
+  return f.Caption.empty() || TextOf(wnd).rfind(f.Caption, 0) == 0;
+}
+
+// Named callbacks: they need the system's calling convention in a 32-bit build.
+BOOL CALLBACK FindTop(HWND wnd, LPARAM p) {
+  auto* f = reinterpret_cast<TFind*>(p);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  if (pid != f->Pid || !Matches(wnd, *f)) return TRUE;
+  f->Found = wnd;
+  return FALSE;
+}
+
+BOOL CALLBACK FindChild(HWND wnd, LPARAM p) {
+  auto* f = reinterpret_cast<TFind*>(p);
+  if (!Matches(wnd, *f)) return TRUE;
+  f->Found = wnd;
+  return FALSE;
+}
+
+HWND WaitTop(DWORD pid, const std::wstring& caption, int timeoutMs = 30000) {
+  TFind f;
+  f.Pid = pid;
+  f.Caption = caption;
+  WaitFor([&] {
+    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&f));
+    return f.Found != nullptr;
+  }, timeoutMs);
+  return f.Found;
+}
+
+HWND Child(HWND parent, const std::wstring& cls, const std::wstring& caption = {}, bool direct = false) {
+  TFind f;
+  f.Class = cls;
+  f.Caption = caption;
+  if (direct) f.Parent = parent;
+  EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&f));
+  return f.Found;
+}
+
+class TProgram {
+ public:
+  explicit TProgram(const std::wstring& exe) {
+    const std::wstring dir = exe.substr(0, exe.find_last_of(L"\\/") + 1);
+    std::wstring command = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+      return;
+    FProcess.H = pi.hProcess;
+    FThread.H = pi.hThread;
+    FPid = pi.dwProcessId;
+    WaitForInputIdle(pi.hProcess, 20000);
+  }
+  ~TProgram() {
+    if (FProcess.H && WaitForSingleObject(FProcess.H, 0) == WAIT_TIMEOUT) TerminateProcess(FProcess.H, 1);
+  }
+  bool Started() const { return FProcess.H != nullptr; }
+  DWORD Pid() const { return FPid; }
+  // The exit code, or -1 when the program does not end in time.
+  long WaitExit(int timeoutMs = 20000) {
+    if (WaitForSingleObject(FProcess.H, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(FProcess.H, &code);
+    return static_cast<long>(code);
+  }
+
+ private:
+  THandle FProcess, FThread;
+  DWORD FPid = 0;
+};
+
+void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+std::vector<std::wstring> ListLines(HWND list) {
+  std::vector<std::wstring> lines;
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+    std::wstring line(static_cast<size_t>(length < 0 ? 0 : length) + 1, L'\0');
+    line.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line.data()))));
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// What the screen shows in the window's rectangle, as a 32-bit BMP.
+bool SaveWindow(HWND wnd, const std::wstring& path) {
+  RECT r{};
+  GetWindowRect(wnd, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+  SelectObject(mem, old);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  std::vector<BYTE> pixels(static_cast<size_t>(w) * h * 4);
+  const bool got = GetDIBits(mem, bmp, 0, static_cast<UINT>(h), pixels.data(), &info, DIB_RGB_COLORS) == h;
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  if (!got) return false;
+
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  THandle out;
+  out.H = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out.H == INVALID_HANDLE_VALUE) {
+    out.H = nullptr;
+    return false;
+  }
+  DWORD written = 0;
+  return WriteFile(out.H, &file, sizeof file, &written, nullptr) &&
+         WriteFile(out.H, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+         WriteFile(out.H, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+}
+
+bool WriteUtf8File(const std::wstring& path, const std::vector<std::wstring>& lines) {
+  std::string bytes;
+  for (const auto& line : lines) {
+    std::wstring l = line + L"\n";
+    const int n = WideCharToMultiByte(CP_UTF8, 0, l.c_str(), static_cast<int>(l.size()), nullptr, 0, nullptr, nullptr);
+    std::string piece(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, l.c_str(), static_cast<int>(l.size()), piece.data(), n, nullptr, nullptr);
+    bytes += piece;
+  }
+  THandle out;
+  out.H = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out.H == INVALID_HANDLE_VALUE) {
+    out.H = nullptr;
+    return false;
+  }
+  DWORD written = 0;
+  return WriteFile(out.H, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
+}
+
+constexpr wchar_t kTstCaption[] = L"Тест ККМ";
+constexpr wchar_t kCmdCaption[] = L"Тест команд";
+constexpr wchar_t kClose[] = L"Закрыть";
+
+int About(const std::wstring& exe) {
+  TProgram program(exe);
+  if (!program.Started()) return Fail(L"cannot start " + exe);
+  HWND main = WaitTop(program.Pid(), kTstCaption);
+  if (!main) return Fail(L"no main window");
+  HWND button = Child(main, L"Button", L"О программе");
+  if (!button) return Fail(L"no About button");
+  Press(button);
+  HWND about = WaitTop(program.Pid(), L"О программе");
+  if (!about) return Fail(L"no About box");
+  HWND list = Child(about, L"ListBox");
+  if (!list) return Fail(L"no version list in the About box");
+  for (const auto& line : ListLines(list)) PutLine(line);
+  Press(Child(about, L"Button", L"OK"));
+  if (!WaitFor([&] { return !IsWindow(about); })) return Fail(L"the About box stays open");
+  Press(Child(main, L"Button", kClose));
+  return program.WaitExit() == 0 ? 0 : Fail(L"the program does not end well");
+}
+
+int Close(const std::wstring& exe, const std::wstring& caption) {
+  TProgram program(exe);
+  if (!program.Started()) return Fail(L"cannot start " + exe);
+  HWND main = WaitTop(program.Pid(), caption);
+  if (!main) return Fail(L"no main window");
+  // The window is up; let its start-up settle before it is closed again.
+  Pause(500);
+  HWND button = Child(main, L"Button", kClose);
+  if (!button) return Fail(L"no close button");
+  Press(button);
+  const long code = program.WaitExit();
+  PutLine(L"exit " + std::to_wstring(code));
+  return code == 0 ? 0 : 1;
+}
+
+int Shots(const std::wstring& tst, const std::wstring& cmd, const std::wstring& dir) {
+  {
+    TProgram program(tst);
+    if (!program.Started()) return Fail(L"cannot start " + tst);
+    HWND main = WaitTop(program.Pid(), kTstCaption);
+    if (!main) return Fail(L"no PloverTst main window");
+    // The page list is the list box right on the main window.
+    HWND list = Child(main, L"ListBox", {}, true);
+    if (!list) return Fail(L"no page list");
+    const std::vector<std::wstring> pages = ListLines(list);
+    std::vector<std::wstring> index;
+    for (size_t i = 0; i < pages.size(); ++i) {
+      SendMessageW(list, LB_SETCURSEL, i, 0);
+      SendMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+      Pause(800);
+      wchar_t name[32];
+      wsprintfW(name, L"PloverTst-%02u", static_cast<unsigned>(i + 1));
+      if (!SaveWindow(main, dir + L"\\" + name + L".bmp")) return Fail(L"cannot save " + std::wstring(name));
+      index.push_back(std::wstring(name) + L"\t" + pages[i]);
+      PutLine(index.back());
+    }
+    if (!WriteUtf8File(dir + L"\\pages.txt", index)) return Fail(L"cannot write pages.txt");
+    Press(Child(main, L"Button", kClose));
+    if (program.WaitExit() != 0) return Fail(L"PloverTst does not end well");
+  }
+  TProgram program(cmd);
+  if (!program.Started()) return Fail(L"cannot start " + cmd);
+  HWND main = WaitTop(program.Pid(), kCmdCaption);
+  if (!main) return Fail(L"no PloverCmd main window");
+  Pause(1000);
+  if (!SaveWindow(main, dir + L"\\PloverCmd.bmp")) return Fail(L"cannot save PloverCmd.bmp");
+  PutLine(L"PloverCmd");
+  Press(Child(main, L"Button", kClose));
+  return program.WaitExit() == 0 ? 0 : Fail(L"PloverCmd does not end well");
+}
+
+int Rights(const std::wstring& path) {
+  TLocalFree sd;
+  PACL dacl = nullptr;
+  const DWORD rc = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                         &dacl, nullptr, &sd.P);
+  if (rc != ERROR_SUCCESS) return Fail(L"no access list: error " + std::to_wstring(rc));
+  TLocalFree text;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd.P, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                            reinterpret_cast<LPWSTR*>(&text.P), nullptr))
+    return Fail(L"cannot convert the access list");
+  PutLine(static_cast<wchar_t*>(text.P));
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring command = argc > 1 ? argv[1] : L"";
+  if (command == L"about" && argc == 3) return About(argv[2]);
+  if (command == L"close" && argc == 4) return Close(argv[2], argv[3]);
+  if (command == L"shots" && argc == 5) return Shots(argv[2], argv[3], argv[4]);
+  if (command == L"rights" && argc == 3) return Rights(argv[2]);
+  PutLine(L"usage: probe about EXE | close EXE CAPTION | shots TST CMD DIR | rights PATH");
+  return 2;
+}
