@@ -101,7 +101,8 @@ std::vector<TTableDef> MakeTables() {
        {{L"Код страны", kFieldNumber, 2, 0, 999, Num<643>},
         {L"Валюта", kFieldString, 3, 0, 0, [](int) { return std::wstring(L"RUB"); }},
         {L"Часовой пояс", kFieldNumber, 1, -12, 14, Num<3>},
-        {L"Пустое поле", kFieldString, 10, 0, 0, Empty}}},
+        {L"Пустое поле", kFieldString, 10, 0, 0, Empty},
+        {L"Кодовая страница", kFieldBinary, 2, 0, 0, [](int) { return std::wstring(L"04E3"); }}}},
   };
 }
 
@@ -122,6 +123,30 @@ bool ParseWhole(const std::wstring& text, int64_t& value) {
   if (*first == '+') ++first;
   auto [ptr, ec] = std::from_chars(first, last, value);
   return ec == std::errc() && ptr == last;
+}
+
+// Hexadecimal digits for at most `size` bytes, blanks around them allowed;
+// the result holds two upper-case digits a byte.
+bool ParseHexBytes(const std::wstring& text, int32_t size, std::wstring& stored, int32_t& rc) {
+  size_t b = 0, e = text.size();
+  while (b < e && text[b] == L' ') ++b;
+  while (e > b && text[e - 1] == L' ') --e;
+  rc = kBadParam;
+  if (b == e) return false;
+  std::wstring digits;
+  for (size_t i = b; i < e; ++i) {
+    wchar_t c = text[i];
+    if (c >= L'a' && c <= L'f') c = static_cast<wchar_t>(c - L'a' + L'A');
+    if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'))) return false;
+    digits.push_back(c);
+  }
+  const size_t width = 2 * static_cast<size_t>(size);
+  if (digits.size() > width) {
+    rc = kValueTooLong;
+    return false;
+  }
+  stored = std::wstring(width - digits.size(), L'0') + digits;
+  return true;
 }
 
 }  // namespace
@@ -180,6 +205,8 @@ int32_t TEcrTables::Write(int32_t table, int32_t row, int32_t field, const std::
     if (!ParseWhole(value, n)) return kValueNotNumber;
     if (n < f.MinValue || n > f.MaxValue) return kValueOutOfRange;
     stored = IntToStr(n);
+  } else if (f.Type == kFieldBinary) {
+    if (!ParseHexBytes(value, f.Size, stored, rc)) return rc;
   } else {
     // The device stores one byte per character in its own code page.
     if (static_cast<int32_t>(WideToAnsi(value).size()) > f.Size) return kValueTooLong;

@@ -9,11 +9,13 @@ namespace ecr {
 
 constexpr int32_t kFieldNumber = 0;
 constexpr int32_t kFieldString = 1;
+// Raw bytes, read and written as hexadecimal text of two digits a byte.
+constexpr int32_t kFieldBinary = 2;
 
 struct TFieldDef {
   const wchar_t* Name;
-  int32_t Type;  // kFieldNumber or kFieldString
-  int32_t Size;  // bytes of a number, characters of a string
+  int32_t Type;  // kFieldNumber, kFieldString or kFieldBinary
+  int32_t Size;  // bytes of a number or of binary data, characters of a string
   int32_t MinValue;
   int32_t MaxValue;
   // Default of a row (1-based): numbers as decimal text.
@@ -43,7 +45,9 @@ class TEcrTables {
   // Result codes of untEcrResults.h; 0 on success.
   int32_t Read(int32_t table, int32_t row, int32_t field, std::wstring& value) const;
   // Checks the value against the field (number: a whole number within its range,
-  // string: no longer than its size) and stores it normalised.
+  // string: no longer than its size, binary: hexadecimal digits for at most
+  // its size) and stores it normalised (binary: upper case, zero-padded on
+  // the left to the whole size).
   int32_t Write(int32_t table, int32_t row, int32_t field, const std::wstring& value);
 
  private:

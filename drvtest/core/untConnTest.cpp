@@ -1,0 +1,52 @@
+#include "untConnTest.h"
+
+#include <charconv>
+
+#include "untText.h"
+
+std::wstring PercentText(double value) {
+  char buf[400];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 2);
+  if (ec != std::errc()) return L"0.00";
+  return std::wstring(buf, end);
+}
+
+TConnectionTexts ConnectionTexts(const TConnectionFigures& f) {
+  return {IntToStr(f.Count),   IntToStr(f.Errors),  IntToStr(f.Speed()),
+          PercentText(f.ErrorRate()), IntToStr(f.Seconds()), IntToStr(f.CommandTime())};
+}
+
+TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& hooks, bool& stopRequested) {
+  stopRequested = false;
+  TConnectionFigures now;   // the command just made
+  TConnectionFigures last;  // the last command with figures
+  bool pending = false;     // `last` is not on the page yet
+  uint32_t shownElapsed = 0;
+  auto show = [&] {
+    if (hooks.Show) hooks.Show(ConnectionTexts(last));
+    shownElapsed = last.Elapsed;
+    pending = false;
+  };
+  const uint32_t t0 = hooks.Ticks();
+  try {
+    do {
+      ++now.Count;
+      const int32_t result = driver.CheckConnection();
+      if (result != 0) ++now.Errors;
+      now.Elapsed = hooks.Ticks() - t0;
+      if (now.Elapsed == 0) continue;
+      last = now;
+      pending = true;
+      if (last.Elapsed != shownElapsed) {
+        show();
+        if (hooks.ProcessEvents) hooks.ProcessEvents();
+      }
+      if (result != 0 && hooks.StopOnError && hooks.StopOnError()) break;
+    } while (!stopRequested);
+  } catch (...) {
+    if (pending) show();
+    throw;
+  }
+  if (pending) show();
+  return now;
+}
