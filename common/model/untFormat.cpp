@@ -118,6 +118,12 @@ TDateTime SystemNow() {
 
 // --- Reading dates and times ------------------------------------------------
 
+bool HasNonBlank(std::wstring_view s) {
+  for (wchar_t c : s)
+    if (!IsBlank(c)) return true;
+  return false;
+}
+
 struct TScanner {
   std::wstring_view s;
   size_t pos = 0;
@@ -133,12 +139,16 @@ struct TScanner {
     }
     return false;
   }
-  // At most four digits; digitCount tells how many were read.
-  bool Number(int& value, int& digitCount) {
+  // At most four digits (a longer run fails), or exactly as many as a field
+  // of `fixedWidth` digits takes; digitCount tells how many were read.
+  bool Number(int& value, int& digitCount, int fixedWidth = 0) {
     size_t start = pos;
     value = 0;
     while (pos < s.size() && s[pos] >= L'0' && s[pos] <= L'9') {
-      if (pos - start == 4) return false;
+      if (static_cast<int>(pos - start) == (fixedWidth > 0 ? fixedWidth : 4)) {
+        if (fixedWidth == 0) return false;
+        break;  // the next field starts here
+      }
       value = value * 10 + (s[pos] - L'0');
       ++pos;
     }
@@ -151,48 +161,166 @@ struct TScanner {
     pos += word.size();
     return true;
   }
+  // Text a picture puts around its fields, read loosely: any run of blanks
+  // (none too) stands for a blank of the text, blanks around it are skipped
+  // and letters compare without regard to case, so "5.3.2024г." reads under
+  // "d.M.yyyy 'г.'" as "5. 3. 2024" does under "d. M. yyyy". Stays put and
+  // answers false when the text is not there.
+  bool Literal(std::wstring_view text) {
+    const size_t start = pos;
+    SkipBlanks();
+    for (wchar_t c : text) {
+      if (IsBlank(c)) {
+        SkipBlanks();
+      } else if (pos < s.size() && UpperChar(s[pos]) == UpperChar(c)) {
+        ++pos;
+      } else {
+        pos = start;
+        return false;
+      }
+    }
+    SkipBlanks();
+    return true;
+  }
+  // What stands between two fields: the picture's own text there, or the
+  // separator character of the settings with blanks around it. A picture
+  // that puts only blanks there needs at least one; one that puts nothing
+  // there needs nothing when `emptyJoins` (its fields have fixed widths) and
+  // the separator character otherwise.
+  bool Separator(std::wstring_view text, wchar_t separator, bool emptyJoins) {
+    const size_t start = pos;
+    if (HasNonBlank(text) && Literal(text)) return true;
+    SkipBlanks();
+    if (Char(separator)) {
+      SkipBlanks();
+      return true;
+    }
+    if (text.empty()) {
+      pos = start;
+      return emptyJoins;
+    }
+    if (!HasNonBlank(text) && pos > start) return true;
+    pos = start;
+    return false;
+  }
 };
 
-bool ScanDate(TScanner& sc, const TFormatSettings& fs, TDateTime& result) {
-  // Field order of the short date format.
-  const size_t pd = fs.ShortDateFormat.find(L'd');
-  const size_t pm = fs.ShortDateFormat.find(L'M');
-  const size_t py = fs.ShortDateFormat.find(L'y');
-  enum { kD, kM, kY };
-  int order[3] = {kD, kM, kY};
-  if (py != std::wstring::npos && (py < pm || pm == std::wstring::npos) &&
-      (py < pd || pd == std::wstring::npos)) {
-    order[0] = kY; order[1] = kM; order[2] = kD;
-  } else if (pm != std::wstring::npos && (pm < pd || pd == std::wstring::npos)) {
-    order[0] = kM; order[1] = kD; order[2] = kY;
-  }
+// A date or time picture the way a reader needs it: its fields in picture
+// order and the text around them. Texts[0] comes before the first field,
+// Texts[i] between fields i - 1 and i, Texts[Count] after the last one.
+struct TPictureLayout {
+  wchar_t Fields[3] = {};
+  int Widths[3] = {};
+  int Count = 0;
+  std::wstring Texts[4];
+  bool MonthNames = false;  // the month is written as a name (MMM, MMMM)
+};
 
-  sc.SkipBlanks();
-  int n[3] = {0, 0, 0}, len[3] = {0, 0, 0};
-  if (!sc.Number(n[0], len[0]) || !sc.Char(fs.DateSeparator) || !sc.Number(n[1], len[1]))
-    return false;
-  int fields = 2;
-  if (sc.Char(fs.DateSeparator)) {
-    if (!sc.Number(n[2], len[2])) return false;
-    fields = 3;
-  }
-
-  int day = 0, month = 0, year = 0, yearDigits = 4;
-  if (fields == 3) {
-    for (int i = 0; i < 3; ++i) {
-      if (order[i] == kD) day = n[i];
-      else if (order[i] == kM) month = n[i];
-      else { year = n[i]; yearDigits = len[i]; }
+// `letters` are the field letters to take ("dMy" for dates, "Hms" for times,
+// with "h" counted as "H"). Text in quotes, other characters and whatever the
+// reader cannot use (day names, era, AM/PM marks) are left to the texts.
+TPictureLayout LayoutOf(std::wstring_view picture, std::wstring_view letters) {
+  TPictureLayout layout;
+  size_t i = 0;
+  while (i < picture.size()) {
+    wchar_t c = picture[i];
+    size_t n = 1;
+    while (i + n < picture.size() && picture[i + n] == c) ++n;
+    std::wstring& text = layout.Texts[layout.Count];
+    if (c == L'\'') {
+      if (i + 1 < picture.size() && picture[i + 1] == L'\'') {
+        text.push_back(L'\'');
+        i += 2;
+        continue;
+      }
+      size_t close = picture.find(L'\'', i + 1);
+      if (close == std::wstring_view::npos) close = picture.size();
+      text.append(picture.substr(i + 1, close - i - 1));
+      i = close + 1;
+      continue;
     }
-  } else {
-    // Without a year: day and month in the order the format gives them.
-    const bool monthFirst = order[0] == kM || (order[0] == kY && order[1] == kM);
-    month = monthFirst ? n[0] : n[1];
-    day = monthFirst ? n[1] : n[0];
-    int d, m;
-    DecodeDate(Now(), year, m, d);
+    const wchar_t field = c == L'h' ? L'H' : c;
+    const bool isField = letters.find(field) != std::wstring_view::npos && !(field == L'd' && n > 2);
+    bool seen = false;
+    for (int k = 0; k < layout.Count; ++k) seen = seen || layout.Fields[k] == field;
+    if (isField && !seen && layout.Count < 3) {
+      layout.Fields[layout.Count] = field;
+      layout.Widths[layout.Count] = static_cast<int>(n);
+      if (field == L'M' && n > 2) layout.MonthNames = true;
+      ++layout.Count;
+    } else if (std::wstring_view(L"dMyHhmstg").find(c) == std::wstring_view::npos) {
+      text.append(n, c);
+    }
+    i += n;
   }
-  if (yearDigits <= 2) {
+  return layout;
+}
+
+// The same picture without its year: the text on the inner side of the year
+// goes with it, so "dd.MM.yyyy." becomes "dd.MM" + "." and "yyyy-MM-dd"
+// becomes "MM-dd".
+TPictureLayout WithoutYear(const TPictureLayout& full, int year) {
+  TPictureLayout layout;
+  layout.MonthNames = full.MonthNames;
+  const int dropText = year < full.Count - 1 ? year + 1 : year;
+  int text = 0;
+  for (int k = 0; k <= full.Count; ++k) {
+    if (k == dropText) continue;
+    layout.Texts[text++] = full.Texts[k];
+  }
+  for (int k = 0; k < full.Count; ++k) {
+    if (k == year) continue;
+    layout.Fields[layout.Count] = full.Fields[k];
+    layout.Widths[layout.Count] = full.Widths[k];
+    ++layout.Count;
+  }
+  return layout;
+}
+
+bool MonthName(TScanner& sc, int& month) {
+  for (const auto* names : {kLongMonthNames, kShortMonthNames})
+    for (int m = 0; m < 12; ++m)
+      if (sc.Word(names[m])) {
+        month = m + 1;
+        return true;
+      }
+  return false;
+}
+
+// A field the picture writes with nothing between it and the next one has a
+// fixed width (0: none).
+int FixedWidth(const TPictureLayout& layout, int index) {
+  if (index + 1 >= layout.Count || !layout.Texts[index + 1].empty()) return 0;
+  if (layout.Fields[index] == L'y') return layout.Widths[index] > 2 ? 4 : 2;
+  return 2;
+}
+
+bool ScanDateAs(TScanner& sc, const TPictureLayout& layout, const TFormatSettings& fs,
+                TDateTime& result) {
+  sc.SkipBlanks();
+  sc.Literal(layout.Texts[0]);
+  int day = 0, month = 0, year = 0, yearDigits = 4;
+  bool hasYear = false;
+  for (int i = 0; i < layout.Count; ++i) {
+    if (i > 0 && !sc.Separator(layout.Texts[i], fs.DateSeparator, true)) return false;
+    int value = 0, digits = 0;
+    if (layout.Fields[i] == L'M' && layout.MonthNames && MonthName(sc, value)) digits = 2;
+    else if (!sc.Number(value, digits, FixedWidth(layout, i))) return false;
+    switch (layout.Fields[i]) {
+      case L'd': day = value; break;
+      case L'M': month = value; break;
+      default:
+        year = value;
+        yearDigits = digits;
+        hasYear = true;
+        break;
+    }
+  }
+  sc.Literal(layout.Texts[layout.Count]);
+  if (!hasYear) {
+    int m, d;
+    DecodeDate(Now(), year, m, d);
+  } else if (yearDigits <= 2) {
     int cy, cm, cd;
     DecodeDate(Now(), cy, cm, cd);
     const int century = cy - fs.TwoDigitYearCenturyWindow;
@@ -200,6 +328,36 @@ bool ScanDate(TScanner& sc, const TFormatSettings& fs, TDateTime& result) {
     if (fs.TwoDigitYearCenturyWindow > 0 && year < century) year += 100;
   }
   return TryEncodeDate(year, month, day, result);
+}
+
+// Reads a date the way the short date format writes it, in its field order
+// and with its own text around the fields (which may also be left out); the
+// settings' date separator always separates too. A date without its year is
+// one of the current year.
+bool ScanDate(TScanner& sc, const TFormatSettings& fs, TDateTime& result) {
+  TPictureLayout layout = LayoutOf(fs.ShortDateFormat, L"dMy");
+  int days = 0, months = 0, year = -1;
+  for (int k = 0; k < layout.Count; ++k) {
+    days += layout.Fields[k] == L'd';
+    months += layout.Fields[k] == L'M';
+    if (layout.Fields[k] == L'y') year = k;
+  }
+  if (days != 1 || months != 1) {
+    // A picture without a day or a month tells nothing: day, month, year.
+    layout = TPictureLayout{};
+    layout.Count = 3;
+    layout.Fields[0] = L'd';
+    layout.Fields[1] = L'M';
+    layout.Fields[2] = L'y';
+    for (int& width : layout.Widths) width = 2;
+    layout.Texts[1] = layout.Texts[2] = std::wstring(1, fs.DateSeparator);
+    year = 2;
+  }
+  const size_t start = sc.pos;
+  if (ScanDateAs(sc, layout, fs, result)) return true;
+  if (year < 0) return false;
+  sc.pos = start;
+  return ScanDateAs(sc, WithoutYear(layout, year), fs, result);
 }
 
 bool ScanAmPm(TScanner& sc, const TFormatSettings& fs, int& baseHour) {
@@ -214,16 +372,31 @@ bool ScanAmPm(TScanner& sc, const TFormatSettings& fs, int& baseHour) {
   return false;
 }
 
+// Hours, then optional minutes and seconds (with an optional fraction),
+// separated by the time format's own text or the settings' time separator;
+// an AM/PM mark before or after.
 bool ScanTime(TScanner& sc, const TFormatSettings& fs, TDateTime& result) {
+  const TPictureLayout layout = LayoutOf(fs.LongTimeFormat, L"Hms");
+  // The picture's texts apply where its fields come in the usual order.
+  const wchar_t* const usual = L"Hms";
+  int inOrder = 0;
+  while (inOrder < layout.Count && layout.Fields[inOrder] == usual[inOrder]) ++inOrder;
+  auto between = [&](int field) -> std::wstring_view {
+    return field < inOrder ? std::wstring_view(layout.Texts[field]) : std::wstring_view();
+  };
+
   sc.SkipBlanks();
   int baseHour = -1;
   if (ScanAmPm(sc, fs, baseHour)) sc.SkipBlanks();
-  int hour = 0, min = 0, sec = 0, msec = 0, len = 0;
+  if (inOrder > 0) sc.Literal(layout.Texts[0]);
+  int hour = 0, min = 0, sec = 0, msec = 0, len = 0, last = 0;
   if (!sc.Number(hour, len)) return false;
-  if (sc.Char(fs.TimeSeparator)) {
+  if (sc.Separator(between(1), fs.TimeSeparator, false)) {
     if (!sc.Number(min, len)) return false;
-    if (sc.Char(fs.TimeSeparator)) {
+    last = 1;
+    if (sc.Separator(between(2), fs.TimeSeparator, false)) {
       if (!sc.Number(sec, len)) return false;
+      last = 2;
       if (sc.Char(fs.DecimalSeparator) || sc.Char(L'.')) {
         // A fraction of a second, not a count of milliseconds.
         int frac = 0;
@@ -232,8 +405,11 @@ bool ScanTime(TScanner& sc, const TFormatSettings& fs, TDateTime& result) {
       }
     }
   }
+  // The text the picture puts after the last field read, then its end.
+  if (last + 1 < inOrder) sc.Literal(layout.Texts[last + 1]);
+  if (inOrder > 0) sc.Literal(layout.Texts[layout.Count]);
   sc.SkipBlanks();
-  if (baseHour < 0) ScanAmPm(sc, fs, baseHour);
+  if (baseHour < 0 && ScanAmPm(sc, fs, baseHour) && inOrder > 0) sc.Literal(layout.Texts[layout.Count]);
   if (baseHour >= 0) {
     if (hour == 0 || hour > 12) return false;
     if (hour == 12) hour = 0;

@@ -77,9 +77,14 @@ std::wstring TimeToStr(TDateTime value);
 std::wstring DateTimeToStr(TDateTime value, const TFormatSettings& settings);
 std::wstring DateTimeToStr(TDateTime value);
 
-// Dates are read in the order of the short date format (day, month, year for
-// dd.MM.yyyy), fields split by the date separator; a missing year is the
-// current one. Times are H[:m[:s[.z]]] with an optional AM/PM mark.
+// Dates are read in the field order of the short date format, with the
+// format's own text around the fields ("d. M. yyyy", "dd.MM.yyyy.",
+// "d.M.yyyy 'г.'") or without it; the date separator always separates too.
+// A month the format names may be given by name or number; a missing year is
+// the current one. Times are hours, then optional minutes and seconds (with a
+// fraction), separated by the time format's own text or the time separator,
+// with an optional AM/PM mark before or after. Whatever DateToStr and
+// TimeToStr write reads back.
 bool TryStrToDate(std::wstring_view text, const TFormatSettings& settings, TDateTime& value);
 TDateTime StrToDate(std::wstring_view text, const TFormatSettings& settings);
 TDateTime StrToDate(std::wstring_view text);
