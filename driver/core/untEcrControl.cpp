@@ -68,6 +68,8 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     TVariant v = value.Type() == type ? value : VarAsType(value, type);
 
     if (dispId == dispid::DeviceEnabled) return PutDeviceEnabled(v.Bool());
+    if (dispId == dispid::DeskAddress && (v.Int() < kDeskToOwnAddress || v.Int() > 255))
+      throw EOleError(kDispEOverflow, L"Неверный адрес запросов кассы (допустимо 0..255, -1: адрес станции)");
     if (IsNetworkSetting(dispId)) {
       std::lock_guard call(FCallMutex);
       TEcrSettings old;
@@ -106,6 +108,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       case dispid::VirtualEcr: return TVariant::FromBool(FSettings.VirtualEcr);
       case dispid::VirtualDesk: return TVariant::FromBool(FSettings.VirtualDesk);
       case dispid::DeskInterval: return TVariant::FromInt(FSettings.DeskInterval);
+      case dispid::DeskAddress: return TVariant::FromInt(FSettings.DeskAddress);
       case dispid::FaultMethod: return TVariant::FromStr(FSettings.FaultMethod);
       case dispid::FaultCode: return TVariant::FromInt(FSettings.FaultCode);
       case dispid::FaultEvery: return TVariant::FromInt(FSettings.FaultEvery);
@@ -224,6 +227,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       case dispid::VirtualEcr: FSettings.VirtualEcr = v.Bool(); return true;
       case dispid::VirtualDesk: FSettings.VirtualDesk = v.Bool(); return true;
       case dispid::DeskInterval: FSettings.DeskInterval = v.Int(); return true;
+      case dispid::DeskAddress: FSettings.DeskAddress = v.Int(); return true;
       case dispid::FaultMethod:
         FSettings.FaultMethod = v.Str();
         FFaultCalls = 0;
@@ -320,7 +324,10 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
 
   TVirtualDesk::TTarget DeskTarget() {
     std::lock_guard lock(FMutex);
-    return {static_cast<uint8_t>(FSettings.SrcAddress & 0xFF), FSettings.Timeout < 10 ? 10 : FSettings.Timeout};
+    // A value out of range (a hand-edited registry) falls back to the default.
+    const int32_t address = FSettings.DeskAddress >= 0 && FSettings.DeskAddress <= 255 ? FSettings.DeskAddress
+                                                                                       : FSettings.SrcAddress;
+    return {static_cast<uint8_t>(address & 0xFF), FSettings.Timeout < 10 ? 10 : FSettings.Timeout};
   }
 
   int32_t GetCommandLocked() {
@@ -416,8 +423,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     std::lock_guard call(FCallMutex);
     if (!FBus) return kNetworkDown;
     if (!FDesk) FDesk = std::make_unique<TVirtualDesk>(FBus, [this] { return DeskTarget(); });
-    FDesk->SendNext();
-    return kOk;
+    return FDesk->SendNext();
   }
 
   // Brings the bus and the virtual stations in line with the settings. The

@@ -10,6 +10,9 @@
 
 #include "untVariant.h"
 
+// DeskAddress: the desk sends to the control's own SrcAddress, whatever it is.
+constexpr int32_t kDeskToOwnAddress = -1;
+
 // Settings of the control, kept by the Windows shell in the registry and
 // edited in its settings dialog.
 struct TEcrSettings {
@@ -21,6 +24,9 @@ struct TEcrSettings {
   bool VirtualEcr = true;        // a virtual cash register station answers requests
   bool VirtualDesk = false;      // a virtual cash desk sends requests by its scenario
   int32_t DeskInterval = 5000;   // ms between scenario requests
+  // Where the desk sends its requests: 0..255, or kDeskToOwnAddress for this
+  // station's own SrcAddress (then the programs take them as meant for them).
+  int32_t DeskAddress = kDeskToOwnAddress;
   std::wstring FaultMethod;      // method that fails, empty for none
   int32_t FaultCode = 0;         // code it fails with
   int32_t FaultEvery = 0;        // every Nth call (0: never, 1: always)

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "untEcrResults.h"
+#include "untError.h"
 #include "untText.h"
 
 namespace ecr {
@@ -31,6 +32,24 @@ double BitsDouble(uint64_t bits) {
   double d;
   std::memcpy(&d, &bits, sizeof d);
   return d;
+}
+
+// The value in the property's own type, converted as automation converts it
+// when it came in another one. False when it does not convert (a text that is
+// no number, a number beyond the type's range): reading the raw field of a
+// value of another type would send 0 in its place.
+bool AsKind(TPropKind kind, const TVariant& value, TVariant& out) {
+  const TVarType type = VarTypeOfKind(kind);
+  if (value.Type() == type) {
+    out = value;
+    return true;
+  }
+  try {
+    out = VarAsType(value, type);
+    return true;
+  } catch (const EOleError&) {
+    return false;
+  }
 }
 
 bool EncodeValue(TPropKind kind, const TVariant& value, std::string& data) {
@@ -96,8 +115,10 @@ int32_t EncodeFrame(const TFrame& frame, std::string& bytes) {
   for (const auto& p : frame.Params) {
     TPropKind kind;
     if (!PropKindOf(p.DispId, kind) || p.DispId > 255) return kBadFrame;
+    TVariant value;
+    if (!AsKind(kind, p.Value, value)) return kBadValue;
     std::string data;
-    if (!EncodeValue(kind, p.Value, data)) return kFrameTooLong;
+    if (!EncodeValue(kind, value, data)) return kFrameTooLong;
     body.push_back(static_cast<char>(p.DispId));
     body.push_back(static_cast<char>(data.size()));
     body += data;

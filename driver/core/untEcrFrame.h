@@ -22,7 +22,7 @@ constexpr size_t kMaxFrameSize = 4096;
 
 struct TFrameParam {
   int32_t DispId;
-  TVariant Value;  // the property's declared type
+  TVariant Value;  // the property's declared type; EncodeFrame converts any other
 };
 
 struct TFrame {
@@ -37,8 +37,10 @@ struct TFrame {
 // The frame's parameters: each listed property's value taken from the bag.
 std::vector<TFrameParam> ParamsFromBag(const TPropBag& bag, const std::vector<int32_t>& ids);
 
-// Result code 0, or kFrameTooLong when a text is longer than 255 bytes or the
-// frame longer than kMaxFrameSize.
+// Result code 0; kBadValue when a parameter's value is of another type than
+// its property and does not convert to it (a value that converts, such as the
+// text "1" for an integer, goes out converted); kFrameTooLong when a text is
+// longer than 255 bytes or the frame longer than kMaxFrameSize.
 int32_t EncodeFrame(const TFrame& frame, std::string& bytes);
 // Result code 0 or kBadFrame (framing, length, checksum, unknown property,
 // data length that does not fit the property's type).

@@ -16,6 +16,7 @@ const TResultInfo kResults[] = {
     {kBadCommandCode, L"Неверный код команды (допустимо 0..255)"},
     {kNetworkDown, L"Сеть недоступна"},
     {kFrameTooLong, L"Слишком длинный кадр или значение параметра"},
+    {kBadValue, L"Значение параметра не приводится к типу свойства"},
     {kUnknownCommand, L"Неизвестная команда"},
     {kBadDevice, L"Неизвестное устройство"},
     {kBadBlock, L"Неверный номер блока данных"},

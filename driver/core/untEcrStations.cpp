@@ -107,15 +107,15 @@ std::vector<TDeskStep> MakeScenario() {
   return {
       {0x80, {P(RegType, 0), P(RegSign, 0), D(Quantity, 2), Cy(Price, 105000), P(Section, 1), P(OperatorNumber, 1)}, false},
       {0x80, {P(RegType, 0), P(RegSign, 0), D(Quantity, 1), Cy(Price, 32500), P(Section, 2), P(OperatorNumber, 1)}, true},
-      {0x81, {P(RegType, 0), P(RegSign, 0), D(Quantity, 1), S(Code, L"1001"), S(OperatorNumber, L"1")}, false},
+      {0x81, {P(RegType, 0), P(RegSign, 0), D(Quantity, 1), S(Code, L"1001"), P(OperatorNumber, 1)}, false},
       {0x83, {P(RegType, 0), P(RegSign, 0), P(DscSign, 0), Cy(Summ, 10000), P(OperatorNumber, 1)}, false},
       {0x87, {P(PayType, 0), P(RegType, 0), P(RegSign, 0), Cy(Summ, 250000), P(OperatorNumber, 1)}, false},
       {0x90, {P(OperatorNumber, 1), P(RegType, 0)}, false},
       {0x92, {}, false},
-      {0x82, {P(RegType, 0), P(RegSign, 0), D(Quantity, 1), S(Barcode, L"4600123400012"), S(OperatorNumber, L"1")}, false},
+      {0x82, {P(RegType, 0), P(RegSign, 0), D(Quantity, 1), S(Barcode, L"4600123400012"), P(OperatorNumber, 1)}, false},
       {0x80, {P(RegType, 0), P(RegSign, 0), D(Quantity, 0.333), Cy(Price, 10000), P(Section, 1), P(OperatorNumber, 1)}, false},
       {0x84, {P(RegType, 0), P(RegSign, 0), P(DscSign, 0), S(Code, L"7"), Cy(RecSumm, 3330), P(OperatorNumber, 1)}, false},
-      {0x85, {P(RegType, 0), P(RegSign, 0), P(DscSign, 1), S(Barcode, L"2000000000077"), D(RecSumm, 0.333), P(OperatorNumber, 1)}, false},
+      {0x85, {P(RegType, 0), P(RegSign, 0), P(DscSign, 1), S(Barcode, L"2000000000077"), Cy(RecSumm, 3330), P(OperatorNumber, 1)}, false},
       {0x86, {P(RegType, 0), P(RegSign, 0), P(DscSign, 0), Cy(RecSumm, 3330), P(OperatorNumber, 1)}, false},
       {0x88, {P(RegType, 0), P(RegSign, 0), Cy(RecSumm, 3330), P(OperatorNumber, 1)}, false},
       {0x90, {P(OperatorNumber, 1), P(RegType, 0)}, false},
@@ -156,10 +156,10 @@ TVirtualDesk::TStats TVirtualDesk::Stats() {
   return FStats;
 }
 
-void TVirtualDesk::SendNext() {
+int32_t TVirtualDesk::SendNext() {
   FBus->CancelTimers(FRepeatTag);
   std::lock_guard lock(FMutex);
-  SendStepLocked();
+  return SendStepLocked();
 }
 
 void TVirtualDesk::Start(int64_t intervalMs) {
@@ -189,7 +189,7 @@ void TVirtualDesk::Tick() {
   FBus->PostAfter(FInterval, FTickTag, [this] { Tick(); });
 }
 
-void TVirtualDesk::SendStepLocked() {
+int32_t TVirtualDesk::SendStepLocked() {
   const auto& steps = DeskScenario();
   const TDeskStep& step = steps[FStep % steps.size()];
   FStep = (FStep + 1) % steps.size();
@@ -217,15 +217,16 @@ void TVirtualDesk::SendStepLocked() {
   FSeq = NextSequenceNumber(FSeq);
   frame.Params = ParamsFromBag(bag, FrameParamIds(step.Code, false));
   std::string bytes;
-  if (EncodeFrame(frame, bytes) != kOk) {
+  if (int32_t rc = EncodeFrame(frame, bytes)) {
     FPending = {};
-    return;
+    return rc;
   }
   FPending = {true, frame.Seq, frame.Code, frame.Dst, 1, step.LoseFirstAnswer, bytes};
   ++FStats.Sent;
   FBus->Send(FStationId, std::move(bytes));
   uint8_t seq = frame.Seq;
   FBus->PostAfter(target.TimeoutMs, FRepeatTag, [this, seq] { OnNoAnswer(seq); });
+  return kOk;
 }
 
 void TVirtualDesk::OnNoAnswer(uint8_t seq) {
@@ -245,9 +246,12 @@ void TVirtualDesk::OnNoAnswer(uint8_t seq) {
 
 void TVirtualDesk::Receive(const std::string&, const TFrame& frame, bool) {
   std::lock_guard lock(FMutex);
-  if (!FPending.Active || frame.Type == 0 || frame.Dst != kVirtualDeskAddress || frame.Code != FPending.Code ||
-      frame.Src != FPending.Dst || (frame.Seq != 0 && frame.Seq != FPending.Seq))
+  if (!FPending.Active || frame.Type == 0 || frame.Dst != kVirtualDeskAddress || frame.Code != FPending.Code)
     return;
+  // An answer that carries the request's number is the answer, whoever sends
+  // it: a program that answers for other stations does so in its own name.
+  // One without a number must at least come from the station asked.
+  if (frame.Seq != 0 ? frame.Seq != FPending.Seq : frame.Src != FPending.Dst) return;
   if (FPending.LoseFirst && FPending.Attempts == 1) {
     // The scenario's noisy line: this answer never reached the desk.
     FPending.LoseFirst = false;

@@ -71,7 +71,7 @@ const std::vector<TDeskStep>& DeskScenario();
 class TVirtualDesk : public TBusStation {
  public:
   struct TTarget {
-    uint8_t Address;    // the program's station
+    uint8_t Address;    // the station the requests go to
     int64_t TimeoutMs;  // how long to wait for its answer before repeating
   };
   using TTargetFn = std::function<TTarget()>;
@@ -81,8 +81,9 @@ class TVirtualDesk : public TBusStation {
   TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target);
   ~TVirtualDesk() override;
 
-  // Sends the scenario's next request now.
-  void SendNext();
+  // Sends the scenario's next request now. Returns 0, or the code of a
+  // request that could not be encoded (the scenario moves on past it).
+  int32_t SendNext();
   // Runs the scenario: one request every intervalMs, from its first step.
   void Start(int64_t intervalMs);
   void Stop();
@@ -99,7 +100,7 @@ class TVirtualDesk : public TBusStation {
   void Receive(const std::string& bytes, const TFrame& frame, bool remote) override;
 
  private:
-  void SendStepLocked();
+  int32_t SendStepLocked();
   void OnNoAnswer(uint8_t seq);
   void Tick();
 
