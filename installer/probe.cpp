@@ -9,6 +9,8 @@
 //                                (DIR\PloverTst-NN.bmp, captions in DIR\pages.txt),
 //                                and of PloverCmd's main window (DIR\PloverCmd.bmp)
 //   probe rights PATH            the access list of a file or folder in SDDL
+//   probe sddl TEXT              an access list in SDDL as the system reads it back
+//   probe reg KEY NAME           a text or number value under HKEY_LOCAL_MACHINE
 #include <windows.h>
 #include <sddl.h>
 #include <aclapi.h>
@@ -196,6 +198,9 @@ bool SaveWindow(HWND wnd, const std::wstring& path) {
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
   if (!got) return false;
+  // The screen has no alpha channel: GDI leaves that byte 0, which image
+  // tools read as transparent.
+  for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 0xFF;
 
   BITMAPFILEHEADER file{};
   file.bfType = 0x4D42;
@@ -320,6 +325,31 @@ int Rights(const std::wstring& path) {
   return 0;
 }
 
+// A list the system cannot parse would leave a folder with the rights it
+// inherits, silently: the setup only reports it in its details.
+int Sddl(const std::wstring& text) {
+  TLocalFree sd;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &sd.P, nullptr))
+    return Fail(L"not a valid access list: error " + std::to_wstring(GetLastError()));
+  TLocalFree back;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd.P, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                            reinterpret_cast<LPWSTR*>(&back.P), nullptr))
+    return Fail(L"cannot convert the access list back");
+  PutLine(static_cast<wchar_t*>(back.P));
+  return 0;
+}
+
+int Reg(const std::wstring& key, const std::wstring& name) {
+  BYTE data[2048] = {};
+  DWORD size = sizeof data - sizeof(wchar_t), type = 0;
+  const LSTATUS rc = RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.empty() ? nullptr : name.c_str(),
+                                  RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &size);
+  if (rc != ERROR_SUCCESS) return Fail(L"no value: error " + std::to_wstring(rc));
+  if (type == REG_DWORD) PutLine(std::to_wstring(*reinterpret_cast<DWORD*>(data)));
+  else PutLine(reinterpret_cast<wchar_t*>(data));
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -328,6 +358,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"close" && argc == 4) return Close(argv[2], argv[3]);
   if (command == L"shots" && argc == 5) return Shots(argv[2], argv[3], argv[4]);
   if (command == L"rights" && argc == 3) return Rights(argv[2]);
-  PutLine(L"usage: probe about EXE | close EXE CAPTION | shots TST CMD DIR | rights PATH");
+  if (command == L"sddl" && argc == 3) return Sddl(argv[2]);
+  if (command == L"reg" && argc == 4) return Reg(argv[2], argv[3]);
+  PutLine(L"usage: probe about EXE | close EXE CAPTION | shots TST CMD DIR | rights PATH | sddl TEXT | reg KEY NAME");
   return 2;
 }
