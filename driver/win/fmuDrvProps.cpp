@@ -85,7 +85,9 @@ TDlgTemplate BuildTemplate() {
 
   t.Add(TKind::Button, 0xFFFF, L"Виртуальные станции", 7, 90, 276, 64, BS_GROUPBOX);
   AddCheck(t, idVirtualEcr, 103);
-  AddCheck(t, idVirtualDesk, 118);
+  AddCheck(t, idVirtualDesk, 118, 152);
+  t.Add(TKind::Static, 0xFFFF, L"на адрес", 172, 118 + 1, 30, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idDeskAddress, L"", 204, 116, 72, 60, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP);
   AddNumRow(t, idDeskInterval, 133);
   t.Add(TKind::Button, idDeskRequest, L"Послать запрос кассы", 180, 132, 96, 14, BS_PUSHBUTTON | WS_TABSTOP);
 
@@ -131,6 +133,30 @@ void FillControls(HWND dlg, const TEcrSettings& s) {
   for (size_t i = 0; i < count; ++i)
     if (members[i].IsMethod) SendMessageW(method, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(members[i].Name));
   SetWindowTextW(method, s.FaultMethod.c_str());
+  HWND desk = GetDlgItem(dlg, idDeskAddress);
+  SendMessageW(desk, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kDeskToOwnAddressText));
+  if (s.DeskAddress == kDeskToOwnAddress)
+    SendMessageW(desk, CB_SETCURSEL, 0, 0);
+  else
+    SetWindowTextW(desk, IntToStr(s.DeskAddress).c_str());
+}
+
+// The desk address box: its first item (or nothing) for the own address,
+// otherwise a station address. False when it is neither.
+bool ReadDeskAddress(HWND dlg, int32_t& address) {
+  std::wstring text = ItemText(dlg, idDeskAddress);
+  while (!text.empty() && text.back() == L' ') text.pop_back();
+  while (!text.empty() && text.front() == L' ') text.erase(0, 1);
+  if (text.empty() || SameText(text, kDeskToOwnAddressText)) {
+    address = kDeskToOwnAddress;
+    return true;
+  }
+  std::string ansi = WideToAnsi(text);
+  int value = -1;
+  auto [end, ec] = std::from_chars(ansi.data(), ansi.data() + ansi.size(), value);
+  if (ec != std::errc() || end != ansi.data() + ansi.size() || value < 0 || value > 255) return false;
+  address = value;
+  return true;
 }
 
 // False, with the field focused and the reason shown, when a number is not
@@ -148,6 +174,14 @@ bool ReadControls(HWND dlg, TEcrSettings& s) {
       return false;
     }
     s.*f.Field = static_cast<int32_t>(value);
+  }
+  if (!ReadDeskAddress(dlg, s.DeskAddress)) {
+    ShowError(dlg, Format(L"Поле «Адрес запросов кассы»: введите целое число от 0 до 255 или выберите «%ls».",
+                          kDeskToOwnAddressText));
+    HWND item = GetDlgItem(dlg, idDeskAddress);
+    SetFocus(item);
+    SendMessageW(item, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+    return false;
   }
   for (const auto& f : kBoolFields) s.*f.Field = IsDlgButtonChecked(dlg, f.Id) == BST_CHECKED;
   s.BusKind = SendDlgItemMessageW(dlg, idBusKind, CB_GETCURSEL, 0, 0) == 1 ? 1 : 0;

@@ -21,7 +21,12 @@ enum TDrvPropsId : WORD {
   idFaultEvery,
   idLinkLatency,
   idDeviceNotAnswering,
+  idDeskAddress,
 };
+
+// The first item of the desk address box: the requests go to the control's
+// own SrcAddress.
+constexpr wchar_t kDeskToOwnAddressText[] = L"адрес станции";
 
 constexpr wchar_t kDrvPropsTitle[] = L"Свойства драйвера";
 

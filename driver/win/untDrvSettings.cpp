@@ -24,7 +24,7 @@ const TIntField kIntFields[] = {
     {L"Timeout", &TEcrSettings::Timeout},         {L"BusKind", &TEcrSettings::BusKind},
     {L"BusPort", &TEcrSettings::BusPort},         {L"DeskInterval", &TEcrSettings::DeskInterval},
     {L"FaultCode", &TEcrSettings::FaultCode},     {L"FaultEvery", &TEcrSettings::FaultEvery},
-    {L"LinkLatency", &TEcrSettings::LinkLatency},
+    {L"LinkLatency", &TEcrSettings::LinkLatency}, {L"DeskAddress", &TEcrSettings::DeskAddress},
 };
 const TBoolField kBoolFields[] = {
     {L"VirtualEcr", &TEcrSettings::VirtualEcr},
