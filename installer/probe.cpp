@@ -11,6 +11,7 @@
 //   probe rights PATH            the access list of a file or folder in SDDL
 //   probe sddl TEXT              an access list in SDDL as the system reads it back
 //   probe reg KEY NAME           a text or number value under HKEY_LOCAL_MACHINE
+//   probe version FILE           product name, maker and version of a binary, one a line
 #include <windows.h>
 #include <sddl.h>
 #include <aclapi.h>
@@ -350,6 +351,31 @@ int Reg(const std::wstring& key, const std::wstring& name) {
   return 0;
 }
 
+// Read through the system's version API, as Explorer's properties show them.
+int Version(const std::wstring& file) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+  if (size == 0) return Fail(L"no version resource");
+  std::vector<BYTE> data(size);
+  if (!GetFileVersionInfoW(file.c_str(), 0, size, data.data())) return Fail(L"cannot read the version resource");
+  struct TTranslation {
+    WORD Language, CodePage;
+  }* translation = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+      length < sizeof *translation)
+    return Fail(L"no translation in the version resource");
+  wchar_t block[64];
+  wsprintfW(block, L"\\StringFileInfo\\%04x%04x\\", translation->Language, translation->CodePage);
+  for (const wchar_t* name : {L"ProductName", L"CompanyName", L"FileVersion", L"ProductVersion"}) {
+    wchar_t* value = nullptr;
+    if (!VerQueryValueW(data.data(), (std::wstring(block) + name).c_str(), reinterpret_cast<void**>(&value), &length))
+      return Fail(std::wstring(L"no ") + name);
+    PutLine(std::wstring(name) + L": " + value);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -360,6 +386,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"rights" && argc == 3) return Rights(argv[2]);
   if (command == L"sddl" && argc == 3) return Sddl(argv[2]);
   if (command == L"reg" && argc == 4) return Reg(argv[2], argv[3]);
-  PutLine(L"usage: probe about EXE | close EXE CAPTION | shots TST CMD DIR | rights PATH | sddl TEXT | reg KEY NAME");
+  if (command == L"version" && argc == 3) return Version(argv[2]);
+  PutLine(L"usage: probe about EXE | close EXE CAPTION | shots TST CMD DIR | rights PATH | sddl TEXT | reg KEY NAME |"
+          L" version FILE");
   return 2;
 }

@@ -49,7 +49,7 @@ probe="$work/probe.exe"
 mkdir -p "$work"
 if [ ! -f "$probe" ] || [ "$root/installer/probe.cpp" -nt "$probe" ]; then
   i686-w64-mingw32-g++-posix -std=c++20 -O1 -DUNICODE -D_UNICODE -municode -static -s -o "$probe" \
-    "$root/installer/probe.cpp" -ladvapi32 -luser32 -lgdi32 || { echo "cannot build the probe"; exit 1; }
+    "$root/installer/probe.cpp" -ladvapi32 -luser32 -lgdi32 -lversion || { echo "cannot build the probe"; exit 1; }
 fi
 
 rm -rf "$WINEPREFIX"
@@ -99,6 +99,16 @@ check "installed-programs entry with the version" [ "$(reg_value "$uninst_key" D
 check "installed-programs entry with the maker" [ "$(reg_value "$uninst_key" Publisher)" = 'ООО «Ржанка»' ]
 check "installed-programs entry can uninstall silently" \
   [ "$(reg_value "$uninst_key" QuietUninstallString)" = '"C:\Program Files\Plover\uninstall.exe" /S' ]
+carries_version() {
+  local info
+  info="$(probe version "$1")" &&
+    grep -qxF "ProductName: Plover" <<<"$info" && grep -qxF "CompanyName: ООО «Ржанка»" <<<"$info" &&
+    grep -qxF "FileVersion: $version" <<<"$info" && grep -qxF "ProductVersion: $version" <<<"$info"
+}
+for f in PloverTst.exe PloverCmd.exe PloverDrv.dll; do
+  check "$f carries product, maker and version $version" carries_version "C:\\Program Files\\Plover\\$f"
+done
+check "the setup carries product, maker and version $version" carries_version "Z:${setup//\//\\}"
 for name in RIGHTS_FOLDER RIGHTS_PROGRAM; do
   sddl="$(sed -n 's/^!define '"$name"' "\(.*\)"$/\1/p' "$root/installer/Rights.nsh")"
   check "$name is an access list the system reads" probe sddl "$sddl"
