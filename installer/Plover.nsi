@@ -67,7 +67,20 @@ VIAddVersionKey /LANG=1049 "OriginalFilename" "PloverSetup-${VERSION}.exe"
 
 ; ---------------------------------------------------------------- install
 
+; Program Files, the machine's registry and the rights of the folder need an
+; administrator; without one the setup would fail half-way.
+!macro RequireAdmin
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_ICONSTOP|MB_OK "Для установки и удаления нужны права администратора." /SD IDOK
+    SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+    Quit
+  ${EndIf}
+!macroend
+
 Function .onInit
+  !insertmacro RequireAdmin
   SetShellVarContext all
 FunctionEnd
 
@@ -197,6 +210,7 @@ Section "-un.Finish"
 SectionEnd
 
 Function un.onInit
+  !insertmacro RequireAdmin
   SetShellVarContext all
   ; /PURGE: the user's settings and saved files go too (silent runs have no
   ; components page to tick it on).
