@@ -24,25 +24,55 @@ bool Close(double a, double b) {
   return std::fabs(a - b) <= 1e-13 * std::max(std::fabs(a), std::fabs(b));
 }
 
+// Date and time formats of real locales (and a few typed by hand), with the
+// separators the system gives beside them.
+struct TLocaleFormats {
+  const wchar_t* Date;
+  wchar_t DateSeparator;
+  const wchar_t* Time;
+  wchar_t TimeSeparator;
+  const wchar_t* Am;
+  const wchar_t* Pm;
+  wchar_t Decimal;
+};
+
+const TLocaleFormats kLocales[] = {
+    {L"dd.MM.yyyy", L'.', L"HH:mm:ss", L':', L"", L"", L','},
+    {L"M/d/yyyy", L'/', L"h:mm:ss tt", L':', L"AM", L"PM", L'.'},
+    {L"yyyy-MM-dd", L'-', L"HH:mm:ss", L':', L"", L"", L','},
+    {L"d. M. yyyy", L'.', L"H:mm:ss", L':', L"", L"", L','},
+    {L"dd.MM.yyyy.", L'.', L"HH:mm:ss", L':', L"", L"", L','},
+    {L"d.M.yyyy 'г.'", L'.', L"H:mm:ss", L':', L"", L"", L','},
+    {L"yyyy. MM. dd.", L'.', L"H:mm:ss", L':', L"", L"", L','},
+    {L"dd/MM/yy", L'/', L"HH:mm:ss", L':', L"", L"", L'.'},
+    {L"dd-MMM-yy", L'-', L"hh:mm:ss tt", L':', L"AM", L"PM", L'.'},
+    {L"yyyy/M/d", L'/', L"tt h:mm:ss", L':', L"上午", L"下午", L'.'},
+    {L"d.M.yyyy", L'.', L"H.mm.ss", L'.', L"", L"", L','},
+    {L"yyyy-MM-dd", L'-', L"HH' h 'mm' min 'ss' s '", L' ', L"", L"", L','},
+    {L"yyyyMMdd", L'.', L"h:mm:ss tt", L':', L"a. m.", L"p. m.", L'.'},
+    {L"dd.MM.yy", L'.', L"HH:mm", L':', L"", L"", L','},
+};
+
 TFormatSettings Settings(uint8_t selector) {
-  TFormatSettings fs;  // Russian
-  switch (selector % 3) {
-    case 1:
-      fs.ShortDateFormat = L"M/d/yyyy";
-      fs.DateSeparator = L'/';
-      fs.LongTimeFormat = L"h:mm:ss tt";
-      fs.TimeAMString = L"AM";
-      fs.TimePMString = L"PM";
-      fs.DecimalSeparator = L'.';
-      break;
-    case 2:
-      fs.ShortDateFormat = L"yyyy-MM-dd";
-      fs.DateSeparator = L'-';
-      break;
-    default:
-      break;
-  }
+  const TLocaleFormats& l = kLocales[selector % (sizeof kLocales / sizeof kLocales[0])];
+  TFormatSettings fs;
+  fs.ShortDateFormat = l.Date;
+  fs.DateSeparator = l.DateSeparator;
+  fs.LongTimeFormat = l.Time;
+  fs.TimeSeparator = l.TimeSeparator;
+  fs.TimeAMString = l.Am;
+  fs.TimePMString = l.Pm;
+  fs.DecimalSeparator = l.Decimal;
   return fs;
+}
+
+// A format with a two-digit year keeps only the hundred years of its window.
+bool YearSurvives(TDateTime value, const TFormatSettings& fs) {
+  if (fs.ShortDateFormat.find(L"yyy") != std::wstring::npos) return true;
+  int y, m, d, cy;
+  DecodeDate(value, y, m, d);
+  DecodeDate(Now(), cy, m, d);
+  return y >= cy - fs.TwoDigitYearCenturyWindow && y < cy - fs.TwoDigitYearCenturyWindow + 100;
 }
 
 void Numbers(const std::wstring& text) {
@@ -69,16 +99,23 @@ void Dates(const std::wstring& text, const TFormatSettings& fs) {
   TDateTime v;
   if (TryStrToDate(text, fs, v)) {
     TDateTime again;
-    Check(TryStrToDate(DateToStr(v, fs), fs, again) && again == v);
+    Check(TryStrToDate(DateToStr(v, fs), fs, again) && (again == v || !YearSurvives(v, fs)));
   }
   if (TryStrToTime(text, fs, v)) {
     Check(v >= 0 && v < 1);
     TDateTime again;
-    // Texts keep whole seconds only.
+    // Texts keep whole seconds only, or whole minutes.
     Check(TryStrToTime(TimeToStr(v, fs), fs, again));
-    Check(std::fabs(again - v) < 1.0 / 86400);
+    const double unit = fs.LongTimeFormat.find(L's') == std::wstring::npos ? 1.0 / 1440 : 1.0 / 86400;
+    Check(std::fabs(again - v) < unit);
   }
-  if (TryStrToDateTime(text, fs, v)) (void)DateTimeToStr(v, fs);
+  if (TryStrToDateTime(text, fs, v)) {
+    // Dates before 1899 carry their time backwards: compare the parts.
+    const std::wstring written = DateTimeToStr(v, fs);
+    TDateTime again;
+    Check(TryStrToDateTime(written, fs, again));
+    Check(DateToStr(again, fs) == DateToStr(v, fs) || !YearSurvives(v, fs));
+  }
 }
 
 void Coercion(const std::wstring& text) {

@@ -37,6 +37,50 @@ std::wstring_view Cut(std::wstring_view text, size_t limit = kMaxText) noexcept 
 std::wstring_view CutSection(std::wstring_view text) noexcept { return Cut(text, kMaxSectionName); }
 std::wstring_view CutKey(std::wstring_view text) noexcept { return Cut(text, kMaxKey); }
 
+// Values that would break their line are kept as "key*=..." with these
+// escapes; the "%" is escaped too so that decoding gives back the very text.
+constexpr wchar_t kMark = L'*';
+
+bool NeedsMark(std::wstring_view key, std::wstring_view value) noexcept {
+  return (!key.empty() && key.back() == kMark) || value.find_first_of(L"\r\n") != std::wstring_view::npos;
+}
+
+// Appends the encoded value while it fits in `room` characters; an escape is
+// never cut in half.
+void AppendEncoded(std::wstring& out, std::wstring_view value, size_t room) {
+  for (wchar_t c : value) {
+    const wchar_t* escape = c == L'%' ? L"%25" : c == L'\r' ? L"%0D" : c == L'\n' ? L"%0A" : nullptr;
+    const size_t width = escape ? 3 : 1;
+    if (width > room) break;
+    room -= width;
+    if (escape) out.append(escape);
+    else out.push_back(c);
+  }
+}
+
+int HexValue(wchar_t c) noexcept {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  return -1;
+}
+
+// Any "%" with two hex digits stands for that character; a "%" without them
+// stands for itself, so a hand-edited line still reads.
+std::wstring Decoded(std::wstring_view raw) {
+  std::wstring out;
+  out.reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == L'%' && i + 2 < raw.size() && HexValue(raw[i + 1]) >= 0 && HexValue(raw[i + 2]) >= 0) {
+      out.push_back(static_cast<wchar_t>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(raw[i]);
+    }
+  }
+  return out;
+}
+
 inline wchar_t Fold(wchar_t c) noexcept {
   if (c < 0x80) return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
   return UpperChar(c);
@@ -56,9 +100,20 @@ class TIniParser {
       if (p[0] == '\n') i = 1;
       FSkipLF = false;
     }
+    // Where the next LF and the next CR are (n: none left), each looked for
+    // again only once passed: a whole buffer costs two scans of the C
+    // library's, not a test per character.
+    size_t lf = 0, cr = 0;
+    auto next = [p, n](char c, size_t from) {
+      const void* hit = from < n ? std::memchr(p + from, c, n - from) : nullptr;
+      return hit ? static_cast<size_t>(static_cast<const char*>(hit) - p) : n;
+    };
+    lf = next('\n', i);
+    cr = next('\r', i);
     while (i < n) {
-      size_t j = i;
-      while (j < n && p[j] != '\n' && p[j] != '\r') ++j;
+      if (lf < i) lf = next('\n', i);
+      if (cr < i) cr = next('\r', i);
+      const size_t j = std::min(lf, cr);
       if (j == n) {
         Pend(p + i, n - i);
         return;
@@ -70,14 +125,15 @@ class TIniParser {
         Line(FPending.data(), FPending.size());
         FPending.clear();
       }
+      size_t end = j;
       if (p[j] == '\r') {
         if (j + 1 < n) {
-          if (p[j + 1] == '\n') ++j;
+          if (p[j + 1] == '\n') ++end;
         } else {
           FSkipLF = true;
         }
       }
-      i = j + 1;
+      i = end + 1;
     }
   }
 
@@ -116,7 +172,7 @@ class TIniParser {
 template <class Out>
 class TAnsiWriter {
  public:
-  TAnsiWriter(size_t limit, Out out) : FLimit(limit), FOut(std::move(out)) { FWide.reserve(limit + 2 * kMaxText); }
+  TAnsiWriter(size_t limit, Out out) : FLimit(limit), FOut(std::move(out)) {}
   void Put(std::wstring_view text) { FWide.append(text); }
   void EndLine() {
     FWide.append(L"\r\n");
@@ -345,9 +401,12 @@ void TIniLine::Classify() noexcept {
   if (eq == std::wstring::npos) {
     FKeyLength = kNoKey;
     FKeyHash = 0;
+    FEncoded = false;
   } else {
-    FKeyLength = static_cast<uint32_t>(eq);
-    FKeyHash = IniFoldHash(std::wstring_view(FText).substr(0, eq));
+    FEncoded = eq > 0 && FText[eq - 1] == kMark;
+    const size_t keyLength = FEncoded ? eq - 1 : eq;
+    FKeyLength = static_cast<uint32_t>(keyLength);
+    FKeyHash = IniFoldHash(std::wstring_view(FText).substr(0, keyLength));
   }
 }
 
@@ -355,8 +414,30 @@ std::wstring_view TIniLine::Key() const noexcept {
   return HasKey() ? std::wstring_view(FText).substr(0, FKeyLength) : std::wstring_view();
 }
 
-std::wstring_view TIniLine::Value() const noexcept {
-  return HasKey() ? std::wstring_view(FText).substr(FKeyLength + 1) : std::wstring_view();
+std::wstring_view TIniLine::RawValue() const noexcept {
+  return HasKey() ? std::wstring_view(FText).substr(FKeyLength + (FEncoded ? 2 : 1)) : std::wstring_view();
+}
+
+std::wstring TIniLine::Value() const { return FEncoded ? Decoded(RawValue()) : std::wstring(RawValue()); }
+
+std::wstring IniLineOf(std::wstring_view key, std::wstring_view value) {
+  std::wstring line(key);
+  if (NeedsMark(key, value)) {
+    if (key.size() + 2 <= kMaxText) {
+      line += kMark;
+      line += L'=';
+      AppendEncoded(line, value, kMaxText - line.size());
+      return line;
+    }
+    // No room for the mark: the line must still end where it should.
+    line += L'=';
+    for (wchar_t c : value.substr(0, kMaxText - line.size()))
+      line.push_back(c == L'\r' || c == L'\n' ? L' ' : c);
+    return line;
+  }
+  line += L'=';
+  line.append(value.substr(0, kMaxText - line.size()));
+  return line;
 }
 
 bool TIniLine::KeyIs(std::wstring_view key, uint32_t keyHash) const noexcept {
@@ -575,7 +656,7 @@ std::wstring TBigIniFile::ReadString(const std::wstring& section, const std::wst
   TIniLines* lines;
   int index = FindItem(section, key, false, lines);
   if (index < 0) return std::wstring(Cut(defaultValue));
-  return std::wstring((*lines)[static_cast<size_t>(index)].Value());
+  return (*lines)[static_cast<size_t>(index)].Value();
 }
 
 void TBigIniFile::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
@@ -587,9 +668,7 @@ void TBigIniFile::WriteString(const std::wstring& section, const std::wstring& k
       UpdateFile();
     return;
   }
-  std::wstring line(k);
-  line += L'=';
-  line.append(v.substr(0, kMaxText - line.size()));
+  std::wstring line = IniLineOf(k, v);
   TIniLines* lines;
   int index = FindItem(section, key, true, lines);
   if (index < 0) {

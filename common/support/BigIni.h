@@ -20,9 +20,19 @@
 //   - Written: "[name]", the section's lines, one empty line; CR LF endings;
 //     sections without lines are left out.
 //
+//   - A value holding CR or LF (which would end the line and let the rest of
+//     the value pass for lines or sections of their own) is written as
+//     "key*=value" with "%" as "%25", CR as "%0D" and LF as "%0A"; so is the
+//     value of a key that itself ends in "*". A key that ends in "*" marks
+//     such a line: the key is the text before the "*", the value is decoded.
+//     Every other line is written and read exactly as before, so files
+//     written without the mark read as they always did.
+//
 // Every text crossing the interface (file name, section, key, value, result)
 // is cut to 255 characters without notice; section names to 253 and keys to
-// 254, so that "[name]" and "key=" still fit in a line when read back.
+// 254, so that "[name]" and "key=" still fit in a line when read back. An
+// encoded value is cut whole escapes at a time; under a key of 254
+// characters, where the mark does not fit, line breaks become blanks.
 //
 // Errors: a file that cannot be read or written raises EInOutError with the
 // platform's code (errno, or GetLastError on Windows). A missing file on
@@ -48,10 +58,15 @@ class TIniLine {
   explicit TIniLine(std::wstring&& text);
   const std::wstring& Text() const noexcept { return FText; }
   void SetText(std::wstring&& text);
-  // The key is the text before the first "="; a line without "=" has none.
+  // The key is the text before the first "=" (less the "*" of an encoded
+  // value); a line without "=" has none.
   bool HasKey() const noexcept { return FKeyLength != kNoKey; }
   std::wstring_view Key() const noexcept;
-  std::wstring_view Value() const noexcept;
+  // The value as written: decoded when the line carries the mark.
+  std::wstring Value() const;
+  // The text after the first "=", as the file holds it.
+  std::wstring_view RawValue() const noexcept;
+  bool Encoded() const noexcept { return FEncoded; }
   // True when the line's key equals `key` ignoring letter case; `keyHash` is
   // IniFoldHash(key), computed once by the caller for a whole scan.
   bool KeyIs(std::wstring_view key, uint32_t keyHash) const noexcept;
@@ -62,7 +77,13 @@ class TIniLine {
   std::wstring FText;
   uint32_t FKeyLength = kNoKey;
   uint32_t FKeyHash = 0;
+  bool FEncoded = false;
 };
+
+// The line WriteString makes of a key and a value, both already cut to what
+// the store takes: "key=value", or the encoded form where the value would
+// break the line.
+std::wstring IniLineOf(std::wstring_view key, std::wstring_view value);
 
 using TIniLines = std::vector<TIniLine>;
 
