@@ -5,14 +5,7 @@
 
 namespace {
 
-const TFormDef kForm = [] {
-  TFormDef d;
-  d.Caption = L"Флаги ККМ";
-  d.ClientWidth = 478;
-  d.ClientHeight = 391;
-  d.BorderStyle = bsSingle;
-  return d;
-}();
+const TFormDef kForm = TPage::PageDef(L"Флаги ККМ");
 
 const TCtlDef kLayout[] = {
     {TKind::Memo, L"Memo", L"", 8, 8, 377, 375, akAll,
@@ -30,6 +23,6 @@ TfmFlags::TfmFlags() : TPage(kForm, kLayout) {
 
 void TfmFlags::btnGetECRFlagsClick() {
   Memo->Clear();
-  TButtonsDisabled busy(*this);
-  ReadEcrFlags(Driver(), [this](const std::wstring& line) { Memo->Add(line); });
+  TDriverAction busy(*this);
+  ReadEcrFlags(Driver(), MemoSink(*Memo));
 }

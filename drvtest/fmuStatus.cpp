@@ -2,25 +2,9 @@
 
 #include "untStatus.h"
 
-const TFontDef kListingFont = [] {
-  TFontDef f;
-  f.Name = L"Courier New";
-  f.Height = -13;
-  f.CharSet = RUSSIAN_CHARSET;
-  f.Pitch = fpFixed;
-  return f;
-}();
-
 namespace {
 
-const TFormDef kForm = [] {
-  TFormDef d;
-  d.Caption = L"Состояние";
-  d.ClientWidth = 478;
-  d.ClientHeight = 391;
-  d.BorderStyle = bsSingle;
-  return d;
-}();
+const TFormDef kForm = TPage::PageDef(L"Состояние");
 
 const TCtlDef kLayout[] = {
     {TKind::Memo, L"Memo", L"", 8, 8, 377, 375, akAll,
@@ -39,12 +23,12 @@ TfmStatus::TfmStatus() : TPage(kForm, kLayout) {
 
 void TfmStatus::btnGetECRStatusClick() {
   Memo->Clear();
-  TButtonsDisabled busy(*this);
-  ReadEcrStatus(Driver(), [this](const std::wstring& line) { Memo->Add(line); });
+  TDriverAction busy(*this);
+  ReadEcrStatus(Driver(), MemoSink(*Memo));
 }
 
 void TfmStatus::btnGetFMStatusClick() {
   Memo->Clear();
-  TButtonsDisabled busy(*this);
-  ReadFMStatus(Driver(), [this](const std::wstring& line) { Memo->Add(line); });
+  TDriverAction busy(*this);
+  ReadFMStatus(Driver(), MemoSink(*Memo));
 }

@@ -12,6 +12,3 @@ class TfmStatus : public TPage {
   TButton* btnGetECRStatus;
   TButton* btnGetFMStatus;
 };
-
-// The fixed-pitch font of the status and flags listings.
-extern const TFontDef kListingFont;

@@ -4,11 +4,53 @@
 
 #include "untComDriver.h"
 
+const TFontDef kListingFont = [] {
+  TFontDef f;
+  f.Name = L"Courier New";
+  f.Height = -13;
+  f.CharSet = RUSSIAN_CHARSET;
+  f.Pitch = fpFixed;
+  return f;
+}();
+
 // ---------------------------------------------------------------- TPage
 
-TPage::TPage(const TFormDef& def, std::span<const TCtlDef> layout) : TMyForm(def, layout) {}
+TPage::TPage(const TFormDef& def, std::span<const TCtlDef> layout) : TMyForm(def, layout) {
+  FPoster.Attach(Handle());
+}
 
-TPage::~TPage() { SetPages(nullptr); }
+TPage::~TPage() {
+  StopPosting();
+  SetPages(nullptr);
+}
+
+TFormDef TPage::PageDef(const wchar_t* caption) {
+  TFormDef d;
+  d.Caption = caption;
+  d.ClientWidth = 478;
+  d.ClientHeight = 391;
+  d.BorderStyle = bsSingle;
+  return d;
+}
+
+TDriverLock& TPage::DriverLock() {
+  if (!FPages) throw Exception(L"Страница не подключена к списку страниц");
+  return FPages->DriverLock();
+}
+
+TLineSink TPage::MemoSink(TMemo& memo) {
+  return [&memo](const std::wstring& line) { memo.Add(line); };
+}
+
+TWindowWorkerHost& TPage::WorkerHost() {
+  if (!FWorkerHost) FWorkerHost = std::make_unique<TWindowWorkerHost>(*this);
+  return *FWorkerHost;
+}
+
+void TPage::StopPosting() {
+  FPoster.Detach();
+  if (FWorkerHost) FWorkerHost->Close();
+}
 
 void TPage::SetPages(TPages* pages) {
   if (pages == FPages) return;
@@ -40,14 +82,15 @@ TDriver& TPages::Driver() {
 void TPages::Add(TPage* page) {
   if (!page || page->FPages == this) return;
   if (page->FPages) page->FPages->Remove(page);
-  FList.push_back(page);
+  FList.emplace_back(page);
   page->FPages = this;
 }
 
 void TPages::Remove(TPage* page) {
-  auto it = std::find(FList.begin(), FList.end(), page);
+  auto it = std::find_if(FList.begin(), FList.end(), [page](const auto& p) { return p.get() == page; });
   if (it == FList.end()) return;
   const int index = static_cast<int>(it - FList.begin());
+  it->release();  // the caller has the page back
   FList.erase(it);
   page->FPages = nullptr;
   if (index == FActiveIndex)
@@ -59,7 +102,7 @@ void TPages::Remove(TPage* page) {
 void TPages::ShowPage(int index) {
   if (index == FActiveIndex) return;
   if (ValidIndex(index)) {
-    TPage* page = FList[static_cast<size_t>(index)];
+    TPage* page = FList[static_cast<size_t>(index)].get();
     page->SetAlign(alClient);
     page->SetVisible(true);
     if (TContainer* parent = page->Parent())
@@ -70,8 +113,14 @@ void TPages::ShowPage(int index) {
 }
 
 void TPages::Clear() {
-  // A page leaves the list in its destructor.
-  while (!FList.empty()) delete FList.front();
+  // Out of the list first, so that nothing walks to a page being destroyed;
+  // the page keeps its host (and so the driver) until it is gone.
+  while (!FList.empty()) {
+    std::unique_ptr<TPage> page = std::move(FList.front());
+    FList.erase(FList.begin());
+    FActiveIndex = FActiveIndex > 0 ? FActiveIndex - 1 : -1;
+    page.reset();
+  }
   FActiveIndex = -1;
 }
 

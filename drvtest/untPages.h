@@ -5,20 +5,40 @@
 // host is destroyed by it) and the program's one driver control, which it
 // creates on first use and releases after every page, so a page's worker
 // always ends before the control goes.
+//
+// A page that reads in the background owns a worker host (WorkerHost) and
+// posts to itself through Poster; it calls StopPosting first thing in its
+// destructor, so that nothing reaches a window on its way out.
+//
+// Driver sequences (set the inputs, call, read the outputs) of the pages and
+// of their workers are serialised by the host's DriverLock, held for one
+// sequence at a time and never while waiting for the window thread or
+// letting window events run.
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
 
 #include "MyForm.h"
 #include "untDriverResult.h"
+#include "untStatus.h"  // TLineSink
 
 class TPages;
+
+using TDriverLock = std::recursive_mutex;
+
+// The fixed-pitch font of the pages' listings.
+extern const TFontDef kListingFont;
 
 class TPage : public TMyForm {
  public:
   TPage(const TFormDef& def, std::span<const TCtlDef> layout);
   ~TPage() override;
+
+  // The stored state every page shares: its caption (the list entry), the
+  // page area's size, a single border (taken away when the page is placed).
+  static TFormDef PageDef(const wchar_t* caption);
 
   TPages* Pages() const { return FPages; }
   // Leaves the previous host, if any, and joins the new one, if any.
@@ -33,9 +53,25 @@ class TPage : public TMyForm {
   // The button that had the focus when the buttons were last disabled.
   TButton* FocusedButton = nullptr;
 
+  // The lock of driver sequences; only while registered.
+  TDriverLock& DriverLock();
+
+  // Adds each line to the memo as it comes.
+  static TLineSink MemoSink(TMemo& memo);
+
+ protected:
+  // Posts to this page's window from any thread, until StopPosting.
+  const TWindowPoster& Poster() const { return FPoster; }
+  // The host of the page's workers, made on first use.
+  TWindowWorkerHost& WorkerHost();
+  // Nothing is posted or run on the window thread for a worker from now on.
+  void StopPosting();
+
  private:
   friend class TPages;
   TPages* FPages = nullptr;
+  TWindowPoster FPoster;
+  std::unique_ptr<TWindowWorkerHost> FWorkerHost;
 };
 
 // Disables a page's buttons for one driver operation and enables them again
@@ -51,6 +87,17 @@ class TButtonsDisabled {
   TPage& FPage;
 };
 
+// One driver operation of a page on the window thread: its buttons disabled
+// and the driver lock held; both given back on every path.
+class TDriverAction {
+ public:
+  explicit TDriverAction(TPage& page) : FButtons(page), FLock(page.DriverLock()) {}
+
+ private:
+  TButtonsDisabled FButtons;
+  std::lock_guard<TDriverLock> FLock;
+};
+
 class TPages {
  public:
   using TDriverFactory = std::function<std::unique_ptr<TDriver>()>;
@@ -64,9 +111,10 @@ class TPages {
   // next call tries again.
   TDriver& Driver();
   bool HasDriver() const { return FDriver != nullptr; }
+  TDriverLock& DriverLock() { return FDriverLock; }
 
   int Count() const { return static_cast<int>(FList.size()); }
-  TPage* Items(int index) const { return FList.at(static_cast<size_t>(index)); }
+  TPage* Items(int index) const { return FList.at(static_cast<size_t>(index)).get(); }
   // Takes the page over and sets its host.
   void Add(TPage* page);
   // Gives the page back to the caller and clears its host.
@@ -79,9 +127,10 @@ class TPages {
   void Clear();
 
  private:
-  std::vector<TPage*> FList;
+  std::vector<std::unique_ptr<TPage>> FList;
   int FActiveIndex = -1;
   TDriverFactory FFactory;
+  TDriverLock FDriverLock;
   std::unique_ptr<TDriver> FDriver;
 };
 

@@ -5,12 +5,14 @@
 
 #include "untDllModule.h"
 #include "untError.h"
+#include "win/WinPoster.h"
 
 struct TNotifyWindow::TLink {
   std::mutex Lock;
   INotifyTarget* Target = nullptr;
   std::atomic<bool> Pending{false};
-  std::atomic<HWND> Window{nullptr};
+  // Posts stop the moment the window starts to go.
+  TWindowPoster Poster;
 };
 
 namespace {
@@ -31,7 +33,7 @@ LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       auto* holder = reinterpret_cast<TLinkHolder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       if (holder) {
-        (*holder)->Window = nullptr;
+        (*holder)->Poster.Detach();
         delete holder;
         ModuleRelease();
       }
@@ -94,7 +96,7 @@ TNotifyWindow::TNotifyWindow(INotifyTarget* target) : FLink(std::make_shared<TLi
   // Nothing is posted before the link is in place: the poster needs Window.
   SetWindowLongPtrW(FWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TLinkHolder(FLink)));
   ModuleAddRef();
-  FLink->Window = FWindow;
+  FLink->Poster.Attach(FWindow);
   FThread = GetCurrentThreadId();
 }
 
@@ -114,15 +116,13 @@ std::function<void()> TNotifyWindow::Poster() const {
   return [weak] {
     auto link = weak.lock();
     if (!link || link->Pending.exchange(true)) return;
-    HWND hwnd = link->Window;
-    if (!hwnd || !PostMessageW(hwnd, WM_NOTIFY_ARRIVED, 0, 0)) link->Pending = false;
+    if (!link->Poster.Post(WM_NOTIFY_ARRIVED)) link->Pending = false;
   };
 }
 
 bool TNotifyWindow::PostTask(std::function<void()> task) const {
-  HWND hwnd = FLink->Window;
   auto* heap = new std::function<void()>(std::move(task));
-  if (hwnd && PostMessageW(hwnd, WM_RUN_TASK, 0, reinterpret_cast<LPARAM>(heap))) return true;
+  if (FLink->Poster.Post(WM_RUN_TASK, 0, reinterpret_cast<LPARAM>(heap))) return true;
   return false;  // kept on purpose: see the header
 }
 

@@ -1,6 +1,8 @@
 #include "WinComCtrls.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
 #include <oleauto.h>
 
 #include "WinApp.h"
@@ -57,13 +59,55 @@ TProgressBar::TProgressBar(const TCreateArgs& args) : TWinControl(args) {
   SetRange(0, 100);
 }
 
-void TProgressBar::SetRange(int min, int max) { Perform(PBM_SETRANGE32, static_cast<WPARAM>(min), max); }
+void TProgressBar::SetRange(int min, int max) {
+  FMin = min;
+  FMax = max < min ? min : max;
+  Perform(PBM_SETRANGE32, static_cast<WPARAM>(FMin), FMax);
+  FPosition = std::clamp(FPosition, FMin, FMax);
+  Show(true);
+}
 
-int TProgressBar::Max() const { return static_cast<int>(Perform(PBM_GETRANGE, FALSE, 0)); }
+int TProgressBar::Filled(int position) const {
+  if (FMax <= FMin) return 0;
+  return static_cast<int>(static_cast<long long>(Width()) * (position - FMin) / (FMax - FMin));
+}
 
-int TProgressBar::Position() const { return static_cast<int>(Perform(PBM_GETPOS)); }
+void TProgressBar::Show(bool force) {
+  if (!Handle()) return;
+  if (!force && (FPosition == FShownPosition || !Visible() || Filled(FPosition) == Filled(FShownPosition)))
+    return;
+  Perform(PBM_SETPOS, static_cast<WPARAM>(FPosition));
+  FShownPosition = FPosition;
+  FRepaintPending = true;
+}
 
-void TProgressBar::SetPosition(int position) { Perform(PBM_SETPOS, static_cast<WPARAM>(position)); }
+void TProgressBar::SetPosition(int position) {
+  FPosition = std::clamp(position, FMin, FMax);
+  Show(false);
+}
+
+void TProgressBar::StepIt() {
+  long long next = static_cast<long long>(FPosition) + FStep;
+  if (next > FMax && FMax > FMin) next = FMin + (next - FMin) % (FMax - FMin);
+  SetPosition(static_cast<int>(next));
+}
+
+void TProgressBar::Update() {
+  if (!FRepaintPending) return;
+  FRepaintPending = false;
+  if (Handle() && IsWindowVisible(Handle())) UpdateWindow(Handle());
+}
+
+void TProgressBar::VisibleChanged() {
+  // What a hidden bar did not pass on, it shows when it appears.
+  if (Visible()) Show(true);
+  TWinControl::VisibleChanged();
+}
+
+void TProgressBar::ApplyBounds() {
+  TWinControl::ApplyBounds();
+  Show(true);
+}
 
 // ---------------------------------------------------------------- TDateTimePicker
 

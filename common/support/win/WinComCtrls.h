@@ -22,13 +22,38 @@ class TUpDown : public TWinControl {
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };
 
+// The bar keeps its range and position itself and tells the control only a
+// position that changes what it shows: a reading of thousands of blocks moves
+// it thousands of times, and each message to the control makes it ask the
+// window server to repaint.
 class TProgressBar : public TWinControl {
  public:
   explicit TProgressBar(const TCreateArgs& args);
   void SetRange(int min, int max);
-  int Max() const;
-  int Position() const;
+  int Min() const { return FMin; }
+  int Max() const { return FMax; }
+  int Position() const { return FPosition; }
   void SetPosition(int position);
+  int Step() const { return FStep; }
+  void SetStep(int step) { FStep = step; }
+  // Advances by Step; past the maximum it starts over from the minimum, as
+  // the system's progress bar does.
+  void StepIt();
+  // Repaints now what changed since the last repaint.
+  void Update();
+
+ protected:
+  void VisibleChanged() override;
+  void ApplyBounds() override;
+
+ private:
+  // The length of the filled part in pixels (of the bar's outer width, so
+  // never coarser than what the control draws).
+  int Filled(int position) const;
+  void Show(bool force);
+  int FMin = 0, FMax = 100, FPosition = 0, FStep = 1;
+  int FShownPosition = 0;
+  bool FRepaintPending = false;
 };
 
 // Date or time of day (Kind), as an automation date-time value.

@@ -79,11 +79,15 @@ void TContainer::PaintBackground(HDC dc, const RECT& clip) {
   FillRect(dc, &clip, ColorBrush(EffectiveColor(), owner));
 }
 
-void TContainer::PaintGraphics(HDC dc, const RECT& clip) {
+void TContainer::PaintGraphics(HDC dc, const RECT& clip, bool screenPaint) {
   for (TControl* c : FControls) {
     auto* g = dynamic_cast<TGraphicControl*>(c);
+    if (!g) continue;
+    // A paint of the screen that covers the area asked for has answered it.
     RECT common;
-    if (!g || !g->Visible() || !IntersectRect(&common, &g->FBounds, &clip)) continue;
+    if (screenPaint && IntersectRect(&common, &g->FPendingPaint, &clip) && EqualRect(&common, &g->FPendingPaint))
+      g->FPendingPaint = RECT{};
+    if (!g->Visible() || !IntersectRect(&common, &g->FBounds, &clip)) continue;
     TSavedDC saved(dc);
     IntersectClipRect(dc, g->Left(), g->Top(), g->Left() + g->Width(), g->Top() + g->Height());
     g->Paint(dc);
@@ -112,7 +116,7 @@ LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       return 1;  // painted with the graphic controls in WM_PAINT, without flicker
     case WM_PAINT:
     case WM_PRINTCLIENT: {
-      auto paint = [&](HDC target, const RECT& clip) {
+      auto paint = [&](HDC target, const RECT& clip, bool screenPaint) {
         if (IsRectEmpty(&clip)) return;
         const int w = clip.right - clip.left, h = clip.bottom - clip.top;
         TMemDC mem(CreateCompatibleDC(target));
@@ -120,13 +124,13 @@ LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         TSelectObject sel(mem.Get(), bmp.Get());
         SetViewportOrgEx(mem.Get(), -clip.left, -clip.top, nullptr);
         PaintBackground(mem.Get(), clip);
-        PaintGraphics(mem.Get(), clip);
+        PaintGraphics(mem.Get(), clip, screenPaint);
         SetViewportOrgEx(mem.Get(), 0, 0, nullptr);
         BitBlt(target, clip.left, clip.top, w, h, mem.Get(), 0, 0, SRCCOPY);
       };
       if (msg == WM_PAINT) {
         TPaintDC dc(Handle());
-        paint(dc.Get(), dc.Rect());
+        paint(dc.Get(), dc.Rect(), true);
       } else {
         // Themed children ask for the background behind them this way, each
         // on a context clipped to itself: only that part is painted.
@@ -135,7 +139,7 @@ LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         const int kind = GetClipBox(target, &clip);
         if (kind == NULLREGION) return 0;
         if (kind != ERROR && !IntersectRect(&r, &r, &clip)) return 0;
-        paint(target, r);
+        paint(target, r, false);
       }
       return 0;
     }

@@ -182,6 +182,17 @@ void TControl::Invalidate() {
     InvalidateRect(FParent->Handle(), &FBounds, TRUE);
 }
 
+// ---------------------------------------------------------------- TGraphicControl
+
+void TGraphicControl::Invalidate() {
+  TContainer* parent = Parent();
+  if (!parent || !parent->Handle() || !IsWindowVisible(parent->Handle())) return;
+  const RECT r = BoundsRect();
+  if (EqualRect(&r, &FPendingPaint)) return;
+  InvalidateRect(parent->Handle(), &r, TRUE);
+  FPendingPaint = r;
+}
+
 // ---------------------------------------------------------------- TWinControl
 
 TWinControl::~TWinControl() {
@@ -274,6 +285,7 @@ LRESULT CALLBACK TWinControl::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM
 LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
   // No exception may unwind through the system's window code.
   try {
+    if (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST && HasHints()) RelayHint(msg, wp, lp);
     for (auto& [id, handler] : FMessageHandlers) {
       if (id != msg) continue;
       LRESULT result = 0;
@@ -449,6 +461,46 @@ void TWinControl::Invalidate() {
 
 LRESULT TWinControl::Perform(UINT msg, WPARAM wp, LPARAM lp) const {
   return FHandle ? SendMessageW(FHandle, msg, wp, lp) : 0;
+}
+
+void TWinControl::SetHint(const std::wstring& hint) {
+  TControl::SetHint(hint);
+  if (!FHintToolsAdded || !FHandle) return;
+  TForm* form = ParentForm();
+  if (!form) return;
+  TOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.uFlags = TTF_IDISHWND;
+  ti.hwnd = FHandle;
+  ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
+  ti.lpszText = const_cast<wchar_t*>(Hint().c_str());
+  SendMessageW(form->HintWindow(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void TWinControl::AddHintTools(HWND tooltip) {
+  TOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.uFlags = TTF_IDISHWND;
+  ti.hwnd = FHandle;
+  ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
+  ti.lpszText = const_cast<wchar_t*>(Hint().c_str());
+  SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+// Mouse messages reach the tooltip through us: the tooltip's own way of
+// watching a window (subclassing it) would cost window-property round trips
+// on every message.
+void TWinControl::RelayHint(UINT msg, WPARAM wp, LPARAM lp) {
+  TForm* form = ParentForm();
+  if (!form || !FHandle) return;
+  HWND tooltip = form->HintWindow();
+  if (!tooltip) return;
+  if (!FHintToolsAdded) {
+    FHintToolsAdded = true;
+    AddHintTools(tooltip);
+  }
+  MSG m{FHandle, msg, wp, lp, 0, {}};
+  SendMessageW(tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
 }
 
 void TWinControl::SetMessageHandler(UINT msg, std::function<LRESULT(WPARAM, LPARAM)> handler) {

@@ -89,6 +89,11 @@ class TControl {
   // Runs the click (what a mouse click or BM_CLICK does); exceptions reach the caller.
   virtual void Click();
 
+  // Shown as a tooltip while the mouse rests on the control (windowed
+  // controls and tool buttons).
+  const std::wstring& Hint() const { return FHint; }
+  virtual void SetHint(const std::wstring& hint) { FHint = hint; }
+
   virtual HWND Handle() const { return nullptr; }
   virtual void Invalidate();
 
@@ -128,12 +133,18 @@ class TControl {
   TFontHandle FOwnFont;
   TColor FColor = clDefault;
   TCursorKind FCursor = crDefault;
+  std::wstring FHint;
 };
 
 class TGraphicControl : public TControl {
  public:
   // Paints in the parent's client coordinates (BoundsRect()).
   virtual void Paint(HDC dc) = 0;
+  // Asks the container to repaint the control's area. An area already
+  // waiting for its paint is not asked for again: each request is a round
+  // trip to the window server, and a label updated a thousand times between
+  // two paints shows only its last text anyway.
+  void Invalidate() override;
 
  protected:
   explicit TGraphicControl(const TCreateArgs& args) : TControl(args) {}
@@ -144,6 +155,7 @@ class TGraphicControl : public TControl {
   void TextChanged() override { Invalidate(); }
   friend class TContainer;
   RECT FPainted{};
+  RECT FPendingPaint{};  // the area asked for and not painted since
 };
 
 class TWinControl : public TControl {
@@ -169,6 +181,8 @@ class TWinControl : public TControl {
   // guarded on the window thread.
   void SetMessageHandler(UINT msg, std::function<LRESULT(WPARAM, LPARAM)> handler);
 
+  void SetHint(const std::wstring& hint) override;
+
  protected:
   explicit TWinControl(const TCreateArgs& args) : TControl(args) {}
   // Creates the window; ownClass: a class of ours (registered with
@@ -181,6 +195,10 @@ class TWinControl : public TControl {
   virtual bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   // WM_CTLCOLOR*: text and background of the control.
   virtual HBRUSH CtlColor(HDC dc);
+  // The tooltip areas of this window (its whole client area, when it has a
+  // hint), added to the form's tooltip the first time the mouse comes.
+  virtual void AddHintTools(HWND tooltip);
+  virtual bool HasHints() const { return !Hint().empty(); }
 
   void ApplyBounds() override;
   void FontChanged() override;
@@ -196,6 +214,8 @@ class TWinControl : public TControl {
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
   bool ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void Detach();
+  void RelayHint(UINT msg, WPARAM wp, LPARAM lp);
+  bool FHintToolsAdded = false;
   HWND FHandle = nullptr;
   WNDPROC FSystemProc = nullptr;  // a subclassed system control's own procedure
   TBrushHandle FBrush;
@@ -229,7 +249,7 @@ class TContainer : public TWinControl {
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
   TGraphicControl* GraphicAt(POINT pt) const;
-  void PaintGraphics(HDC dc, const RECT& clip);
+  void PaintGraphics(HDC dc, const RECT& clip, bool screenPaint);
   std::vector<TControl*> FControls;
   int FAlignLock = 0;
   TGraphicControl* FMouseDown = nullptr;

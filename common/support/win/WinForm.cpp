@@ -1,5 +1,7 @@
 #include "WinForm.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 #include "WinApp.h"
@@ -112,6 +114,7 @@ TForm::TForm(const TFormDef& def, std::span<const TCtlDef> layout, const TFontDe
 
 TForm::~TForm() {
   if (Application().MainForm() == this) Application().SetMainForm(nullptr);
+  if (FHintWindow) DestroyWindow(FHintWindow);
   for (auto& [id, handler] : FTimers) KillTimer(Handle(), id);
   // Controls go in reverse creation order: those inside a container first.
   while (!FComponents.empty()) FComponents.pop_back();
@@ -126,6 +129,21 @@ void TForm::ApplyStyles(int clientWidth, int clientHeight) {
   const SIZE size = OuterSize(s, clientWidth, clientHeight);
   SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+HWND TForm::HintWindow() {
+  if (FHintWindow || !Handle()) return FHintWindow;
+  // Owned by the top-level window the form is in now (a page sits in the
+  // main window), so the tip shows above it.
+  FHintWindow = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                GetAncestor(Handle(), GA_ROOT), nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (FHintWindow) SendMessageW(FHintWindow, TTM_SETMAXTIPWIDTH, 0, 400);
+  return FHintWindow;
+}
+
+void TForm::SetText(const std::wstring& text) {
+  if (text != FText) TContainer::SetText(text);
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle style) {

@@ -45,6 +45,8 @@ class TForm : public TContainer {
   static TFontDef ScreenFont(const TFormDef& def);
 
   std::wstring Caption() const { return Text(); }
+  // A caption set again unchanged makes no call to the window server.
+  void SetText(const std::wstring& text) override;
   void SetCaption(const std::wstring& caption) { SetText(caption); }
 
   TFormBorderStyle BorderStyle() const { return FBorderStyle; }
@@ -98,6 +100,9 @@ class TForm : public TContainer {
     return raw;
   }
 
+  // The tooltip of the form's controls, made the first time one is needed.
+  HWND HintWindow();
+
   // A timer of this window; the handler runs guarded on the window thread.
   void StartTimer(UINT id, UINT milliseconds, std::function<void()> handler);
   void StopTimer(UINT id);
@@ -120,6 +125,7 @@ class TForm : public TContainer {
   TWinControl* FActiveControl = nullptr;
   std::vector<std::unique_ptr<TControl>> FComponents;
   std::vector<std::pair<UINT, std::function<void()>>> FTimers;
+  HWND FHintWindow = nullptr;
 };
 
 // Builds the controls of a layout table on a form (used by TForm's constructor).

@@ -27,6 +27,10 @@ void TLabel::FontChanged() {
   TGraphicControl::FontChanged();
 }
 
+void TLabel::SetText(const std::wstring& text) {
+  if (text != FText) TGraphicControl::SetText(text);
+}
+
 void TLabel::TextChanged() {
   AdjustSize();
   TGraphicControl::TextChanged();

@@ -15,6 +15,8 @@ class TLabel : public TGraphicControl {
   TAlignment Alignment() const { return FAlignment; }
   void SetAlignment(TAlignment value);
   void SetWordWrap(bool value);
+  // The same text again changes nothing and costs nothing.
+  void SetText(const std::wstring& text) override;
   void Paint(HDC dc) override;
 
  protected:

@@ -127,21 +127,52 @@ void TStringGrid::SetSource(TGridSource* source) {
 void TStringGrid::ClampCurrent() {
   FCol = std::clamp(FCol, FFixedCols, std::max(FFixedCols, FColCount - 1));
   FRow = std::clamp(FRow, FFixedRows, std::max(FFixedRows, FRowCount - 1));
+  FAnchorCol = std::clamp(FAnchorCol, FFixedCols, std::max(FFixedCols, FColCount - 1));
+  FAnchorRow = std::clamp(FAnchorRow, FFixedRows, std::max(FFixedRows, FRowCount - 1));
 }
 
 void TStringGrid::SelectCell(int col, int row) {
   if (FColCount <= FFixedCols || FRowCount <= FFixedRows) return;
   col = std::clamp(col, FFixedCols, FColCount - 1);
   row = std::clamp(row, FFixedRows, FRowCount - 1);
+  SelectRange(col, row, col, row);
+}
+
+void TStringGrid::SelectRange(int anchorCol, int anchorRow, int col, int row) {
+  if (FColCount <= FFixedCols || FRowCount <= FFixedRows) return;
+  col = std::clamp(col, FFixedCols, FColCount - 1);
+  row = std::clamp(row, FFixedRows, FRowCount - 1);
   if (FOptions & goRowSelect) col = FCol;
+  if (!(FOptions & goRangeSelect)) {
+    anchorCol = col;
+    anchorRow = row;
+  }
+  anchorCol = std::clamp(anchorCol, FFixedCols, FColCount - 1);
+  anchorRow = std::clamp(anchorRow, FFixedRows, FRowCount - 1);
   const bool changed = col != FCol || row != FRow;
+  const bool blockChanged = anchorCol != FAnchorCol || anchorRow != FAnchorRow;
   FCol = col;
   FRow = row;
+  FAnchorCol = anchorCol;
+  FAnchorRow = anchorRow;
   MakeVisible(col, row);
-  if (!changed) return;
+  if (!changed && !blockChanged) return;
   Invalidate();
+  if (!changed) return;
   UpdateEditor();
   if (OnSelectCell) OnSelectCell();
+}
+
+TGridRect TStringGrid::Selection() const {
+  return TGridRect{std::min(FAnchorCol, FCol), std::min(FAnchorRow, FRow), std::max(FAnchorCol, FCol),
+                   std::max(FAnchorRow, FRow)};
+}
+
+void TStringGrid::MoveTo(int col, int row, bool extend) {
+  if (extend && (FOptions & goRangeSelect))
+    SelectRange(FAnchorCol, FAnchorRow, col, row);
+  else
+    SelectCell(col, row);
 }
 
 int TStringGrid::VisibleRowCount() const {
@@ -298,7 +329,7 @@ bool TStringGrid::KeyDown(WPARAM key) {
     case VK_RIGHT: ++col; break;
     default: return false;
   }
-  SelectCell(col, row);
+  MoveTo(col, row, GetKeyState(VK_SHIFT) < 0);
   return true;
 }
 

@@ -25,6 +25,18 @@ enum TGridOption : unsigned {
   goAlwaysShowEditor = 2,
   goColSizing = 4,
   goRowSelect = 8,
+  goRangeSelect = 0x10,      // Shift, or a drag, selects a block of cells
+  goFixedVertLine = 0x20,    // lines between the cells: vertical, horizontal,
+  goFixedHorzLine = 0x40,    // in the fixed cells and in the others
+  goVertLine = 0x80,
+  goHorzLine = 0x100,
+};
+constexpr unsigned goAllLines = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine;
+
+// A block of cells, corners included.
+struct TGridRect {
+  int Left, Top, Right, Bottom;
+  bool Contains(int col, int row) const { return col >= Left && col <= Right && row >= Top && row <= Bottom; }
 };
 
 class TStringGrid : public TWinControl {
@@ -61,6 +73,11 @@ class TStringGrid : public TWinControl {
   void SetCol(int col) { SelectCell(col, FRow); }
   void SetRow(int row) { SelectCell(FCol, row); }
   void SelectCell(int col, int row);
+  // The selected block: the current cell alone, or with goRangeSelect the
+  // block from where the selection began to the current cell.
+  TGridRect Selection() const;
+  // Moves the current cell and lets the selection begin there or keep its start.
+  void SelectRange(int anchorCol, int anchorRow, int col, int row);
   int TopRow() const { return FTopRow; }
   void SetTopRow(int row);
   int LeftCol() const { return FLeftCol; }
@@ -104,6 +121,7 @@ class TStringGrid : public TWinControl {
   void UpdateEditor();
   void EditorChanged();
   bool KeyDown(WPARAM key);
+  void MoveTo(int col, int row, bool extend);
   int SizingColAt(int x, int y) const;
   void ClampCurrent();
   static LRESULT CALLBACK EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -111,10 +129,12 @@ class TStringGrid : public TWinControl {
   int FColCount = 5, FRowCount = 5, FFixedCols = 1, FFixedRows = 1;
   int FDefaultColWidth = 64, FRowHeight = 24;
   std::vector<int> FColWidths;
-  unsigned FOptions = 0;
+  unsigned FOptions = goAllLines;
   TOwnCells FOwnCells;
   TGridSource* FSource = &FOwnCells;
   int FCol = 1, FRow = 1, FTopRow = 1, FLeftCol = 1;
+  int FAnchorCol = 1, FAnchorRow = 1;
+  bool FSelecting = false;  // the mouse is dragging a selection
   HWND FEditor = nullptr;
   WNDPROC FEditorProc = nullptr;  // the edit control's own procedure
   bool FLoadingEditor = false;

@@ -73,7 +73,7 @@ int TStringGrid::SizingColAt(int x, int y) const {
 
 void TStringGrid::PaintCell(HDC dc, int col, int row, const RECT& rect) {
   const bool fixed = col < FFixedCols || row < FFixedRows;
-  const bool selected = !fixed && row == FRow && ((FOptions & goRowSelect) || col == FCol);
+  const bool selected = !fixed && ((FOptions & goRowSelect) ? row == FRow : Selection().Contains(col, row));
   TBrushHandle owner;
   TColor back = fixed ? clBtnFace : (selected ? clHighlight : EffectiveColor());
   FillRect(dc, &rect, ColorBrush(back, owner));
@@ -107,18 +107,39 @@ void TStringGrid::Paint(HDC dc, const RECT& clip) {
     }
   }
   if (cols.empty() || rows.empty()) return;
-  // The lines between all cells.
+  // The lines between the cells, in the fixed ones and in the others as the
+  // options say.
   TPenHandle pen(CreatePen(PS_SOLID, 1, ColorToRGB(clSilver)));
   TSelectObject selPen(dc, pen.Get());
   const int right = cols.back().Start + cols.back().Size + 1;
   const int bottom = rows.back().Start + rows.back().Size + 1;
+  int fixedRight = 0, fixedBottom = 0;
+  for (const TSpan& c : cols)
+    if (c.Index < FFixedCols) fixedRight = c.Start + c.Size + 1;
+  for (const TSpan& r : rows)
+    if (r.Index < FFixedRows) fixedBottom = r.Start + r.Size + 1;
+  auto line = [dc](int x0, int y0, int x1, int y1) {
+    if (x1 <= x0 && y1 <= y0) return;
+    MoveToEx(dc, x0, y0, nullptr);
+    LineTo(dc, x1, y1);
+  };
   for (const TSpan& c : cols) {
-    MoveToEx(dc, c.Start + c.Size, 0, nullptr);
-    LineTo(dc, c.Start + c.Size, bottom);
+    const int x = c.Start + c.Size;
+    if (c.Index < FFixedCols) {
+      if (FOptions & goFixedVertLine) line(x, 0, x, bottom);
+    } else {
+      if (FOptions & goFixedVertLine) line(x, 0, x, fixedBottom);
+      if (FOptions & goVertLine) line(x, fixedBottom, x, bottom);
+    }
   }
   for (const TSpan& r : rows) {
-    MoveToEx(dc, 0, r.Start + r.Size, nullptr);
-    LineTo(dc, right, r.Start + r.Size);
+    const int y = r.Start + r.Size;
+    if (r.Index < FFixedRows) {
+      if (FOptions & goFixedHorzLine) line(0, y, right, y);
+    } else {
+      if (FOptions & goFixedHorzLine) line(0, y, fixedRight, y);
+      if (FOptions & goHorzLine) line(fixedRight, y, right, y);
+    }
   }
 }
 
@@ -221,7 +242,13 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       int col, row;
-      if (MouseToCell(x, y, col, row) && col >= FFixedCols && row >= FFixedRows) SelectCell(col, row);
+      if (MouseToCell(x, y, col, row) && col >= FFixedCols && row >= FFixedRows) {
+        MoveTo(col, row, (wp & MK_SHIFT) != 0);
+        if (FOptions & goRangeSelect) {
+          FSelecting = true;
+          SetCapture(Handle());
+        }
+      }
       return 0;
     }
     case WM_MOUSEMOVE:
@@ -230,8 +257,18 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         UpdateWindow(Handle());
         return 0;
       }
+      if (FSelecting) {
+        int col, row;
+        if (MouseToCell(GET_X_LPARAM(lp), GET_Y_LPARAM(lp), col, row)) MoveTo(col, row, true);
+        return 0;
+      }
       break;
     case WM_LBUTTONUP:
+      if (FSelecting) {
+        FSelecting = false;
+        ReleaseCapture();
+        return 0;
+      }
       if (FSizingCol >= 0) {
         FSizingCol = -1;
         ReleaseCapture();
@@ -241,6 +278,7 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_CAPTURECHANGED:
       FSizingCol = -1;
+      FSelecting = false;
       break;
   }
   return TWinControl::WndProc(msg, wp, lp);

@@ -5,6 +5,7 @@
 #include "WinGraphic.h"
 #include "WinGrid.h"
 #include "WinStdCtrls.h"
+#include "WinToolBar.h"
 #include "untText.h"
 
 namespace {
@@ -54,6 +55,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
     case TKind::Edit: {
       auto e = std::make_unique<TEdit>(a);
       if (f & cfReadOnly) e->SetReadOnly(true);
+      if (d.Opts.MaxLength > 0) e->SetMaxLength(d.Opts.MaxLength);
       e->OnChange = handler();
       return e;
     }
@@ -138,12 +140,26 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       g->SetFixedRows(d.Opts.FixedRows);
       g->SetDefaultColWidth(ScaleToScreen(d.Opts.ColWidth > 0 ? d.Opts.ColWidth : 64));
       g->SetDefaultRowHeight(ScaleToScreen(d.Opts.RowHeight > 0 ? d.Opts.RowHeight : 24));
-      unsigned options = 0;
-      if (f & cfGridEditing) options |= goEditing | goAlwaysShowEditor;
-      if (f & cfGridColSizing) options |= goColSizing;
-      if (f & cfGridRowSelect) options |= goRowSelect;
+      unsigned options = d.Opts.GridOptions;
+      if (options == 0) {
+        options = goAllLines;
+        if (f & cfGridEditing) options |= goEditing | goAlwaysShowEditor;
+        if (f & cfGridColSizing) options |= goColSizing;
+        if (f & cfGridRowSelect) options |= goRowSelect;
+      }
       g->SetOptions(options);
       return g;
+    }
+    case TKind::ToolBar:
+      return std::make_unique<TToolBar>(a, (f & cfFlat) != 0);
+    case TKind::ToolButton: {
+      auto* bar = d.Opts.Parent ? dynamic_cast<TToolBar*>(FindIn(components, d.Opts.Parent)) : nullptr;
+      if (!bar) throw Exception(Format(L"Нет панели инструментов для %ls", d.Name));
+      TCreateArgs buttonArgs = a;
+      buttonArgs.Parent = nullptr;
+      auto b = std::make_unique<TToolButton>(buttonArgs, *bar, d.Opts.ImageIndex);
+      b->OnClick = handler();
+      return b;
     }
   }
   throw Exception(Format(L"Неизвестный вид элемента %ls", d.Name));
@@ -154,7 +170,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
 void BuildLayout(TForm& form, std::span<const TCtlDef> layout, std::vector<std::unique_ptr<TControl>>& components) {
   for (const TCtlDef& d : layout) {
     TContainer* parent = &form;
-    if (d.Opts.Parent) {
+    if (d.Opts.Parent && d.Kind != TKind::ToolButton) {
       parent = dynamic_cast<TContainer*>(FindIn(components, d.Opts.Parent));
       if (!parent) throw Exception(Format(L"Нет контейнера %ls для %ls", d.Opts.Parent, d.Name));
     }
@@ -180,6 +196,7 @@ void BuildLayout(TForm& form, std::span<const TCtlDef> layout, std::vector<std::
     if (f & cfHandPoint) c->SetCursor(crHandPoint);
     if (auto* w = dynamic_cast<TWinControl*>(c.get()); w && (f & cfNoTabStop)) w->SetTabStop(false);
     if (d.Opts.Align != alNone) c->SetAlign(d.Opts.Align);
+    if (d.Opts.Hint) c->SetHint(d.Opts.Hint);
     components.push_back(std::move(c));
   }
 }

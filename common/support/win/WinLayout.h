@@ -12,7 +12,8 @@
 // area (the form, or the container named in Opts.Parent, which must come
 // earlier in the table). The handler is bound to the kind's main event:
 // OnClick for buttons, check and radio buttons, labels, images, panels and
-// list boxes (selection changed, by mouse or keyboard); OnChange for edits,
+// list boxes (selection changed, by mouse or keyboard) and tool buttons
+// (whose Opts.Parent names their tool bar); OnChange for edits,
 // memos, combo boxes, up-downs and date-time pickers. Other events are set on
 // the control in the form's constructor.
 #include <cstddef>
@@ -23,7 +24,7 @@ class TForm;
 
 enum class TKind {
   Button, Label, Edit, Memo, ListBox, ComboBox, CheckBox, RadioButton, UpDown, ProgressBar,
-  DateTimePicker, Panel, GroupBox, Bevel, Shape, Image, Grid
+  DateTimePicker, Panel, GroupBox, Bevel, Shape, Image, Grid, ToolBar, ToolButton
 };
 
 enum TCtlFlag : unsigned {
@@ -48,6 +49,7 @@ enum TCtlFlag : unsigned {
   cfBevelLowered = 0x40000,
   cfNoVScroll = 0x80000,  // memo without scroll bar
   cfNoWordWrap = 0x100000,  // memo: long lines scroll instead of wrapping
+  cfFlat = 0x200000,        // tool bar: buttons without a frame until the mouse is over them
 };
 
 enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
@@ -66,6 +68,10 @@ struct TCtlOpts {
   int ColCount = 0, RowCount = 0, FixedCols = 1, FixedRows = 1;  // grid
   int ColWidth = 0, RowHeight = 0;     // grid defaults (64 and 24 when 0)
   TAlign Align = alNone;
+  const wchar_t* Hint = nullptr;       // tooltip (windowed controls, tool buttons)
+  int ImageIndex = -1;                 // tool button: picture of the bar's image list
+  unsigned GridOptions = 0;            // grid: TGridOption set; 0: from the flags, lines everywhere
+  int MaxLength = 0;                   // edit: at most this many characters (0: no limit)
 };
 
 using TMethod = void (TForm::*)();

@@ -50,7 +50,16 @@
 // - ShowModal() returns the ModalResult that a button (Opts.ModalResult) or
 //   code set; closing a modal form gives mrCancel. Application().OnModalStart
 //   lets tests look at a modal form and close it.
-// - Workers post WM_USER + n to Handle(); SetMessageHandler() binds them.
+// - Workers post WM_USER + n to the window through a TWindowPoster (which
+//   posts nothing once the window has detached it); SetMessageHandler()
+//   binds them. A TWindowWorkerHost gives a worker (TWorkerThread) its COM
+//   apartment, runs its Synchronize calls on the window thread and lets the
+//   window wait for it while still serving those calls.
+// - Hints (Opts.Hint, SetHint) show as tooltips on windowed controls and
+//   tool buttons; the form relays the mouse to one tooltip window.
+// - Labels, form captions and progress bars skip updates that change nothing
+//   on screen: a label already waiting for its paint is not invalidated
+//   again, a progress bar passes on only a position that moves its bar.
 // - Tests replace the error display (SetErrorDisplay), message boxes
 //   (SetMessageBoxHook) and file dialogs (SetFileDialogHook) with recorders.
 // - Fonts: every control follows its parent's font until it gets its own
@@ -73,5 +82,8 @@
 #include "WinGrid.h"
 #include "WinHandles.h"
 #include "WinLayout.h"
+#include "WinPoster.h"
 #include "WinStdCtrls.h"
+#include "WinToolBar.h"
 #include "WinTypes.h"
+#include "WinWorker.h"

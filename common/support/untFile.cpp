@@ -1,0 +1,225 @@
+#include "untFile.h"
+
+#include <cstring>
+
+#include "untError.h"
+#include "untText.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr const wchar_t* kReadError = L"Ошибка чтения файла";
+constexpr const wchar_t* kWriteError = L"Ошибка записи файла";
+constexpr size_t kChunk = 1 << 20;
+
+#ifdef _WIN32
+const intptr_t kNoHandle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+int LastError() { return static_cast<int>(GetLastError()); }
+#else
+const intptr_t kNoHandle = -1;
+int LastError() { return errno; }
+std::string OsPath(const std::wstring& name) { return WideToUtf8(name); }
+#endif
+
+[[noreturn]] void Raise(const wchar_t* what, const std::wstring& name, int code) {
+  throw EInOutError(code, Format(L"%ls \"%ls\": %ls", what, name.c_str(), FileErrorText(code).c_str()));
+}
+
+intptr_t OpenForReading(const std::wstring& name) {
+#ifdef _WIN32
+  return reinterpret_cast<intptr_t>(CreateFileW(name.c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+#else
+  return ::open(OsPath(name).c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+}
+
+void CloseQuietly(intptr_t h) {
+  if (h == kNoHandle) return;
+#ifdef _WIN32
+  CloseHandle(H(h));
+#else
+  ::close(static_cast<int>(h));
+#endif
+}
+
+// Bytes read, 0 at the end, -1 on error.
+long long ReadSome(intptr_t h, char* buffer, size_t size) {
+#ifdef _WIN32
+  DWORD got = 0;
+  if (!ReadFile(H(h), buffer, static_cast<DWORD>(size > 0x40000000 ? 0x40000000 : size), &got, nullptr)) return -1;
+  return got;
+#else
+  for (;;) {
+    ssize_t got = ::read(static_cast<int>(h), buffer, size);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+#endif
+}
+
+bool WriteAll(intptr_t h, const char* p, size_t n) {
+  while (n > 0) {
+    const size_t piece = n > kChunk ? kChunk : n;
+#ifdef _WIN32
+    DWORD done = 0;
+    if (!WriteFile(H(h), p, static_cast<DWORD>(piece), &done, nullptr)) return false;
+#else
+    ssize_t done = ::write(static_cast<int>(h), p, piece);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+#endif
+    if (done == 0) {
+#ifndef _WIN32
+      errno = EIO;
+#endif
+      return false;
+    }
+    p += done;
+    n -= static_cast<size_t>(done);
+  }
+  return true;
+}
+
+// A write-protected file must refuse the rewrite, as writing it in place
+// would; moving a new file over it would otherwise succeed.
+int WriteProtection(const std::wstring& name) {
+#ifdef _WIN32
+  DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+  return 0;
+#else
+  if (::access(OsPath(name).c_str(), W_OK) == 0) return 0;
+  return errno == EACCES || errno == EROFS || errno == EPERM ? errno : 0;
+#endif
+}
+
+// Creates or truncates the temporary file; on POSIX it takes the rights of the
+// file it will replace, whatever the umask says.
+intptr_t CreateTemporary(const std::wstring& temp, const std::wstring& target) {
+#ifdef _WIN32
+  (void)target;
+  return reinterpret_cast<intptr_t>(
+      CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+#else
+  struct stat st;
+  const bool replacing = ::stat(OsPath(target).c_str(), &st) == 0;
+  const mode_t mode = replacing ? (st.st_mode & 07777) : 0666;
+  int h = ::open(OsPath(temp).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (h >= 0 && replacing) (void)::fchmod(h, mode);
+  return h;
+#endif
+}
+
+bool SyncAndClose(intptr_t h) {
+#ifdef _WIN32
+  bool ok = FlushFileBuffers(H(h)) != 0;
+  ok = CloseHandle(H(h)) != 0 && ok;
+#else
+  bool ok = ::fsync(static_cast<int>(h)) == 0;
+  ok = ::close(static_cast<int>(h)) == 0 && ok;
+#endif
+  return ok;
+}
+
+bool Replace(const std::wstring& source, const std::wstring& target) {
+#ifdef _WIN32
+  return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  return ::rename(OsPath(source).c_str(), OsPath(target).c_str()) == 0;
+#endif
+}
+
+void RemoveQuietly(const std::wstring& name) {
+#ifdef _WIN32
+  DeleteFileW(name.c_str());
+#else
+  ::unlink(OsPath(name).c_str());
+#endif
+}
+
+}  // namespace
+
+std::wstring FileErrorText(int code) {
+#ifdef _WIN32
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text(buffer ? buffer : L"", n);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.'))
+    text.pop_back();
+  return text.empty() ? Format(L"код %d", code) : text;
+#else
+  return Utf8ToWide(std::strerror(code));
+#endif
+}
+
+TFileReader::TFileReader(const std::wstring& name) : FName(name), FHandle(OpenForReading(name)) {
+  if (FHandle == kNoHandle) Raise(kReadError, name, LastError());
+#ifdef _WIN32
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(H(FHandle), &size)) {
+    const int code = LastError();
+    CloseQuietly(FHandle);
+    Raise(kReadError, name, code);
+  }
+  FSize = static_cast<uint64_t>(size.QuadPart);
+#else
+  struct stat st;
+  if (::fstat(static_cast<int>(FHandle), &st) != 0) {
+    const int code = LastError();
+    CloseQuietly(FHandle);
+    Raise(kReadError, name, code);
+  }
+  FSize = static_cast<uint64_t>(st.st_size);
+#endif
+}
+
+TFileReader::~TFileReader() { CloseQuietly(FHandle); }
+
+size_t TFileReader::Read(char* buffer, size_t size) {
+  const long long got = ReadSome(FHandle, buffer, size);
+  if (got < 0) Raise(kReadError, FName, LastError());
+  return static_cast<size_t>(got);
+}
+
+std::string ReadWholeFile(const std::wstring& name) {
+  TFileReader file(name);
+  std::string bytes;
+  // The size is a hint only: the file may change while it is read.
+  if (file.Size() < (uint64_t{1} << 31)) bytes.reserve(static_cast<size_t>(file.Size()));
+  std::string chunk(kChunk, '\0');
+  for (;;) {
+    const size_t got = file.Read(chunk.data(), chunk.size());
+    if (got == 0) break;
+    bytes.append(chunk.data(), got);
+  }
+  return bytes;
+}
+
+void WriteWholeFile(const std::wstring& name, std::string_view bytes) {
+  if (int code = WriteProtection(name)) Raise(kWriteError, name, code);
+  const std::wstring temp = name + L".tmp";
+  intptr_t h = CreateTemporary(temp, name);
+  if (h == kNoHandle) Raise(kWriteError, name, LastError());
+  int failure = 0;
+  if (!WriteAll(h, bytes.data(), bytes.size())) failure = LastError();
+  if (!SyncAndClose(h) && failure == 0) failure = LastError();
+  if (failure == 0 && !Replace(temp, name)) failure = LastError();
+  if (failure != 0) {
+    RemoveQuietly(temp);
+    Raise(kWriteError, name, failure);
+  }
+}
