@@ -153,6 +153,8 @@ void Params(const std::wstring& text) {
     const TVariant again = p.GetAsVariant();
     if (type == ptCurrency || type == ptDouble)
       Check(Close(v.Double(), again.Double()));
+    else if (type == ptDate)
+      Check(again == v || !YearSurvives(v.Double(), FormatSettings()));
     else if (type != ptTime)
       Check(again == v);
   }
