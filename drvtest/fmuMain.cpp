@@ -1,7 +1,9 @@
 #include "fmuMain.h"
 
 #include "fmuAbout.h"
+#include "fmuDump.h"
 #include "fmuFlags.h"
+#include "fmuReg.h"
 #include "fmuStatus.h"
 #include "untText.h"
 #include "untVInfo.h"
@@ -40,8 +42,10 @@ TfmMain::TfmMain(TPages::TDriverFactory driverFactory) : TMyForm(kForm, kLayout)
   btnClose = Ctl<TButton>(L"btnClose");
   FPages = std::make_unique<TPages>(std::move(driverFactory));
   // The pages in list order; a new page is one more line here.
-  AddPage<TfmStatus>();
-  AddPage<TfmFlags>();
+  AddPage<TfmStatus>(1);
+  AddPage<TfmReg>(3);
+  AddPage<TfmDump>(5);
+  AddPage<TfmFlags>(6);
   FillPageList();
   FormCreate();
 }
@@ -62,7 +66,8 @@ void TfmMain::FillPageList() {
   try {
     ListBox->Clear();
     for (int i = 0; i < FPages->Count(); ++i)
-      ListBox->Add(Format(L"%d. %ls", i + 1, FPages->Items(i)->Caption().c_str()));
+      ListBox->Add(Format(L"%d. %ls", FPages->Items(i)->Position > 0 ? FPages->Items(i)->Position : i + 1,
+                          FPages->Items(i)->Caption().c_str()));
   } catch (...) {
     ListBox->EndUpdate();
     throw;

@@ -28,10 +28,13 @@ class TfmMain : public TMyForm {
   TButton* btnClose;
 
  private:
+  // position: the page's number in the list (its place in the program's
+  // table of pages, whatever pages exist before it).
   template <class P>
-  void AddPage() {
+  void AddPage(int position) {
     auto owned = std::make_unique<P>();
     P* page = owned.get();
+    page->Position = position;
     page->SetPages(FPages.get());
     owned.release();  // the host owns the page from here on
     page->SetBorderStyle(bsNone);

@@ -47,6 +47,13 @@ TWindowWorkerHost& TPage::WorkerHost() {
   return *FWorkerHost;
 }
 
+void TPage::RepaintAtMostEvery(unsigned milliseconds) {
+  const uint64_t now = GetTickCount64();
+  if (now - FLastRepaint < milliseconds) return;
+  FLastRepaint = now;
+  UpdateWindow(Handle());
+}
+
 void TPage::StopPosting() {
   FPoster.Detach();
   if (FWorkerHost) FWorkerHost->Close();

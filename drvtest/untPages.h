@@ -52,6 +52,8 @@ class TPage : public TMyForm {
 
   // The button that had the focus when the buttons were last disabled.
   TButton* FocusedButton = nullptr;
+  // The page's number in the main window's list (0: its place in the host).
+  int Position = 0;
 
   // The lock of driver sequences; only while registered.
   TDriverLock& DriverLock();
@@ -66,12 +68,17 @@ class TPage : public TMyForm {
   TWindowWorkerHost& WorkerHost();
   // Nothing is posted or run on the window thread for a worker from now on.
   void StopPosting();
+  // Paints what is waiting to be painted, at most once per interval: a worker
+  // that posts faster than the window is painted keeps the window's paint
+  // waiting, since the system paints only when no message is queued.
+  void RepaintAtMostEvery(unsigned milliseconds);
 
  private:
   friend class TPages;
   TPages* FPages = nullptr;
   TWindowPoster FPoster;
   std::unique_ptr<TWindowWorkerHost> FWorkerHost;
+  uint64_t FLastRepaint = 0;
 };
 
 // Disables a page's buttons for one driver operation and enables them again

@@ -64,7 +64,7 @@ void TProgressBar::SetRange(int min, int max) {
   FMax = max < min ? min : max;
   Perform(PBM_SETRANGE32, static_cast<WPARAM>(FMin), FMax);
   FPosition = std::clamp(FPosition, FMin, FMax);
-  Show(true);
+  PassOn(true);
 }
 
 int TProgressBar::Filled(int position) const {
@@ -72,7 +72,7 @@ int TProgressBar::Filled(int position) const {
   return static_cast<int>(static_cast<long long>(Width()) * (position - FMin) / (FMax - FMin));
 }
 
-void TProgressBar::Show(bool force) {
+void TProgressBar::PassOn(bool force) {
   if (!Handle()) return;
   if (!force && (FPosition == FShownPosition || !Visible() || Filled(FPosition) == Filled(FShownPosition)))
     return;
@@ -83,7 +83,7 @@ void TProgressBar::Show(bool force) {
 
 void TProgressBar::SetPosition(int position) {
   FPosition = std::clamp(position, FMin, FMax);
-  Show(false);
+  PassOn(false);
 }
 
 void TProgressBar::StepIt() {
@@ -100,13 +100,13 @@ void TProgressBar::Update() {
 
 void TProgressBar::VisibleChanged() {
   // What a hidden bar did not pass on, it shows when it appears.
-  if (Visible()) Show(true);
+  if (Visible()) PassOn(true);
   TWinControl::VisibleChanged();
 }
 
 void TProgressBar::ApplyBounds() {
   TWinControl::ApplyBounds();
-  Show(true);
+  PassOn(true);
 }
 
 // ---------------------------------------------------------------- TDateTimePicker

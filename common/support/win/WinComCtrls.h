@@ -50,7 +50,7 @@ class TProgressBar : public TWinControl {
   // The length of the filled part in pixels (of the bar's outer width, so
   // never coarser than what the control draws).
   int Filled(int position) const;
-  void Show(bool force);
+  void PassOn(bool force);
   int FMin = 0, FMax = 100, FPosition = 0, FStep = 1;
   int FShownPosition = 0;
   bool FRepaintPending = false;

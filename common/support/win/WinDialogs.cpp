@@ -32,7 +32,7 @@ bool RunDialog(bool save, TFileDialogArgs& args) {
   ofn.lpstrInitialDir = args.InitialDir.empty() ? nullptr : args.InitialDir.c_str();
   ofn.lpstrDefExt = args.DefaultExt.empty() ? nullptr : args.DefaultExt.c_str();
   ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
-              (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+              OFN_ENABLESIZING | (save ? (args.OverwritePrompt ? OFN_OVERWRITEPROMPT : 0) : OFN_FILEMUSTEXIST);
   const BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   if (!ok) return false;
   args.FileName = file.data();
@@ -40,6 +40,20 @@ bool RunDialog(bool save, TFileDialogArgs& args) {
 }
 
 }  // namespace
+
+std::wstring ProgramFolder() {
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      std::wstring full(path.data(), n);
+      const size_t slash = full.find_last_of(L"\\/");
+      return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
+    }
+    path.resize(path.size() * 2);
+  }
+}
 
 bool OpenFileDialog(TFileDialogArgs& args) { return RunDialog(false, args); }
 

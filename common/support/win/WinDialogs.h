@@ -14,11 +14,15 @@ struct TFileDialogArgs {
   std::wstring Title;
   std::wstring InitialDir;
   std::wstring FileName;  // in: proposed name; out: the chosen path
+  bool OverwritePrompt = true;  // save: ask before replacing an existing file
 };
+
+// The folder of the program's own file (where the dialogs start).
+std::wstring ProgramFolder();
 
 // True when the user chose a file (its path is in args.FileName).
 bool OpenFileDialog(TFileDialogArgs& args);
-// Asks before overwriting an existing file.
+// Asks before overwriting an existing file unless told otherwise.
 bool SaveFileDialog(TFileDialogArgs& args);
 
 using TFileDialogHook = std::function<bool(bool save, TFileDialogArgs& args)>;

@@ -103,15 +103,23 @@ TMemo::TMemo(const TCreateArgs& args, bool scrollBars, bool vertScroll, bool wor
 
 void TMemo::Clear() { SetText(L""); }
 
-void TMemo::Add(const std::wstring& line) {
+void TMemo::Add(const std::wstring& line) { AddLines(&line, 1); }
+
+void TMemo::AddLines(const std::wstring* lines, size_t count) {
+  if (count == 0) return;
   const int length = GetWindowTextLengthW(Handle());
   std::wstring text;
+  // Only the last line is looked at: reading the whole text for every line
+  // added would make a long listing quadratic.
   if (length > 0) {
-    const std::wstring all = Text();
-    if (all.size() < 2 || all.compare(all.size() - 2, 2, L"\r\n") != 0) text = L"\r\n";
+    const LRESULT last = Perform(EM_GETLINECOUNT) - 1;
+    const LRESULT start = Perform(EM_LINEINDEX, static_cast<WPARAM>(last));
+    if (start >= 0 && Perform(EM_LINELENGTH, static_cast<WPARAM>(start)) > 0) text = L"\r\n";
   }
-  text += line;
-  text += L"\r\n";
+  for (size_t i = 0; i < count; ++i) {
+    text += lines[i];
+    text += L"\r\n";
+  }
   Perform(EM_SETSEL, static_cast<WPARAM>(length), length);
   Perform(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }

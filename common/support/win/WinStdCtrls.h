@@ -76,6 +76,9 @@ class TMemo : public TEdit {
   explicit TMemo(const TCreateArgs& args, bool scrollBars = false, bool vertScroll = true, bool wordWrap = true);
   void Clear();
   void Add(const std::wstring& line);
+  // Several lines in one edit of the control.
+  void AddLines(const std::wstring* lines, size_t count);
+  void AddLines(const std::vector<std::wstring>& lines) { AddLines(lines.data(), lines.size()); }
   std::vector<std::wstring> Lines() const;
   int LineCount() const { return static_cast<int>(Lines().size()); }
   void SetLines(const std::vector<std::wstring>& lines);

@@ -1,0 +1,200 @@
+#include "fmuDump.h"
+
+#include <chrono>
+
+#include "untFile.h"
+#include "untText.h"
+
+namespace {
+
+const TFormDef kForm = TPage::PageDef(L"Дамп");
+
+const TCtlDef kLayout[] = {
+    {TKind::Label, L"lblDevice", L"Устройство:", 8, 12, 0, 0},
+    {TKind::ComboBox, L"cbDevice", L"", 80, 8, 233, 21, akLeftTop,
+     {.Items = L"Накопитель ФП\nЧасы\nЭнергонезависимая память\nПроцессор ФП\nПамять программ ККМ\n"
+               L"Оперативная память ККМ"}},
+    {TKind::Label, L"Label1", L"Параметры", 8, 44, 0, 0},
+    {TKind::Bevel, L"Bevel1", L"", 72, 51, 395, 2, akLeft | akTop | akRight, {.Shape = bsTopLine}},
+    {TKind::RadioButton, L"rbAll", L"Весь дамп", 16, 64, 113, 17, akLeftTop, &TfmDump::rbRangeClick,
+     {.Flags = cfChecked}},
+    {TKind::RadioButton, L"rbRange", L"Диапазон блоков", 16, 88, 113, 17, akLeftTop, &TfmDump::rbRangeClick},
+    {TKind::Label, L"lblStartBlock", L"Начальный:", 136, 90, 0, 0, akLeftTop, {.Flags = cfDisabled}},
+    {TKind::Edit, L"edtStartBlock", L"0", 208, 86, 73, 21, akLeftTop, {.Flags = cfDisabled}},
+    {TKind::Label, L"lblEndBlock", L"Конечный:", 296, 90, 0, 0, akLeftTop, {.Flags = cfDisabled}},
+    {TKind::Edit, L"edtEndBlock", L"0", 360, 86, 73, 21, akLeftTop, {.Flags = cfDisabled}},
+    {TKind::Button, L"btnStart", L"Начать", 8, 128, 75, 25, akLeftTop, &TfmDump::btnStartClick},
+    {TKind::Button, L"btnView", L"Просмотр", 88, 128, 75, 25, akLeftTop, &TfmDump::btnViewClick},
+    {TKind::Button, L"btnSave", L"Сохранить", 168, 128, 75, 25, akLeftTop, &TfmDump::btnSaveClick},
+    {TKind::Label, L"lblInfo", L"", 8, 168, 0, 0, akLeftTop, {.Flags = cfHidden}},
+    {TKind::Label, L"lblTime", L"", 8, 188, 0, 0, akLeftTop, {.Flags = cfHidden}},
+    {TKind::ProgressBar, L"ProgressBar", L"", 8, 212, 459, 17, akLeft | akTop | akRight},
+};
+
+const wchar_t kFilter[] = L"Файлы дампов (*.dmp)|*.dmp|Все файлы (*.*)|*.*";
+
+uint64_t Milliseconds() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+TfmDump::TfmDump() : TPage(kForm, kLayout) {
+  lblDevice = Ctl<TLabel>(L"lblDevice");
+  cbDevice = Ctl<TComboBox>(L"cbDevice");
+  Label1 = Ctl<TLabel>(L"Label1");
+  rbAll = Ctl<TRadioButton>(L"rbAll");
+  rbRange = Ctl<TRadioButton>(L"rbRange");
+  lblStartBlock = Ctl<TLabel>(L"lblStartBlock");
+  edtStartBlock = Ctl<TEdit>(L"edtStartBlock");
+  lblEndBlock = Ctl<TLabel>(L"lblEndBlock");
+  edtEndBlock = Ctl<TEdit>(L"edtEndBlock");
+  btnStart = Ctl<TButton>(L"btnStart");
+  btnView = Ctl<TButton>(L"btnView");
+  btnSave = Ctl<TButton>(L"btnSave");
+  lblInfo = Ctl<TLabel>(L"lblInfo");
+  lblTime = Ctl<TLabel>(L"lblTime");
+  ProgressBar = Ctl<TProgressBar>(L"ProgressBar");
+  SetMessageHandler(WM_DUMP_STARTED, [this](WPARAM, LPARAM) -> LRESULT {
+    DumpStarted();
+    return 0;
+  });
+  SetMessageHandler(WM_DUMP_PROGRESS, [this](WPARAM wp, LPARAM) -> LRESULT {
+    DumpProgress(static_cast<int>(wp));
+    return 0;
+  });
+  SetMessageHandler(WM_DUMP_COMPLETE, [this](WPARAM, LPARAM) -> LRESULT {
+    DumpComplete();
+    return 0;
+  });
+  FormCreate();
+}
+
+TfmDump::~TfmDump() {
+  // Nothing is posted from here on; the reader stops and waits for its
+  // worker (which no longer asks the window anything), then the viewer goes.
+  StopPosting();
+  FReader.reset();
+  FView.reset();
+}
+
+void TfmDump::FormCreate() {
+  cbDevice->SetItemIndex(0);
+  ProgressBar->SetRange(0, 100);
+  ProgressBar->SetStep(1);
+  FSaveDir = ProgramFolder();
+}
+
+// Busy while a reading exists; a page that never read is not busy, and asking
+// creates no driver control.
+bool TfmDump::IsBusy() { return FReader && FReader->Active(); }
+
+TDumpReader& TfmDump::GetReader() {
+  if (!FReader) {
+    auto reader = std::make_unique<TDumpReader>(Driver(), DriverLock(), WorkerHost());
+    const TWindowPoster poster = Poster();
+    reader->OnStart = [poster] { poster.Post(WM_DUMP_STARTED); };
+    reader->OnProgress = [poster](int count) { poster.Post(WM_DUMP_PROGRESS, static_cast<WPARAM>(count)); };
+    reader->OnComplete = [poster] { poster.Post(WM_DUMP_COMPLETE); };
+    reader->OnAskContinue = [](const std::wstring& question) {
+      return Application().ShowMessageBox(question, MB_YESNO | MB_ICONWARNING) == IDYES;
+    };
+    reader->OnShowError = [](const std::wstring& text) { Application().ShowMessageBox(text, MB_OK | MB_ICONERROR); };
+    FReader = std::move(reader);
+  }
+  return *FReader;
+}
+
+void TfmDump::rbRangeClick() {
+  const bool range = rbRange->Checked();
+  for (TControl* c : {static_cast<TControl*>(edtStartBlock), static_cast<TControl*>(lblStartBlock),
+                      static_cast<TControl*>(edtEndBlock), static_cast<TControl*>(lblEndBlock)})
+    c->SetEnabled(range);
+}
+
+void TfmDump::btnStartClick() {
+  btnStart->SetEnabled(false);
+  try {
+    if (FReader && FReader->Active()) {
+      // The completion message gives the button back.
+      FReader->Stop();
+      return;
+    }
+    FStartTime = Milliseconds();
+    PrepareParams();
+    GetReader().Start(FParams);
+  } catch (...) {
+    btnStart->SetEnabled(true);
+    throw;
+  }
+}
+
+void TfmDump::PrepareParams() {
+  FParams.DeviceNumber = cbDevice->ItemIndex() + 1;
+  TDumpRange range;
+  {
+    std::lock_guard lock(DriverLock());
+    range = ::PrepareParams(Driver(), FParams.DeviceNumber, rbAll->Checked(), edtStartBlock->Text(),
+                            edtEndBlock->Text());
+  }
+  FParams = range.Params;
+  FBlockCount = range.BlockCount;
+}
+
+void TfmDump::DumpStarted() {
+  btnStart->SetEnabled(true);
+  btnStart->SetText(L"Прервать");
+  lblInfo->Show();
+  lblTime->Show();
+  ProgressBar->Show();
+  ProgressBar->SetRange(0, FBlockCount);
+  ProgressBar->SetPosition(0);
+  ProgressBar->Update();
+}
+
+void TfmDump::DumpProgress(int count) {
+  lblInfo->SetText(Format(L"Всего блоков: %d  Прочитано: %d", FBlockCount, count));
+  lblTime->SetText(L"Прошло времени: " + FormatElapsed(Milliseconds() - FStartTime));
+  ProgressBar->StepIt();
+  ProgressBar->Update();
+  UpdateViewCaption();
+  RepaintAtMostEvery(50);
+}
+
+void TfmDump::DumpComplete() {
+  if (FReader) FReader->Stop();
+  btnStart->SetEnabled(true);
+  btnStart->SetText(L"Начать");
+  ProgressBar->Hide();
+}
+
+TfmView& TfmDump::View() {
+  if (!FView) {
+    FView = std::make_unique<TfmView>();
+    UpdateViewCaption();
+  }
+  return *FView;
+}
+
+void TfmDump::UpdateViewCaption() { View().SetCaption(GetDeviceName(FParams.DeviceNumber)); }
+
+void TfmDump::btnViewClick() {
+  TfmView& view = View();
+  // A copy of whole blocks, also while a reading goes on.
+  view.Data = FReader ? FReader->Data() : std::string();
+  view.ShowData();
+  view.Show();
+  SetForegroundWindow(view.Handle());
+}
+
+void TfmDump::btnSaveClick() {
+  TFileDialogArgs args;
+  args.Owner = Handle();
+  args.Filter = kFilter;
+  args.DefaultExt = L"DMP";
+  args.InitialDir = FSaveDir;
+  args.FileName = GetDeviceName(FParams.DeviceNumber);
+  if (!SaveFileDialog(args)) return;
+  WriteWholeFile(args.FileName, FReader ? FReader->Data() : std::string());
+}

@@ -1,0 +1,106 @@
+#include "fmuReg.h"
+
+#include "untText.h"
+
+namespace {
+
+const TFormDef kForm = TPage::PageDef(L"Значения регистров");
+
+const TCtlDef kLayout[] = {
+    {TKind::Label, L"lblRegType", L"Тип регистра:", 8, 12, 0, 0},
+    {TKind::ComboBox, L"cbRegType", L"", 88, 8, 201, 21, akLeftTop,
+     {.Items = L"Денежные регистры\nОперационные регистры\nРегистры остатков"}},
+    {TKind::Button, L"btnRead", L"Прочитать", 392, 8, 75, 25, akTop | akRight, &TfmReg::btnReadClick},
+    {TKind::Label, L"lblInfo", L"", 296, 12, 90, 13, akTop | akRight, {.Flags = cfHidden}},
+    {TKind::Memo, L"Memo", L"", 8, 40, 459, 343, akAll,
+     {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont}},
+};
+
+}  // namespace
+
+TfmReg::TfmReg() : TPage(kForm, kLayout) {
+  lblRegType = Ctl<TLabel>(L"lblRegType");
+  cbRegType = Ctl<TComboBox>(L"cbRegType");
+  btnRead = Ctl<TButton>(L"btnRead");
+  lblInfo = Ctl<TLabel>(L"lblInfo");
+  Memo = Ctl<TMemo>(L"Memo");
+  cbRegType->SetItemIndex(0);
+  SetMessageHandler(WM_REG_STARTED, [this](WPARAM, LPARAM) -> LRESULT {
+    RegStarted();
+    return 0;
+  });
+  SetMessageHandler(WM_REG_READ, [this](WPARAM wp, LPARAM) -> LRESULT {
+    RegRead(static_cast<int>(wp));
+    return 0;
+  });
+  SetMessageHandler(WM_REG_DONE, [this](WPARAM, LPARAM) -> LRESULT {
+    RegDone();
+    return 0;
+  });
+}
+
+TfmReg::~TfmReg() {
+  // The worker first (it posts nothing more), then the sets it was filling.
+  StopPosting();
+  FReader.reset();
+}
+
+TRegReader& TfmReg::GetReader() {
+  if (!FReader) {
+    auto reader = std::make_unique<TRegReader>(Driver(), DriverLock(), WorkerHost());
+    const TWindowPoster poster = Poster();
+    reader->OnStart = [poster] { poster.Post(WM_REG_STARTED); };
+    reader->OnProgress = [poster](int position) { poster.Post(WM_REG_READ, static_cast<WPARAM>(position)); };
+    reader->OnComplete = [poster] { poster.Post(WM_REG_DONE); };
+    FReader = std::move(reader);
+  }
+  return *FReader;
+}
+
+TECRRegisters& TfmReg::Registers(int kind) {
+  auto& set = FRegisters[kind];
+  if (!set) set = CreateRegisters(kind);
+  return *set;
+}
+
+void TfmReg::btnReadClick() {
+  btnRead->SetEnabled(false);
+  try {
+    if (FReader && FReader->Active()) {
+      // The completion message gives the button back.
+      FReader->Stop();
+      return;
+    }
+    Memo->Clear();
+    {
+      std::lock_guard lock(DriverLock());
+      Driver().set_DeviceEnabled(true);
+    }
+    RegType = std::clamp(cbRegType->ItemIndex(), 0, 2);
+    GetReader().Start(Registers(RegType));
+  } catch (...) {
+    btnRead->SetEnabled(true);
+    throw;
+  }
+}
+
+void TfmReg::RegStarted() {
+  btnRead->SetEnabled(true);
+  btnRead->SetText(L"Прервать");
+  lblInfo->Show();
+}
+
+void TfmReg::RegRead(int position) {
+  lblInfo->SetText(Format(L"Прочитано: %d", position + 1));
+  TECRRegisters& set = Registers(RegType);
+  if (position >= 0 && position < set.Count()) Memo->Add(set.LineAt(position));
+  RepaintAtMostEvery(50);
+}
+
+void TfmReg::RegDone() {
+  if (FReader) FReader->Stop();
+  btnRead->SetEnabled(true);
+  btnRead->SetText(L"Начать");
+  lblInfo->Hide();
+  if (FReader && FReader->ErrorCode() != 0) throw Exception(FReader->ErrorText());
+}

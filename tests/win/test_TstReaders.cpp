@@ -1,0 +1,235 @@
+// The register and dump pages and the dump viewer, driven through their
+// controls against PloverDrv.dll: readings from start to end, a failing
+// block answered No and Yes, the settings refused while a dump reads, and the
+// program closed in the middle of a long dump.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "ScopedCom.h"
+#include "fmuDump.h"
+#include "fmuMain.h"
+#include "fmuReg.h"
+#include "test_TstSupport.h"
+#include "untFile.h"
+#include "untText.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using TSteady = std::chrono::steady_clock;
+
+// The driver registered from this program's own folder.
+HRESULT RegisterDriver() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dll(path);
+  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
+  static HMODULE module = LoadLibraryW(dll.c_str());
+  auto reg = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+                          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))
+                    : nullptr;
+  return reg ? reg() : E_FAIL;
+}
+
+class TstReaders : public ::testing::Test {
+ protected:
+  TComInit Com;
+  TErrorRecorder Errors;
+  std::vector<std::wstring> Boxes;
+  std::vector<int> Answers;  // message box answers, then IDNO
+  std::unique_ptr<TfmMain> Main;
+
+  void SetUp() override {
+    ASSERT_EQ(RegisterDriver(), S_OK);
+    Application().Initialize();
+    Application().Title = L"Тест драйвера ККМ";
+    Application().SetMessageBoxHook([this](const std::wstring& text, UINT) {
+      Boxes.push_back(text);
+      if (Answers.empty()) return IDNO;
+      const int answer = Answers.front();
+      Answers.erase(Answers.begin());
+      return answer;
+    });
+    Start();
+  }
+  void TearDown() override {
+    Main.reset();
+    Application().SetMessageBoxHook(nullptr);
+    SetFileDialogHook(nullptr);
+  }
+  void Start() {
+    Main = std::make_unique<TfmMain>();
+    Main->Show();
+    // Known device settings, whatever the user saved.
+    TDriver& d = Main->Driver();
+    d.SetProperty(L"BusKind", TVariant::FromInt(0));
+    d.SetProperty(L"VirtualEcr", TVariant::FromBool(true));
+    d.SetProperty(L"FaultMethod", TVariant::FromStr(L""));
+    d.SetProperty(L"FaultEvery", TVariant::FromInt(0));
+    d.SetProperty(L"LinkLatency", TVariant::FromInt(0));
+    d.SetProperty(L"DeviceNotAnswering", TVariant::FromBool(false));
+    Pump();
+  }
+  template <class P>
+  P* Page() {
+    for (int i = 0; i < Main->Pages().Count(); ++i)
+      if (auto* p = dynamic_cast<P*>(Main->Pages().Items(i))) {
+        Main->SelectPage(i);
+        return p;
+      }
+    return nullptr;
+  }
+  static void Press(TButton* b) {
+    b->Perform(BM_CLICK);
+    Pump();
+  }
+  // The dump page back at rest after a reading.
+  static bool DumpDone(TfmDump* page) {
+    return page->Reader() && !page->Reader()->Active() && page->btnStart->Text() == L"Начать" &&
+           page->btnStart->Enabled();
+  }
+};
+
+}  // namespace
+
+TEST_F(TstReaders, PagesTakeTheirPlacesInTheList) {
+  std::vector<std::wstring> items;
+  for (int i = 0; i < Main->ListBox->Count(); ++i) items.push_back(Main->ListBox->Item(i));
+  EXPECT_NE(std::find(items.begin(), items.end(), L"3. Значения регистров"), items.end());
+  EXPECT_NE(std::find(items.begin(), items.end(), L"5. Дамп"), items.end());
+  EXPECT_NE(std::find(items.begin(), items.end(), L"6. Флаги ККМ"), items.end());
+}
+
+TEST_F(TstReaders, TheRegisterPageListsAKindAndEndsAtItsLastRegister) {
+  auto* page = Page<TfmReg>();
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->btnRead->Text(), L"Прочитать");
+  page->cbRegType->SetItemIndex(1);
+  Press(page->btnRead);
+  ASSERT_TRUE(PumpUntil([&] { return page->btnRead->Text() == L"Начать" && page->btnRead->Enabled(); }));
+  const auto lines = page->Memo->Lines();
+  ASSERT_GT(lines.size(), 2u);
+  EXPECT_EQ(lines[0].substr(0, 4), L"00: ");
+  EXPECT_FALSE(page->lblInfo->Visible());
+  EXPECT_TRUE(Errors.Texts.empty());
+
+  // A device that refuses every cash register read: the driver's text after
+  // the reading, no lines.
+  Main->Driver().SetProperty(L"FaultMethod", TVariant::FromStr(L"GetCashRegister"));
+  Main->Driver().SetProperty(L"FaultCode", TVariant::FromInt(2));
+  Main->Driver().SetProperty(L"FaultEvery", TVariant::FromInt(1));
+  page->cbRegType->SetItemIndex(0);
+  Press(page->btnRead);
+  ASSERT_TRUE(PumpUntil([&] { return !Errors.Texts.empty(); }));
+  EXPECT_TRUE(page->Memo->Lines().empty());
+  EXPECT_TRUE(page->btnRead->Enabled());
+}
+
+TEST_F(TstReaders, AWholeDumpOfTheClockIsReadShownAndSaved) {
+  auto* page = Page<TfmDump>();
+  ASSERT_NE(page, nullptr);
+  page->cbDevice->SetItemIndex(1);  // "Часы"
+  Press(page->btnStart);
+  ASSERT_TRUE(PumpUntil([&] { return DumpDone(page); }));
+  const int32_t blocks = Main->Driver().get_DataBlockCount();
+  ASSERT_GT(blocks, 0);
+  EXPECT_EQ(page->lblInfo->Text(), L"Всего блоков: " + std::to_wstring(blocks) + L"  Прочитано: " +
+                                       std::to_wstring(blocks));
+  EXPECT_EQ(page->lblTime->Text().rfind(L"Прошло времени: ", 0), 0u);
+  EXPECT_FALSE(page->ProgressBar->Visible());
+  EXPECT_EQ(page->ProgressBar->Position(), page->ProgressBar->Max());
+  const std::string data = page->Reader()->Data();
+  ASSERT_FALSE(data.empty());
+  EXPECT_EQ(data.size() % static_cast<size_t>(blocks), 0u);
+
+  // Saved as a dump file under the device's name, then compared in the viewer.
+  const fs::path dir = fs::temp_directory_path() / (L"tst-dump-" + std::to_wstring(GetCurrentProcessId()));
+  fs::create_directories(dir);
+  std::wstring proposed;
+  SetFileDialogHook([&](bool save, TFileDialogArgs& args) {
+    if (save) proposed = args.FileName;
+    args.FileName = (dir / L"clock.dmp").wstring();
+    return true;
+  });
+  Press(page->btnSave);
+  EXPECT_EQ(proposed, L"Часы");
+  EXPECT_EQ(ReadWholeFile((dir / L"clock.dmp").wstring()), data);
+  Press(page->btnView);
+  TfmView& view = page->View();
+  EXPECT_TRUE(view.Visible());
+  EXPECT_EQ(view.Caption(), L"Часы");
+  EXPECT_EQ(view.Grid->RowCount(), static_cast<int>((data.size() + 15) / 16) + 1);
+  EXPECT_EQ(view.Grid->Cells(0, 2), L"000010");
+  // As a click on the bar runs it: guarded, so an error reaches the display.
+  auto click = [](TToolButton* b) { Application().Guard([b] { b->Click(); }); };
+  click(view.tbCompare);
+  EXPECT_EQ(Boxes.back(), L"Файлы не отличаются.");
+  WriteWholeFile((dir / L"clock.dmp").wstring(), data + "x");
+  click(view.tbCompare);
+  EXPECT_EQ(Errors.Texts.back(), L"Размеры файлов отличаются.");
+  view.Close();
+  fs::remove_all(dir);
+}
+
+TEST_F(TstReaders, AFailingBlockIsAnsweredNoThenYes) {
+  auto* page = Page<TfmDump>();
+  page->cbDevice->SetItemIndex(1);
+  TDriver& d = Main->Driver();
+  d.SetProperty(L"FaultMethod", TVariant::FromStr(L"RequestDump"));
+  d.SetProperty(L"FaultCode", TVariant::FromInt(3));
+  d.SetProperty(L"FaultEvery", TVariant::FromInt(4));  // the block count, two blocks, then a failure
+  Press(page->btnStart);
+  ASSERT_TRUE(PumpUntil([&] { return DumpDone(page); }));
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_NE(Boxes[0].find(L". Продолжить ?"), std::wstring::npos) << WideToUtf8(Boxes[0]);
+  const size_t blockSize = page->Reader()->DataSize() / 2;
+  EXPECT_GT(blockSize, 0u) << "No kept the two blocks read";
+
+  Boxes.clear();
+  Answers.assign(1000, IDYES);
+  Press(page->btnStart);
+  ASSERT_TRUE(PumpUntil([&] { return DumpDone(page); }, 20000));
+  d.SetProperty(L"FaultEvery", TVariant::FromInt(0));
+  EXPECT_FALSE(Boxes.empty());
+  EXPECT_EQ(page->Reader()->DataSize(), blockSize * static_cast<size_t>(Main->Driver().get_DataBlockCount()));
+  EXPECT_TRUE(Errors.Texts.empty());
+}
+
+TEST_F(TstReaders, SettingsAreRefusedWhileADumpReadsAndAllowedAfter) {
+  auto* page = Page<TfmDump>();
+  page->cbDevice->SetItemIndex(4);  // the long one
+  Main->Driver().SetProperty(L"LinkLatency", TVariant::FromInt(1));
+  Press(page->btnStart);
+  ASSERT_TRUE(PumpUntil([&] { return page->btnStart->Text() == L"Прервать"; }));
+  EXPECT_TRUE(page->IsBusy());
+  Press(Main->btnProperties);
+  EXPECT_EQ(Errors.Texts, (std::vector<std::wstring>{L"Перед настройкой необходимо остановить выполнение операций."}));
+  Press(page->btnStart);  // "Прервать"
+  ASSERT_TRUE(PumpUntil([&] { return DumpDone(page); }));
+  EXPECT_FALSE(page->IsBusy());
+  EXPECT_NO_THROW(CheckPagesIdle(Main->Pages()));
+  EXPECT_GT(page->Reader()->DataSize(), 0u);
+}
+
+// The program closed in the middle of a long dump, again and again: the
+// worker ends first, the driver after it, each close well within 2 s.
+TEST_F(TstReaders, ClosingDuringALongDumpEndsAtOnce) {
+  double slowest = 0;
+  for (int i = 0; i < 100; ++i) {
+    auto* page = Page<TfmDump>();
+    page->cbDevice->SetItemIndex(4);
+    Main->Driver().SetProperty(L"LinkLatency", TVariant::FromInt(1));
+    Press(page->btnStart);
+    ASSERT_TRUE(PumpUntil([&] { return page->btnStart->Text() == L"Прервать"; })) << i;
+    const auto start = TSteady::now();
+    Main.reset();
+    slowest = std::max(slowest, std::chrono::duration<double>(TSteady::now() - start).count());
+    Start();
+  }
+  EXPECT_LT(slowest, 2.0);
+  EXPECT_TRUE(Errors.Texts.empty());
+}
