@@ -42,6 +42,13 @@ TLineSink TPage::MemoSink(TMemo& memo) {
   return [&memo](const std::wstring& line) { memo.Add(line); };
 }
 
+void TPage::LetEventsRun(bool& stopRequested) {
+  Application().ProcessMessages();
+  // The main window was closed meanwhile: the program ends once the loop
+  // has returned, so the loop must not go on.
+  if (Application().Terminated()) stopRequested = true;
+}
+
 TWindowWorkerHost& TPage::WorkerHost() {
   if (!FWorkerHost) FWorkerHost = std::make_unique<TWindowWorkerHost>(*this);
   return *FWorkerHost;

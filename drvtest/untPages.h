@@ -61,6 +61,11 @@ class TPage : public TMyForm {
   // Adds each line to the memo as it comes.
   static TLineSink MemoSink(TMemo& memo);
 
+  // For loops that run on the window thread: lets the waiting window events
+  // run (so that their stop button works) and asks the loop to stop once the
+  // program is closing. Never call it holding the driver lock.
+  static void LetEventsRun(bool& stopRequested);
+
  protected:
   // Posts to this page's window from any thread, until StopPosting.
   const TWindowPoster& Poster() const { return FPoster; }
