@@ -1,0 +1,43 @@
+#include "fmuCommands.h"
+
+#include <mutex>
+
+namespace {
+
+const TFormDef kForm = TPage::PageDef(L"Команды");
+
+const TCtlDef kLayout[] = {
+    {TKind::Memo, L"Memo", L"", 8, 8, 377, 375, akAll, {.Flags = cfNoWordWrap, .Font = &kListingFont}},
+    {TKind::Button, L"btnClear", L"Очистить", 392, 8, 75, 25, akTop | akRight, &TfmCommands::btnClearClick},
+};
+
+}  // namespace
+
+void TfmCommands::TLockedAnswerer::DriverCommand(TDriver& driver, int32_t commandId) {
+  std::lock_guard lock(FPage.DriverLock());
+  TCommandAnswerer::DriverCommand(driver, commandId);
+}
+
+TfmCommands::TfmCommands()
+    : TPage(kForm, kLayout), FAnswerer(*this, [this](const std::wstring& line) { Memo->Add(line); }) {
+  Memo = Ctl<TMemo>(L"Memo");
+  btnClear = Ctl<TButton>(L"btnClear");
+  OnShow = [this] { FormShow(); };
+  OnHide = [this] { FormHide(); };
+  ShowHeader();
+}
+
+void TfmCommands::ShowHeader() {
+  Memo->Clear();
+  Memo->AddLines(CommandsLogHeader());
+}
+
+void TfmCommands::btnClearClick() { ShowHeader(); }
+
+void TfmCommands::FormShow() {
+  // Showing runs inside the page switch: a driver that cannot be created is
+  // reported here, and the page still comes up (a later show tries again).
+  Application().Guard([this] { FAnswerer.Bind(Driver()); });
+}
+
+void TfmCommands::FormHide() { FAnswerer.Unbind(); }
