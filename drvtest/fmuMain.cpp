@@ -1,8 +1,10 @@
 #include "fmuMain.h"
 
 #include "fmuAbout.h"
+#include "fmuCommands.h"
 #include "fmuDump.h"
 #include "fmuFlags.h"
+#include "fmuReceipt.h"
 #include "fmuReg.h"
 #include "fmuStatus.h"
 #include "untText.h"
@@ -46,6 +48,8 @@ TfmMain::TfmMain(TPages::TDriverFactory driverFactory) : TMyForm(kForm, kLayout)
   AddPage<TfmReg>(3);
   AddPage<TfmDump>(5);
   AddPage<TfmFlags>(6);
+  AddPage<TfmCommands>(8);
+  AddPage<TfmReceipt>(9);
   FillPageList();
   FormCreate();
 }
