@@ -41,6 +41,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       if (f & cfDefault) b->SetDefault(true);
       if (f & cfCancel) b->SetCancel(true);
       b->ModalResult = d.Opts.ModalResult;
+      if (d.Opts.Glyph != bgNone) b->SetGlyph(d.Opts.Glyph);
       b->OnClick = handler();
       return b;
     }

@@ -54,6 +54,9 @@ enum TCtlFlag : unsigned {
 
 enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
 
+// The small picture a push button shows beside its caption (WinGlyphs.h).
+enum TButtonGlyph { bgNone, bgOpen, bgSave, bgCompare, bgRead, bgWrite, bgClear, bgTable, bgField, bgInit };
+
 struct TCtlOpts {
   unsigned Flags = 0;
   const TFontDef* Font = nullptr;  // a font of its own instead of the parent's
@@ -72,6 +75,7 @@ struct TCtlOpts {
   int ImageIndex = -1;                 // tool button: picture of the bar's image list
   unsigned GridOptions = 0;            // grid: TGridOption set; 0: from the flags, lines everywhere
   int MaxLength = 0;                   // edit: at most this many characters (0: no limit)
+  TButtonGlyph Glyph = bgNone;         // push button: a picture beside the caption
 };
 
 using TMethod = void (TForm::*)();

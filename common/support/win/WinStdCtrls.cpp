@@ -1,12 +1,36 @@
 #include "WinStdCtrls.h"
 
+#include <commctrl.h>
+
 #include "WinApp.h"
 #include "WinForm.h"
+#include "WinGlyphs.h"
 
 // ---------------------------------------------------------------- TButton
 
 TButton::TButton(const TCreateArgs& args) : TWinControl(args) {
   CreateHandle(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, false);
+}
+
+TButton::~TButton() = default;
+
+void TButton::SetGlyph(TButtonGlyph glyph) {
+  std::unique_ptr<TImageList> images = glyph == bgNone ? nullptr : CreateButtonGlyphImages(glyph);
+  BUTTON_IMAGELIST list{};
+  list.himl = images ? images->Handle() : nullptr;
+  list.margin = RECT{4, 0, 0, 0};
+  list.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
+  Perform(BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list));
+  // The control lets go of the old pictures only now.
+  FGlyphImages = std::move(images);
+  FGlyph = glyph;
+  Invalidate();
+}
+
+bool TButton::GlyphShown() const {
+  BUTTON_IMAGELIST list{};
+  return Perform(BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list)) && list.himl && FGlyphImages &&
+         list.himl == FGlyphImages->Handle();
 }
 
 void TButton::SetDefault(bool value) {

@@ -2,14 +2,19 @@
 // Wrappers of the standard controls: push button, check box, radio button,
 // edit, memo, list box, combo box.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "WinControl.h"
+#include "WinLayout.h"  // TButtonGlyph
+
+class TImageList;
 
 class TButton : public TWinControl {
  public:
   explicit TButton(const TCreateArgs& args);
+  ~TButton() override;
   // Enter presses the default button, Esc the cancel button of the form.
   bool Default() const { return FDefault; }
   void SetDefault(bool value);
@@ -18,6 +23,13 @@ class TButton : public TWinControl {
   // Given to the form when the button is clicked (closes a modal form).
   TModalResult ModalResult = mrNone;
   void Click() override;
+  // A picture beside the caption (bgNone: the caption alone), greyed while
+  // the button is disabled. The version 6 common controls draw it, which the
+  // programs' manifests ask for; older ones show the caption alone.
+  TButtonGlyph Glyph() const { return FGlyph; }
+  void SetGlyph(TButtonGlyph glyph);
+  // The control took the picture and shows it.
+  bool GlyphShown() const;
 
  protected:
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
@@ -26,6 +38,8 @@ class TButton : public TWinControl {
  private:
   bool FDefault = false;
   bool FCancel = false;
+  TButtonGlyph FGlyph = bgNone;
+  std::unique_ptr<TImageList> FGlyphImages;
 };
 
 // Check box and radio button: a click toggles (radio: sets, and clears the

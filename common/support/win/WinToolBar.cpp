@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "WinApp.h"
+#include "WinGlyphs.h"
 #include "WinHandles.h"
 
 // ---------------------------------------------------------------- TImageList
@@ -110,66 +111,8 @@ void TToolBar::AddHintTools(HWND tooltip) {
 
 // ---------------------------------------------------------------- pictures
 
-namespace {
-
-constexpr COLORREF kMask = RGB(255, 0, 255);
-
-void Box(HDC dc, int l, int t, int r, int b, COLORREF fill, COLORREF frame) {
-  TBrushHandle brush(CreateSolidBrush(fill));
-  TPenHandle pen(CreatePen(PS_SOLID, 1, frame));
-  TSelectObject sb(dc, brush.Get());
-  TSelectObject sp(dc, pen.Get());
-  Rectangle(dc, l, t, r, b);
-}
-
-void Line(HDC dc, int x0, int y0, int x1, int y1, COLORREF color) {
-  TPenHandle pen(CreatePen(PS_SOLID, 1, color));
-  TSelectObject sp(dc, pen.Get());
-  MoveToEx(dc, x0, y0, nullptr);
-  LineTo(dc, x1, y1);
-}
-
-// An open folder.
-void DrawOpen(HDC dc, int x) {
-  Box(dc, x + 1, 4, x + 13, 14, RGB(232, 196, 96), RGB(128, 96, 0));
-  Box(dc, x + 1, 2, x + 7, 5, RGB(232, 196, 96), RGB(128, 96, 0));
-  POINT flap[] = {{x + 3, 7}, {x + 15, 7}, {x + 13, 14}, {x + 1, 14}};
-  TBrushHandle brush(CreateSolidBrush(RGB(250, 222, 130)));
-  TPenHandle pen(CreatePen(PS_SOLID, 1, RGB(128, 96, 0)));
-  TSelectObject sb(dc, brush.Get());
-  TSelectObject sp(dc, pen.Get());
-  Polygon(dc, flap, 4);
-}
-
-// A diskette.
-void DrawSave(HDC dc, int x) {
-  Box(dc, x + 1, 1, x + 15, 15, RGB(40, 70, 150), RGB(0, 0, 80));
-  Box(dc, x + 4, 1, x + 12, 7, RGB(240, 240, 240), RGB(0, 0, 80));
-  Box(dc, x + 4, 10, x + 12, 15, RGB(180, 180, 180), RGB(0, 0, 80));
-  Line(dc, x + 9, 2, x + 9, 6, RGB(0, 0, 80));
-}
-
-// Two sheets side by side with arrows between them.
-void DrawCompare(HDC dc, int x) {
-  Box(dc, x + 0, 1, x + 6, 15, RGB(255, 255, 255), RGB(64, 64, 64));
-  Box(dc, x + 10, 1, x + 16, 15, RGB(255, 255, 255), RGB(64, 64, 64));
-  for (int y : {4, 7, 10}) {
-    Line(dc, x + 1, y, x + 5, y, RGB(0, 0, 160));
-    Line(dc, x + 11, y, x + 15, y, RGB(0, 0, 160));
-  }
-  const COLORREF arrow = RGB(0, 128, 0);
-  Line(dc, x + 6, 5, x + 10, 5, arrow);
-  Line(dc, x + 8, 3, x + 10, 5, arrow);
-  Line(dc, x + 8, 7, x + 10, 5, arrow);
-  Line(dc, x + 6, 11, x + 10, 11, arrow);
-  Line(dc, x + 6, 11, x + 8, 9, arrow);
-  Line(dc, x + 6, 11, x + 8, 13, arrow);
-}
-
-}  // namespace
-
 std::unique_ptr<TImageList> CreateFileToolImages() {
-  constexpr int kSize = 16, kCount = 3;
+  constexpr int kSize = kGlyphSize, kCount = 3;
   auto list = std::make_unique<TImageList>(kSize, kSize);
   HDC screen = GetDC(nullptr);
   TMemDC dc(CreateCompatibleDC(screen));
@@ -177,13 +120,13 @@ std::unique_ptr<TImageList> CreateFileToolImages() {
   ReleaseDC(nullptr, screen);
   {
     TSelectObject sel(dc.Get(), bmp.Get());
-    TBrushHandle back(CreateSolidBrush(kMask));
+    TBrushHandle back(CreateSolidBrush(kGlyphMask));
     RECT all{0, 0, kSize * kCount, kSize};
     FillRect(dc.Get(), &all, back.Get());
-    DrawOpen(dc.Get(), 0);
-    DrawSave(dc.Get(), kSize);
-    DrawCompare(dc.Get(), 2 * kSize);
+    DrawGlyph(dc.Get(), 0, 0, bgOpen);
+    DrawGlyph(dc.Get(), kSize, 0, bgSave);
+    DrawGlyph(dc.Get(), 2 * kSize, 0, bgCompare);
   }
-  list->AddMasked(bmp.Get(), kMask);
+  list->AddMasked(bmp.Get(), kGlyphMask);
   return list;
 }

@@ -57,6 +57,8 @@
 //   window wait for it while still serving those calls.
 // - Hints (Opts.Hint, SetHint) show as tooltips on windowed controls and
 //   tool buttons; the form relays the mouse to one tooltip window.
+// - Picture buttons: a push button with Opts.Glyph shows a small picture
+//   drawn in code (WinGlyphs.h) beside its caption, greyed while disabled.
 // - Labels, form captions and progress bars skip updates that change nothing
 //   on screen: a label already waiting for its paint is not invalidated
 //   again, a progress bar passes on only a position that moves its bar.
@@ -78,6 +80,7 @@
 #include "WinControl.h"
 #include "WinDialogs.h"
 #include "WinForm.h"
+#include "WinGlyphs.h"
 #include "WinGraphic.h"
 #include "WinGrid.h"
 #include "WinHandles.h"
