@@ -2,11 +2,16 @@
 
 #include "fmuAbout.h"
 #include "fmuCommands.h"
+#include "fmuDate.h"
 #include "fmuDump.h"
 #include "fmuFlags.h"
 #include "fmuReceipt.h"
 #include "fmuReg.h"
+#include "fmuRestReg.h"
 #include "fmuStatus.h"
+#include "fmuTable.h"
+#include "fmuTables.h"
+#include "fmuTest.h"
 #include "untText.h"
 #include "untVInfo.h"
 
@@ -45,11 +50,16 @@ TfmMain::TfmMain(TPages::TDriverFactory driverFactory) : TMyForm(kForm, kLayout)
   FPages = std::make_unique<TPages>(std::move(driverFactory));
   // The pages in list order; a new page is one more line here.
   AddPage<TfmStatus>(1);
+  AddPage<TfmDate>(2);
   AddPage<TfmReg>(3);
+  AddPage<TfmRestReg>(4);
   AddPage<TfmDump>(5);
   AddPage<TfmFlags>(6);
+  AddPage<TfmTest>(7);
   AddPage<TfmCommands>(8);
   AddPage<TfmReceipt>(9);
+  AddPage<TfmTables>(10);
+  AddPage<TfmTable>(11);
   FillPageList();
   FormCreate();
 }

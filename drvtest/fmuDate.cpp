@@ -1,0 +1,69 @@
+#include "fmuDate.h"
+
+#include <cmath>
+
+#include "untDate.h"
+#include "untFormat.h"
+
+namespace {
+
+const TFormDef kForm = TPage::PageDef(L"Дополнительно");
+
+const TCtlDef kLayout[] = {
+    {TKind::Label, L"lblECRDate", L"Дата ККМ:", 8, 14, 90, 13},
+    {TKind::DateTimePicker, L"dtpDate", L"", 104, 10, 121, 21},
+    {TKind::Button, L"btnSetDate", L"Записать", 232, 8, 75, 25, akLeftTop, &TfmDate::btnSetDateClick},
+    {TKind::Label, L"lblECRTime", L"Время ККМ:", 8, 46, 90, 13},
+    {TKind::DateTimePicker, L"dtpTime", L"", 104, 42, 121, 21, akLeftTop, {.Flags = cfTimeKind}},
+    {TKind::Button, L"btnSetTime", L"Записать", 232, 40, 75, 25, akLeftTop, &TfmDate::btnSetTimeClick},
+    {TKind::Label, L"lblDateTime", L"Установка текущей даты и времени", 8, 78, 217, 13},
+    {TKind::Button, L"btnSetDateTime", L"Выполнить", 232, 72, 75, 25, akLeftTop, &TfmDate::btnSetDateTimeClick},
+    {TKind::Bevel, L"Bevel1", L"", 8, 108, 462, 2, akLeft | akTop | akRight, {.Shape = bsTopLine}},
+    {TKind::Label, L"lblInitTables", L"Инициализация таблиц", 8, 126, 217, 13},
+    {TKind::Button, L"btnInitTables", L"Выполнить", 232, 120, 75, 25, akLeftTop, &TfmDate::btnInitTablesClick},
+};
+
+}  // namespace
+
+TfmDate::TfmDate() : TPage(kForm, kLayout) {
+  lblECRDate = Ctl<TLabel>(L"lblECRDate");
+  dtpDate = Ctl<TDateTimePicker>(L"dtpDate");
+  btnSetDate = Ctl<TButton>(L"btnSetDate");
+  lblECRTime = Ctl<TLabel>(L"lblECRTime");
+  dtpTime = Ctl<TDateTimePicker>(L"dtpTime");
+  btnSetTime = Ctl<TButton>(L"btnSetTime");
+  lblDateTime = Ctl<TLabel>(L"lblDateTime");
+  btnSetDateTime = Ctl<TButton>(L"btnSetDateTime");
+  Bevel1 = Ctl<TBevel>(L"Bevel1");
+  lblInitTables = Ctl<TLabel>(L"lblInitTables");
+  btnInitTables = Ctl<TButton>(L"btnInitTables");
+  FormCreate();
+}
+
+// The pickers show the moment the program started until the user changes them.
+void TfmDate::FormCreate() {
+  const TDateTime now = Now();
+  const TDateTime today = std::floor(now);
+  dtpDate->SetDateTime(today);
+  dtpTime->SetDateTime(now - today);
+}
+
+void TfmDate::btnSetDateClick() {
+  TDriverAction busy(*this);
+  WriteEcrDate(Driver(), dtpDate->DateTime());
+}
+
+void TfmDate::btnSetTimeClick() {
+  TDriverAction busy(*this);
+  WriteEcrTime(Driver(), dtpTime->DateTime());
+}
+
+void TfmDate::btnSetDateTimeClick() {
+  TDriverAction busy(*this);
+  WriteCurrentDateTime(Driver());
+}
+
+void TfmDate::btnInitTablesClick() {
+  TDriverAction busy(*this);
+  InitEcrTables(Driver());
+}

@@ -1,0 +1,37 @@
+#include "fmuTables.h"
+
+#include <vector>
+
+#include "untTables.h"
+
+namespace {
+
+const TFormDef kForm = TPage::PageDef(L"Структура таблиц");
+
+const TCtlDef kLayout[] = {
+    {TKind::Memo, L"Memo", L"", 8, 8, 361, 375, akAll, {.Flags = cfNoWordWrap, .Font = &kListingFont}},
+    {TKind::Button, L"btnRead", L"Прочитать", 376, 8, 94, 25, akTop | akRight, &TfmTables::btnReadClick,
+     {.Glyph = bgTable}},
+};
+
+}  // namespace
+
+TfmTables::TfmTables() : TPage(kForm, kLayout) {
+  Memo = Ctl<TMemo>(L"Memo");
+  btnRead = Ctl<TButton>(L"btnRead");
+}
+
+void TfmTables::btnReadClick() {
+  Memo->Clear();
+  // The listing goes into the list in one edit; what was read before an
+  // error stays.
+  std::vector<std::wstring> lines;
+  TDriverAction busy(*this);
+  try {
+    ReadTablesListing(Driver(), [&lines](const std::wstring& line) { lines.push_back(line); });
+  } catch (...) {
+    Memo->AddLines(lines);
+    throw;
+  }
+  Memo->AddLines(lines);
+}
