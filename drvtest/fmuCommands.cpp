@@ -7,8 +7,9 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Команды");
 
 const TCtlDef kLayout[] = {
-    {TKind::Memo, L"Memo", L"", 8, 8, 377, 375, akAll, {.Flags = cfNoWordWrap, .Font = &kListingFont}},
-    {TKind::Button, L"btnClear", L"Очистить", 392, 8, 75, 25, akTop | akRight, &TfmCommands::btnClearClick},
+    {TKind::Memo, L"Memo", L"", 8, 8, 361, 375, akAll, {.Flags = cfNoWordWrap, .Font = &kListingFont}},
+    {TKind::Button, L"btnClear", L"Очистить", 376, 8, 94, 25, akTop | akRight, &TfmCommands::btnClearClick,
+     {.Glyph = bgClear}},
 };
 
 }  // namespace

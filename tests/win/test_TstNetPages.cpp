@@ -17,6 +17,7 @@
 #include "fmuMain.h"
 #include "fmuReceipt.h"
 #include "fmuStatus.h"
+#include "test_CommonControls6.h"
 #include "test_TstShots.h"
 #include "test_TstSupport.h"
 #include "untComDriver.h"
@@ -27,6 +28,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The common controls the program's manifest asks for, so that the pages look
+// as they do in the program (the picture button's glyph included).
+const TCommonControls6 GControls6;
 
 // A port of this test's own, so that no other program's bus answers.
 constexpr DWORD kTestPort = 47437;
@@ -182,6 +187,7 @@ TEST_F(TstNetPages, PagesTakeTheirPlacesAndTheLogStartsWithItsHeader) {
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(page->Memo->Lines(), CommandsLogHeader());
   EXPECT_FALSE(page->Memo->ReadOnly()) << "the user may write notes into the log";
+  EXPECT_TRUE(page->btnClear->GlyphShown());
   page->Memo->SetText(page->Memo->Text() + L"заметка без конца строки");
   page->btnClear->Perform(BM_CLICK);
   Pump();
