@@ -144,6 +144,7 @@ void TReceiptMonitor::DriverCommand(TDriver& d, int32_t commandId) {
   switch (d.get_CommandCode()) {
     case 0x80: Sale(d); break;
     case 0x90: Closing(); break;
+    case 0x91: Cancellation(); break;
     default: break;
   }
   // The answer carries whatever values the driver holds; the requester's
@@ -177,6 +178,15 @@ void TReceiptMonitor::Closing() {
   ++ReceiptCount;
   TotalSum = total;
   ReceiptClosed = true;
+  if (FRefresh) FRefresh();
+}
+
+void TReceiptMonitor::Cancellation() {
+  // Nothing is open after a closing: the closed receipt stays on show.
+  if (ReceiptClosed) return;
+  // The cancelled receipt's sales are gone, and no repeat can take one back.
+  ReceiptSum = 0;
+  LastSale = 0;
   if (FRefresh) FRefresh();
 }
 

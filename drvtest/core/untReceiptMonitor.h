@@ -1,8 +1,10 @@
 #pragma once
 // What the receipt page does with a command from the network: every request
 // is answered at once, and the free-price sales (80h) and receipt closings
-// (90h) among them are totalled. Money is kept in ten-thousandths, so sums
-// are exact however many receipts pass.
+// (90h) among them are totalled. A receipt cancellation (91h) drops the open
+// receipt, so that its sales never reach the next receipt or the total.
+// Money is kept in ten-thousandths, so sums are exact however many receipts
+// pass.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -32,8 +34,8 @@ class TReceiptMonitor : public TNetCommandHandler {
   // sale or closing, before the answer goes out.
   explicit TReceiptMonitor(std::function<void()> refresh = {});
 
-  // Fetch and parse; stop for a command that is not a request; count a sale
-  // or a closing; answer, whatever the code, with the values the driver
+  // Fetch and parse; stop for a command that is not a request; count a sale,
+  // a closing or a cancellation; answer, whatever the code, with the values the driver
   // holds. A failed send is not reported. An amount beyond the currency range
   // raises an Exception before anything changes or is sent.
   void DriverCommand(TDriver& driver, int32_t commandId) override;
@@ -52,5 +54,6 @@ class TReceiptMonitor : public TNetCommandHandler {
  private:
   void Sale(TDriver& driver);
   void Closing();
+  void Cancellation();
   std::function<void()> FRefresh;
 };
