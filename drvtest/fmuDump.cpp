@@ -11,7 +11,7 @@ const TFormDef kForm = TPage::PageDef(L"Дамп");
 
 const TCtlDef kLayout[] = {
     {TKind::Label, L"lblDevice", L"Устройство:", 8, 12, 0, 0},
-    {TKind::ComboBox, L"cbDevice", L"", 80, 8, 233, 21, akLeftTop,
+    {TKind::ComboBox, L"cbDevice", L"", 88, 8, 233, 21, akLeftTop,
      {.Items = L"Накопитель ФП\nЧасы\nЭнергонезависимая память\nПроцессор ФП\nПамять программ ККМ\n"
                L"Оперативная память ККМ"}},
     {TKind::Label, L"Label1", L"Параметры", 8, 44, 0, 0},

@@ -54,36 +54,41 @@ bool TUpDown::Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 // ---------------------------------------------------------------- TProgressBar
 
+namespace {
+constexpr wchar_t kProgressClass[] = L"PloverProgress";
+}
+
 TProgressBar::TProgressBar(const TCreateArgs& args) : TWinControl(args) {
-  CreateHandle(PROGRESS_CLASSW, 0, 0, false);
-  SetRange(0, 100);
+  RegisterOwnClass(kProgressClass, CS_HREDRAW | CS_VREDRAW);
+  CreateHandle(kProgressClass, 0, 0, true);
 }
 
 void TProgressBar::SetRange(int min, int max) {
   FMin = min;
   FMax = max < min ? min : max;
-  Perform(PBM_SETRANGE32, static_cast<WPARAM>(FMin), FMax);
   FPosition = std::clamp(FPosition, FMin, FMax);
-  PassOn(true);
+  Invalidate();
+  FRepaintPending = true;
 }
 
-int TProgressBar::Filled(int position) const {
+int TProgressBar::FilledFor(int position) const {
+  const int inner = std::max(0, ClientWidth() - 2);
   if (FMax <= FMin) return 0;
-  return static_cast<int>(static_cast<long long>(Width()) * (position - FMin) / (FMax - FMin));
+  return static_cast<int>(static_cast<long long>(inner) * (position - FMin) / (FMax - FMin));
 }
 
-void TProgressBar::PassOn(bool force) {
-  if (!Handle()) return;
-  if (!force && (FPosition == FShownPosition || !Visible() || Filled(FPosition) == Filled(FShownPosition)))
-    return;
-  Perform(PBM_SETPOS, static_cast<WPARAM>(FPosition));
-  FShownPosition = FPosition;
+int TProgressBar::FilledWidth() const { return FilledFor(FPosition); }
+
+void TProgressBar::Changed(int oldPosition) {
+  if (FilledFor(oldPosition) == FilledFor(FPosition)) return;
+  Invalidate();
   FRepaintPending = true;
 }
 
 void TProgressBar::SetPosition(int position) {
+  const int old = FPosition;
   FPosition = std::clamp(position, FMin, FMax);
-  PassOn(false);
+  Changed(old);
 }
 
 void TProgressBar::StepIt() {
@@ -98,15 +103,39 @@ void TProgressBar::Update() {
   if (Handle() && IsWindowVisible(Handle())) UpdateWindow(Handle());
 }
 
-void TProgressBar::VisibleChanged() {
-  // What a hidden bar did not pass on, it shows when it appears.
-  if (Visible()) PassOn(true);
-  TWinControl::VisibleChanged();
+void TProgressBar::Paint(HDC dc) {
+  RECT r{0, 0, ClientWidth(), ClientHeight()};
+  TBrushHandle owner;
+  FillRect(dc, &r, ColorBrush(EffectiveColor(), owner));
+  TBrushHandle frame(CreateSolidBrush(ColorToRGB(clGray)));
+  FrameRect(dc, &r, frame.Get());
+  const int filled = FilledWidth();
+  if (filled > 0) {
+    RECT bar{1, 1, 1 + filled, r.bottom - 1};
+    TBrushHandle fill;
+    FillRect(dc, &bar, ColorBrush(Enabled() ? clHighlight : clGrayText, fill));
+  }
 }
 
-void TProgressBar::ApplyBounds() {
-  TWinControl::ApplyBounds();
-  PassOn(true);
+LRESULT TProgressBar::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      TPaintDC paint(Handle());
+      FRepaintPending = false;
+      Paint(paint.Get());
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      Paint(reinterpret_cast<HDC>(wp));
+      return 0;
+    case PBM_GETPOS:
+      return FPosition;
+    case PBM_GETRANGE:
+      return wp ? FMin : FMax;
+  }
+  return TWinControl::WndProc(msg, wp, lp);
 }
 
 // ---------------------------------------------------------------- TDateTimePicker

@@ -22,10 +22,11 @@ class TUpDown : public TWinControl {
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };
 
-// The bar keeps its range and position itself and tells the control only a
-// position that changes what it shows: a reading of thousands of blocks moves
-// it thousands of times, and each message to the control makes it ask the
-// window server to repaint.
+// A progress bar of our own: it draws itself (a frame and the filled part),
+// because the system's themed bar takes milliseconds for each repaint under
+// some window systems, and a reading of thousands of blocks moves it
+// thousands of times. Only a position that changes the filled part asks for
+// a repaint.
 class TProgressBar : public TWinControl {
  public:
   explicit TProgressBar(const TCreateArgs& args);
@@ -41,18 +42,18 @@ class TProgressBar : public TWinControl {
   void StepIt();
   // Repaints now what changed since the last repaint.
   void Update();
+  // The width of the filled part in pixels.
+  int FilledWidth() const;
 
  protected:
-  void VisibleChanged() override;
-  void ApplyBounds() override;
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  TColor DefaultColor() const override { return clWindow; }
 
  private:
-  // The length of the filled part in pixels (of the bar's outer width, so
-  // never coarser than what the control draws).
-  int Filled(int position) const;
-  void PassOn(bool force);
+  int FilledFor(int position) const;
+  void Changed(int oldPosition);
+  void Paint(HDC dc);
   int FMin = 0, FMax = 100, FPosition = 0, FStep = 1;
-  int FShownPosition = 0;
   bool FRepaintPending = false;
 };
 

@@ -46,12 +46,12 @@ UINT TLabel::DrawFlags() const {
 
 void TLabel::AdjustSize() {
   if (!FAutoSize) return;
-  TMemDC screen(CreateCompatibleDC(nullptr));
-  TSelectObject font(screen.Get(), FontHandle());
+  const HDC screen = MeasureDC();
+  TSelectObject font(screen, FontHandle());
   // An empty caption still takes the height of one line.
   const std::wstring text = FText.empty() ? std::wstring(L" ") : FText;
   RECT r{0, 0, FWordWrap ? Width() : 0, 0};
-  DrawTextW(screen.Get(), text.c_str(), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
+  DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
   SetBounds(Left(), Top(), FText.empty() ? 0 : r.right - r.left, r.bottom - r.top);
 }
 

@@ -229,6 +229,17 @@ void TStringGrid::UpdateScrollBars() {
 
 void TStringGrid::SetScrollBarPages() {
   const BOOL redraw = IsWindowVisible(Handle());
+  // A bar is told only what changes: each change repaints it, and a themed
+  // bar's paint is slow under some window systems.
+  auto apply = [&](int bar, const SCROLLINFO& wanted) {
+    SCROLLINFO now{};
+    now.cbSize = sizeof now;
+    now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (GetScrollInfo(Handle(), bar, &now) && now.nMin == wanted.nMin && now.nMax == wanted.nMax &&
+        now.nPage == wanted.nPage && now.nPos == wanted.nPos)
+      return;
+    SetScrollInfo(Handle(), bar, &wanted, redraw);
+  };
   SCROLLINFO si{};
   si.cbSize = sizeof si;
   si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
@@ -236,7 +247,7 @@ void TStringGrid::SetScrollBarPages() {
   si.nMax = std::max(0, rows - 1);
   si.nPage = static_cast<UINT>(VisibleRowCount());
   si.nPos = FTopRow - FFixedRows;
-  SetScrollInfo(Handle(), SB_VERT, &si, redraw);
+  apply(SB_VERT, si);
   RECT client{};
   GetClientRect(Handle(), &client);
   int total = 0;
@@ -257,7 +268,7 @@ void TStringGrid::SetScrollBarPages() {
   si.nMax = std::max(0, cols - 1);
   si.nPage = static_cast<UINT>(std::max(page, 0));
   si.nPos = FLeftCol - FFixedCols;
-  SetScrollInfo(Handle(), SB_HORZ, &si, redraw);
+  apply(SB_HORZ, si);
 }
 
 bool TStringGrid::EditorVisible() const { return FEditor && IsWindowVisible(FEditor); }

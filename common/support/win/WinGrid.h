@@ -113,7 +113,7 @@ class TStringGrid : public TWinControl {
   std::vector<TSpan> VisibleCols() const;
   std::vector<TSpan> VisibleRows() const;
   void Paint(HDC dc, const RECT& clip);
-  void PaintCell(HDC dc, int col, int row, const RECT& rect);
+  void PaintCell(HDC dc, int col, int row, const RECT& rect, int textTop);
   void UpdateScrollBars();
   void SetScrollBarPages();
   void ScrollTo(int topRow, int leftCol);

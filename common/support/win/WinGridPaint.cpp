@@ -71,22 +71,21 @@ int TStringGrid::SizingColAt(int x, int y) const {
   return -1;
 }
 
-void TStringGrid::PaintCell(HDC dc, int col, int row, const RECT& rect) {
+void TStringGrid::PaintCell(HDC dc, int col, int row, const RECT& rect, int textTop) {
   const bool fixed = col < FFixedCols || row < FFixedRows;
   const bool selected = !fixed && ((FOptions & goRowSelect) ? row == FRow : Selection().Contains(col, row));
-  TBrushHandle owner;
-  TColor back = fixed ? clBtnFace : (selected ? clHighlight : EffectiveColor());
-  FillRect(dc, &rect, ColorBrush(back, owner));
+  const TColor back = fixed ? clBtnFace : (selected ? clHighlight : EffectiveColor());
+  SetBkColor(dc, ColorToRGB(back));
+  SetTextColor(dc, ColorToRGB(!Enabled() ? clGrayText : selected ? clHighlightText : Font().Color));
+  const std::wstring text = FSource->CellText(col, row);
+  // One call fills the cell and draws its text clipped to it: a screen of a
+  // large table is hundreds of cells.
+  ExtTextOutW(dc, rect.left + 2, rect.top + textTop, ETO_OPAQUE | ETO_CLIPPED, &rect, text.c_str(),
+              static_cast<UINT>(text.size()), nullptr);
   if (fixed) {
     RECT edge = rect;
     DrawEdge(dc, &edge, BDR_RAISEDINNER, BF_RECT);
   }
-  SetTextColor(dc, ColorToRGB(!Enabled() ? clGrayText : selected ? clHighlightText : Font().Color));
-  const std::wstring text = FSource->CellText(col, row);
-  RECT textRect = rect;
-  InflateRect(&textRect, -2, 0);
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
-            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
 }
 
 void TStringGrid::Paint(HDC dc, const RECT& clip) {
@@ -95,15 +94,16 @@ void TStringGrid::Paint(HDC dc, const RECT& clip) {
   const auto cols = VisibleCols();
   const auto rows = VisibleRows();
   TSelectObject font(dc, FontHandle());
-  SetBkMode(dc, TRANSPARENT);
+  SetBkMode(dc, OPAQUE);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  const int textTop = std::max(0, (FRowHeight - static_cast<int>(tm.tmHeight)) / 2);
   for (const TSpan& r : rows) {
     for (const TSpan& c : cols) {
       const RECT cell{c.Start, r.Start, c.Start + c.Size, r.Start + r.Size};
       RECT common;
       if (!IntersectRect(&common, &cell, &clip)) continue;
-      TSavedDC saved(dc);
-      IntersectClipRect(dc, cell.left, cell.top, cell.right, cell.bottom);
-      PaintCell(dc, c.Index, r.Index, cell);
+      PaintCell(dc, c.Index, r.Index, cell, textTop);
     }
   }
   if (cols.empty() || rows.empty()) return;

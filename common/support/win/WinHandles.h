@@ -87,6 +87,13 @@ class TClientDC {
   HDC FDC;
 };
 
+// A memory context kept for measuring text on this thread: making one for
+// every measurement cost more than the measurement itself.
+inline HDC MeasureDC() {
+  static thread_local TMemDC dc(CreateCompatibleDC(nullptr));
+  return dc.Get();
+}
+
 // BeginPaint / EndPaint of one WM_PAINT.
 class TPaintDC {
  public:
