@@ -9,7 +9,7 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Структура таблиц");
 
 const TCtlDef kLayout[] = {
-    {TKind::Memo, L"Memo", L"", 8, 8, 361, 375, akAll, {.Flags = cfNoWordWrap, .Font = &kListingFont}},
+    {TKind::Memo, L"Memo", L"", 8, 8, 361, 375, akAll, {.Flags = cfScrollBars, .Font = &kListingFont}},
     {TKind::Button, L"btnRead", L"Прочитать", 376, 8, 94, 25, akTop | akRight, &TfmTables::btnReadClick,
      {.Glyph = bgTable}},
 };

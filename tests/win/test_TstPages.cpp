@@ -16,6 +16,7 @@
 #include "fmuTables.h"
 #include "fmuTest.h"
 #include "test_CommonControls6.h"
+#include "test_TstShots.h"
 #include "test_TstSupport.h"
 #include "untFile.h"
 #include "untFormat.h"
@@ -116,6 +117,16 @@ class TstPages : public ::testing::Test {
     d.set_RestRegister(value);
     EXPECT_EQ(d.WriteRestRegister(), 0) << number;
   }
+  // With PLOVER_PAGE_SHOTS naming a folder, the main window as the page
+  // shows it now is saved there as NAME.png (for looking at the pages).
+  void Shot(const wchar_t* name) {
+    wchar_t dir[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"PLOVER_PAGE_SHOTS", dir, MAX_PATH)) return;
+    SetForegroundWindow(Main->Handle());
+    RedrawWindow(Main->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump();
+    EXPECT_FALSE(shots::SaveWindow(Main->Handle(), std::wstring(dir) + L"\\" + name).empty()) << WideToUtf8(name);
+  }
   static std::vector<std::wstring> Lines(TMemo* memo) { return SplitLines(memo->Text()); }
   // The page's push buttons are all enabled again, the stop button aside.
   static void ExpectButtonsBack(TPage* page, TButton* focused, TButton* stop = nullptr) {
@@ -151,6 +162,7 @@ TEST_F(TstPages, TheDatePageWritesThePickersValuesAndTheComputersClock) {
   EXPECT_DOUBLE_EQ(std::floor(d.get_ECRDate()), EncodeDate(2024, 3, 15));
   EXPECT_NEAR(d.get_ECRTime() * 86400, EncodeTime(10, 20, 30, 0) * 86400, 5);
   ExpectButtonsBack(page, page->btnSetTime);
+  Shot(L"PloverTst-date");
 
   // A refused date stops before the time: the clock still runs from 10:20:30.
   Fault(L"SetDate", 5, 1);
@@ -215,7 +227,7 @@ TEST_F(TstPages, TheConnectionTestStopsAtTheFirstErrorWhenAsked) {
   EXPECT_GT(std::stoll(page->lblTxSpeed->Text()), 0);
   ExpectButtonsBack(page, page->btnStart, page->btnStop);
   EXPECT_TRUE(Errors.Texts.empty());
-
+  Shot(L"PloverTst-conntest");
 }
 
 // A driver whose connection checks take 20 ms each, longer than a step of
@@ -306,6 +318,7 @@ TEST_F(TstPages, RestRegistersAreReadWhollyOrInARange) {
   EXPECT_FALSE(page->lblRegisterNumber->Visible());
   EXPECT_EQ(page->lblRegisterNumber->Text(), L"120");
   ExpectButtonsBack(page, page->btnRead, page->btnBreak);
+  Shot(L"PloverTst-restreg");
 
   page->rbSel->SetChecked(true);
   EXPECT_TRUE(page->edtStartNum->Enabled());
@@ -390,9 +403,14 @@ TEST_F(TstPages, StopDuringAWriteEndsAfterTheRegisterBeingWritten) {
   EXPECT_TRUE(Errors.Texts.empty());
   for (int32_t n = 10; n < 110; ++n) SetRest(n, old[n - 10]);
 
-  // The same for a read of every register.
+  // The same for a read of every register, stopped a little later (the page
+  // is looked at while it reads).
   Latency(1);
-  ClickLater(page->btnBreak);
+  page->StartTimer(77, 50, [&] {
+    page->StopTimer(77);
+    Shot(L"PloverTst-restreg-reading");
+    ClickLater(page->btnBreak);
+  });
   Press(page->btnRead);
   Latency(0);
   const size_t read = Lines(page->Memo).size();
@@ -468,6 +486,7 @@ TEST_F(TstPages, TheTableListingRunsFromDashToDash) {
   EXPECT_EQ(lines[4], L"  2. Автоматическое обнуление денежной наличности число,  1");
   ExpectButtonsBack(page, page->btnRead);
   EXPECT_TRUE(Errors.Texts.empty());
+  Shot(L"PloverTst-tables");
 
   Fault(L"GetTableStruct", 130, 1);
   Press(page->btnRead);
@@ -512,6 +531,7 @@ TEST_F(TstPages, TheTablePageShowsWhatEachOperationGot) {
             (std::vector<std::wstring>{L"Название поля: Имя", L"Тип поля: строка", L"Размер поля: 21"}));
   EXPECT_FALSE(page->edtValue->Text().empty());
   ExpectButtonsBack(page, page->btnReadTable);
+  Shot(L"PloverTst-table");
 
   // A value the device refuses: nothing shown, the typed text stays.
   page->edtFieldNumber->SetText(L"1");
