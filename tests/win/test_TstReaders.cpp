@@ -12,6 +12,7 @@
 #include "fmuDump.h"
 #include "fmuMain.h"
 #include "fmuReg.h"
+#include "test_TstShots.h"
 #include "test_TstSupport.h"
 #include "untFile.h"
 #include "untText.h"
@@ -21,6 +22,16 @@ namespace fs = std::filesystem;
 namespace {
 
 using TSteady = std::chrono::steady_clock;
+
+// Where the test run keeps its pictures of the windows (build tree/screenshots).
+std::wstring ShotPath(const wchar_t* name) {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir(path);
+  dir = dir.substr(0, dir.find_last_of(L"\\/") + 1) + L"..\\screenshots\\";
+  CreateDirectoryW(dir.c_str(), nullptr);
+  return dir + name;
+}
 
 // The driver registered from this program's own folder.
 HRESULT RegisterDriver() {
@@ -116,6 +127,8 @@ TEST_F(TstReaders, TheRegisterPageListsAKindAndEndsAtItsLastRegister) {
   EXPECT_EQ(lines[0].substr(0, 4), L"00: ");
   EXPECT_FALSE(page->lblInfo->Visible());
   EXPECT_TRUE(Errors.Texts.empty());
+  Pump();
+  shots::SaveWindow(Main->Handle(), ShotPath(L"PloverTst-registers"));
 
   // A device that refuses every cash register read: the driver's text after
   // the reading, no lines.
@@ -164,6 +177,9 @@ TEST_F(TstReaders, AWholeDumpOfTheClockIsReadShownAndSaved) {
   EXPECT_EQ(view.Caption(), L"Часы");
   EXPECT_EQ(view.Grid->RowCount(), static_cast<int>((data.size() + 15) / 16) + 1);
   EXPECT_EQ(view.Grid->Cells(0, 2), L"000010");
+  Pump();
+  shots::SaveWindow(Main->Handle(), ShotPath(L"PloverTst-dump"));
+  shots::SaveWindow(view.Handle(), ShotPath(L"PloverTst-view"));
   // As a click on the bar runs it: guarded, so an error reaches the display.
   auto click = [](TToolButton* b) { Application().Guard([b] { b->Click(); }); };
   click(view.tbCompare);

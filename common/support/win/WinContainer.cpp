@@ -113,7 +113,11 @@ LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       return r;
     }
     case WM_ERASEBKGND:
-      return 1;  // painted with the graphic controls in WM_PAINT, without flicker
+      // Our own background is painted with the graphic controls in WM_PAINT,
+      // without flicker; a transparent child (a flat tool bar) asks for what
+      // lies behind it with a context of its own, and gets it painted.
+      if (WindowFromDC(reinterpret_cast<HDC>(wp)) == Handle()) return 1;
+      [[fallthrough]];
     case WM_PAINT:
     case WM_PRINTCLIENT: {
       auto paint = [&](HDC target, const RECT& clip, bool screenPaint) {
@@ -132,6 +136,7 @@ LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         TPaintDC dc(Handle());
         paint(dc.Get(), dc.Rect(), true);
       } else {
+        // WM_PRINTCLIENT or a child's WM_ERASEBKGND.
         // Themed children ask for the background behind them this way, each
         // on a context clipped to itself: only that part is painted.
         const HDC target = reinterpret_cast<HDC>(wp);
@@ -141,7 +146,7 @@ LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         if (kind != ERROR && !IntersectRect(&r, &r, &clip)) return 0;
         paint(target, r, false);
       }
-      return 0;
+      return msg == WM_ERASEBKGND ? 1 : 0;
     }
     case WM_SETCURSOR:
       if (reinterpret_cast<HWND>(wp) == Handle() && LOWORD(lp) == HTCLIENT) {

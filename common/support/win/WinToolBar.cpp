@@ -38,7 +38,7 @@ void TToolButton::EnabledChanged() {
 
 TToolBar::TToolBar(const TCreateArgs& args, bool flat) : TWinControl(args) {
   // Placed by its container like every other control, not by itself.
-  DWORD style = CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER | TBSTYLE_TRANSPARENT;
+  DWORD style = CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
   if (flat) style |= TBSTYLE_FLAT;
   CreateHandle(TOOLBARCLASSNAMEW, style, 0, false);
   Perform(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
