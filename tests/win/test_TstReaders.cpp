@@ -177,6 +177,19 @@ TEST_F(TstReaders, AWholeDumpOfTheClockIsReadShownAndSaved) {
   EXPECT_EQ(view.Caption(), L"Часы");
   EXPECT_EQ(view.Grid->RowCount(), static_cast<int>((data.size() + 15) / 16) + 1);
   EXPECT_EQ(view.Grid->Cells(0, 2), L"000010");
+  // The bar's hints: the mouse over the bar gives the tooltip its three tools.
+  const RECT open = view.tbLeft->ButtonRect(*view.tbOpen);
+  view.tbLeft->Perform(WM_MOUSEMOVE, 0, MAKELPARAM(open.left + 3, open.top + 3));
+  ASSERT_NE(view.HintWindow(), nullptr);
+  EXPECT_EQ(SendMessageW(view.HintWindow(), TTM_GETTOOLCOUNT, 0, 0), 3);
+  wchar_t tip[80] = {};
+  TOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.hwnd = view.tbLeft->Handle();
+  ti.uId = static_cast<UINT_PTR>(view.tbCompare->CommandId());
+  ti.lpszText = tip;
+  SendMessageW(view.HintWindow(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+  EXPECT_STREQ(tip, L"Сравнить с файлом");
   Pump();
   shots::SaveWindow(Main->Handle(), ShotPath(L"PloverTst-dump"));
   shots::SaveWindow(view.Handle(), ShotPath(L"PloverTst-view"));
