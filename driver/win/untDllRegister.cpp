@@ -9,7 +9,7 @@
 
 #include "PloverDrv_h.h"
 #include "untDllModule.h"
-#include "untRegKey.h"
+#include "win/WinHandles.h"
 
 namespace {
 

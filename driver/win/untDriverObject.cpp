@@ -11,6 +11,7 @@
 #include "PloverDrv_TLB.h"
 #include "PloverDrv_h.h"
 #include "fmuDrvProps.h"
+#include "untComBoundary.h"
 #include "untDllModule.h"
 #include "untDrvSettings.h"
 #include "untEcrControl.h"
@@ -25,48 +26,9 @@ namespace {
 
 constexpr wchar_t kSource[] = L"PloverDrv.PloverDriver";
 
-// An exception on its way out of a COM method, as a status and a text.
-struct TFailure {
-  HRESULT Code;
-  std::wstring Text;
-};
-
-TFailure CurrentFailure() {
-  try {
-    throw;
-  } catch (const EOleError& e) {
-    return {FAILED(e.ErrorCode) ? static_cast<HRESULT>(e.ErrorCode) : E_FAIL, e.Message()};
-  } catch (const std::bad_alloc&) {
-    return {E_OUTOFMEMORY, L"Недостаточно памяти"};
-  } catch (const std::exception& e) {
-    return {E_FAIL, ExceptionText(e)};
-  } catch (...) {
-    return {E_UNEXPECTED, L"Неизвестная ошибка"};
-  }
-}
-
-void SetErrorText(const std::wstring& text) {
-  TComPtr<ICreateErrorInfo> create;
-  if (FAILED(CreateErrorInfo(create.Put()))) return;
-  create->SetGUID(IID_IPloverDriver4);
-  create->SetSource(const_cast<LPOLESTR>(kSource));
-  create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
-  TComPtr<IErrorInfo> info;
-  if (SUCCEEDED(create.QueryTo(IID_IErrorInfo, info.PutVoid()))) SetErrorInfo(0, info.Get());
-}
-
-// An exception leaving a vtable method: a status, with the text as error
-// information (Invoke hands the text back through EXCEPINFO instead).
-HRESULT FailWithErrorInfo() {
-  TFailure f = CurrentFailure();
-  SetErrorText(f.Text);
-  return f.Code;
-}
-
-class TDriverObject final : public IPloverDriver4,
-                            public ISupportErrorInfo,
-                            public IConnectionPointContainer,
-                            private INotifyTarget {
+class TDriverObject final
+    : public TComObject<TDriverObject, IPloverDriver4, ISupportErrorInfo, IConnectionPointContainer>,
+      private INotifyTarget {
  public:
   TDriverObject() : FCore(TEcrControl::Create(LoadSettings())), FPoint(*this), FWindow(this) {
     // Aggregated: the marshaler holds this object as its outer unknown.
@@ -77,28 +39,16 @@ class TDriverObject final : public IPloverDriver4,
   }
 
   // IUnknown
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
+  void* Interface(REFIID iid) {
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IPloverDriver4)
-      *out = static_cast<IPloverDriver4*>(this);
-    else if (iid == IID_ISupportErrorInfo)
-      *out = static_cast<ISupportErrorInfo*>(this);
-    else if (iid == IID_IConnectionPointContainer)
-      *out = static_cast<IConnectionPointContainer*>(this);
-    else if (iid == IID_IMarshal && FMarshaler)
-      return FMarshaler->QueryInterface(iid, out);
-    else {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+      return static_cast<IPloverDriver4*>(this);
+    if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+    if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+    return nullptr;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefs; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --FRefs;
-    if (n == 0) delete this;
-    return n;
+  HRESULT QueryOther(REFIID iid, void** out) {
+    if (iid == IID_IMarshal && FMarshaler) return FMarshaler->QueryInterface(iid, out);
+    return E_NOINTERFACE;
   }
 
   // IDispatch
@@ -162,7 +112,7 @@ class TDriverObject final : public IPloverDriver4,
   }
 
  private:
-  ~TDriverObject() {
+  ~TDriverObject() override {
     // Returns once no notice of the core's threads is running, so none
     // reaches the window while the members go.
     FCore->SetArrivedNotify(nullptr);
@@ -173,12 +123,7 @@ class TDriverObject final : public IPloverDriver4,
   }
 
   // INotifyTarget, on the creating thread.
-  bool BeginNotify() override {
-    ULONG n = FRefs.load();
-    while (n != 0)
-      if (FRefs.compare_exchange_weak(n, n + 1)) return true;
-    return false;
-  }
+  bool BeginNotify() override { return TryAddRef(); }
   void Notified() override {
     for (int32_t id : FCore->TakeArrived()) FPoint.RaiseCommand(id);
   }
@@ -196,12 +141,7 @@ class TDriverObject final : public IPloverDriver4,
 
   template <class F>
   HRESULT Guard(F&& body) noexcept {
-    try {
-      body();
-      return S_OK;
-    } catch (...) {
-      return FailWithErrorInfo();
-    }
+    return ComBoundary(std::forward<F>(body));
   }
 
   template <class T, class F>
@@ -263,7 +203,6 @@ class TDriverObject final : public IPloverDriver4,
   HRESULT InvokeMember(const TMemberInfo& m, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr);
 
   TModuleRef FModuleRef;
-  std::atomic<ULONG> FRefs{1};
   TComPtr<IUnknown> FMarshaler;
   std::unique_ptr<TEcrControl> FCore;
   TEventPoint FPoint;
@@ -296,9 +235,9 @@ STDMETHODIMP TDriverObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
   try {
     return InvokeMember(*m, flags, params ? *params : none, result, argErr);
   } catch (...) {
-    TFailure f = CurrentFailure();
+    TComFailure f = CurrentComFailure();
     if (!excep) {
-      SetErrorText(f.Text);
+      SetComErrorText(f.Text);
       return f.Code;
     }
     *excep = EXCEPINFO{};

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "untError.h"
-#include "untRegKey.h"
+#include "win/WinHandles.h"
 #include "untText.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "PloverDrv_h.h"
+#include "untComBoundary.h"
 
 TEventPoint::~TEventPoint() { DisconnectAll(); }
 
@@ -108,6 +109,14 @@ STDMETHODIMP TEventPoint::GetConnectionPointContainer(IConnectionPointContainer*
 }
 
 STDMETHODIMP TEventPoint::Advise(IUnknown* sink, DWORD* cookie) {
+  return ComBoundary([&] { return DoAdvise(sink, cookie); });
+}
+
+STDMETHODIMP TEventPoint::Unadvise(DWORD cookie) {
+  return ComBoundary([&] { return DoUnadvise(cookie); });
+}
+
+HRESULT TEventPoint::DoAdvise(IUnknown* sink, DWORD* cookie) {
   if (!cookie) return E_POINTER;
   *cookie = 0;
   if (!sink) return E_POINTER;
@@ -133,7 +142,7 @@ STDMETHODIMP TEventPoint::Advise(IUnknown* sink, DWORD* cookie) {
   return S_OK;
 }
 
-STDMETHODIMP TEventPoint::Unadvise(DWORD cookie) {
+HRESULT TEventPoint::DoUnadvise(DWORD cookie) {
   // Let go outside the lock: the sink may call back, and revoking may call
   // into another apartment.
   IDispatch* direct = nullptr;

@@ -53,6 +53,8 @@ class TEventPoint final : public IConnectionPoint {
     TComPtr<IDispatch> Direct;  // advised on the home thread
     DWORD TableCookie;          // otherwise: its global interface table entry
   };
+  HRESULT DoAdvise(IUnknown* sink, DWORD* cookie);
+  HRESULT DoUnadvise(DWORD cookie);
   IGlobalInterfaceTable* Table();
   void ReleaseAtHome(std::vector<IDispatch*> sinks);
 

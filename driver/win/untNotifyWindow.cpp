@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "untComBoundary.h"
 #include "untDllModule.h"
 #include "untError.h"
 #include "win/WinPoster.h"
@@ -51,7 +52,7 @@ LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (link->Target && link->Target->BeginNotify()) target = link->Target;
       }
       if (target) {
-        target->Notified();
+        WindowBoundary([target] { target->Notified(); });
         target->EndNotify();
       }
       return 0;
@@ -61,11 +62,9 @@ LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_RUN_TASK: {
       std::unique_ptr<std::function<void()>> task(reinterpret_cast<std::function<void()>*>(lp));
-      try {
+      WindowBoundary([&task] {
         if (task && *task) (*task)();
-      } catch (...) {
-        // Nothing to report to from a window procedure.
-      }
+      });
       return 0;
     }
   }

@@ -35,7 +35,7 @@ class TComDriver;
 
 // Receives the control's events. It outlives its driver when the control
 // still holds a reference, so the driver detaches itself before it goes.
-class TEventSink final : public IDispatch {
+class TEventSink final : public TComObject<TEventSink, IDispatch> {
  public:
   explicit TEventSink(TComDriver* owner) : FOwner(owner) {}
   // Waits for an event that another thread is raising into the driver; the
@@ -45,21 +45,10 @@ class TEventSink final : public IDispatch {
     FOwner = nullptr;
   }
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_IPloverDriverEvents) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefs; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --FRefs;
-    if (n == 0) delete this;
-    return n;
+  void* Interface(REFIID iid) {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_IPloverDriverEvents)
+      return static_cast<IDispatch*>(this);
+    return nullptr;
   }
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     if (!count) return E_POINTER;
@@ -75,7 +64,6 @@ class TEventSink final : public IDispatch {
                       UINT*) override;
 
  private:
-  std::atomic<ULONG> FRefs{1};
   std::recursive_mutex FLock;
   TComDriver* FOwner;
 };

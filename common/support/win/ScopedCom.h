@@ -6,6 +6,7 @@
 #include <oleauto.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -109,6 +110,47 @@ class TVariantOwner {
 
  private:
   VARIANT FVar;
+};
+
+// The IUnknown of a COM object on the heap, written once for every such
+// object: the reference count, and QueryInterface through the object's own
+// Interface(iid), which gives the interface pointer for an identifier or
+// nullptr. An object that answers some identifier through another object (an
+// aggregated marshaler) does so in QueryOther.
+template <class Derived, class... Interfaces>
+class TComObject : public Interfaces... {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (void* p = static_cast<Derived*>(this)->Interface(iid)) {
+      *out = p;
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return static_cast<Derived*>(this)->QueryOther(iid, out);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefs; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG n = --FRefs;
+    if (n == 0) delete this;
+    return n;
+  }
+
+ protected:
+  TComObject() = default;
+  virtual ~TComObject() = default;
+  HRESULT QueryOther(REFIID, void**) { return E_NOINTERFACE; }
+  // A new reference, unless the last one is already gone.
+  bool TryAddRef() noexcept {
+    ULONG n = FRefs.load();
+    while (n != 0)
+      if (FRefs.compare_exchange_weak(n, n + 1)) return true;
+    return false;
+  }
+
+ private:
+  std::atomic<ULONG> FRefs{1};
 };
 
 // COM initialisation of the current thread, undone when the owner goes; a
