@@ -65,8 +65,8 @@ TfmTable::TfmTable() : TPage(kForm, kLayout) {
 void TfmTable::Run(TTableOp op) {
   Memo->Clear();
   TDriverAction busy(*this);
-  const TTableAnswer answer =
-      RunTableOp(Driver(), op, {edtTableNumber->Text(), edtRowNumber->Text(), edtFieldNumber->Text(), edtValue->Text()});
+  const TTableInput input{edtTableNumber->Text(), edtRowNumber->Text(), edtFieldNumber->Text(), edtValue->Text()};
+  const TTableAnswer answer = RunTableOp(Driver(), op, input);
   Memo->AddLines(answer.Lines);
   if (answer.Value) edtValue->SetText(*answer.Value);
 }

@@ -103,9 +103,10 @@ int wmain(int argc, wchar_t** argv) {
     rates.push_back(count / s);
     paints.push_back(GPaints / s);
     std::printf("run %d: %.0f commands in %.2f s: %.0f a second; page painted %d times (%.1f a second); "
-                "counters: %ls commands, %ls a second, %ls ms a command\n",
+                "counters: %ls commands, %ls errors, %ls a second, %ls ms a command\n",
                 run + 1, count, s, count / s, GPaints, GPaints / s, page->lblRepCount->Text().c_str(),
-                page->lblTxSpeed->Text().c_str(), page->lblCommandTime->Text().c_str());
+                page->lblErrCount->Text().c_str(), page->lblTxSpeed->Text().c_str(),
+                page->lblCommandTime->Text().c_str());
     Pump(100);
   }
   UnhookWindowsHookEx(hook);
