@@ -6,16 +6,8 @@
 #include <utility>
 
 #include "untError.h"
+#include "untFile.h"
 #include "untText.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -217,167 +209,6 @@ bool ParseInt32(std::wstring_view s, int32_t& result) {
   result = static_cast<int32_t>(bits);
   return true;
 }
-
-// ---------------------------------------------------------------- files
-
-#ifdef _WIN32
-using TOsHandle = HANDLE;
-const TOsHandle kNoHandle = INVALID_HANDLE_VALUE;
-int LastOsError() { return static_cast<int>(GetLastError()); }
-bool IsMissingFileError(int code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
-
-std::wstring OsErrorText(int code) {
-  wchar_t* buffer = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text(buffer ? buffer : L"", n);
-  if (buffer) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.'))
-    text.pop_back();
-  return text.empty() ? Format(L"код %d", code) : text;
-}
-#else
-using TOsHandle = int;
-const TOsHandle kNoHandle = -1;
-int LastOsError() { return errno; }
-bool IsMissingFileError(int code) { return code == ENOENT || code == ENOTDIR; }
-std::wstring OsErrorText(int code) { return Utf8ToWide(std::strerror(code)); }
-std::string OsPath(const std::wstring& name) { return WideToUtf8(name); }
-#endif
-
-// Owns an open file; a close that fails is reported by Close(), not lost.
-class TOsFile {
- public:
-  TOsFile() = default;
-  TOsFile(const TOsFile&) = delete;
-  TOsFile& operator=(const TOsFile&) = delete;
-  ~TOsFile() { Close(); }
-  bool IsOpen() const { return FHandle != kNoHandle; }
-
-  bool OpenRead(const std::wstring& name) {
-#ifdef _WIN32
-    FHandle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-#else
-    FHandle = ::open(OsPath(name).c_str(), O_RDONLY | O_CLOEXEC);
-#endif
-    return IsOpen();
-  }
-
-  // Creates or truncates; `like` lends its access rights when it exists.
-  bool Create(const std::wstring& name, const std::wstring& like) {
-#ifdef _WIN32
-    (void)like;
-    FHandle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-#else
-    struct stat st;
-    bool replacing = ::stat(OsPath(like).c_str(), &st) == 0;
-    mode_t mode = replacing ? (st.st_mode & 07777) : 0666;
-    FHandle = ::open(OsPath(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    // The new file takes the old one's place, so it keeps the old rights
-    // whatever the umask says.
-    if (IsOpen() && replacing) (void)::fchmod(FHandle, mode);
-#endif
-    return IsOpen();
-  }
-
-  // Bytes read, 0 at the end, -1 on error.
-  long long Read(char* buffer, size_t size) {
-#ifdef _WIN32
-    DWORD got = 0;
-    if (!ReadFile(FHandle, buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
-    return got;
-#else
-    for (;;) {
-      ssize_t got = ::read(FHandle, buffer, size);
-      if (got >= 0 || errno != EINTR) return got;
-    }
-#endif
-  }
-
-  bool Write(const char* p, size_t n) {
-    while (n > 0) {
-#ifdef _WIN32
-      DWORD done = 0;
-      if (!WriteFile(FHandle, p, static_cast<DWORD>(n), &done, nullptr)) return false;
-#else
-      ssize_t done = ::write(FHandle, p, n);
-      if (done < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      if (done == 0) {
-        errno = EIO;
-        return false;
-      }
-#endif
-      p += done;
-      n -= static_cast<size_t>(done);
-    }
-    return true;
-  }
-
-  // Waits until the data is on disk, so that the file replacing the old one
-  // is complete even after a power cut.
-  bool Sync() {
-#ifdef _WIN32
-    return FlushFileBuffers(FHandle) != 0;
-#else
-    return ::fsync(FHandle) == 0;
-#endif
-  }
-
-  bool Close() {
-    if (!IsOpen()) return true;
-#ifdef _WIN32
-    bool ok = CloseHandle(FHandle) != 0;
-#else
-    bool ok = ::close(FHandle) == 0;
-#endif
-    FHandle = kNoHandle;
-    return ok;
-  }
-
- private:
-  TOsHandle FHandle = kNoHandle;
-};
-
-bool ReplaceWith(const std::wstring& source, const std::wstring& target) {
-#ifdef _WIN32
-  return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-  return ::rename(OsPath(source).c_str(), OsPath(target).c_str()) == 0;
-#endif
-}
-
-void RemoveQuietly(const std::wstring& name) {
-#ifdef _WIN32
-  DeleteFileW(name.c_str());
-#else
-  ::unlink(OsPath(name).c_str());
-#endif
-}
-
-// A write-protected file must refuse the rewrite, as writing it in place
-// would; renaming over it would otherwise succeed.
-int WriteProtectionError(const std::wstring& name) {
-#ifdef _WIN32
-  // Not every system refuses to move a file over a read-only one.
-  DWORD attributes = GetFileAttributesW(name.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
-  return 0;
-#else
-  if (::access(OsPath(name).c_str(), W_OK) == 0) return 0;
-  return errno == EACCES || errno == EROFS || errno == EPERM ? errno : 0;
-#endif
-}
-
-[[noreturn]] void RaiseIo(const wchar_t* what, const std::wstring& fileName, int code) {
-  throw EInOutError(code, Format(L"%ls \"%ls\": %ls", what, fileName.c_str(), OsErrorText(code).c_str()));
-}
-
-constexpr const wchar_t* kReadError = L"Ошибка чтения файла";
-constexpr const wchar_t* kWriteError = L"Ошибка записи файла";
 
 }  // namespace
 
@@ -597,11 +428,12 @@ void TBigIniFile::LoadText(std::string_view bytes, size_t chunkSize) {
 void TBigIniFile::LoadFile(const std::wstring& fileName) {
   FCurrentSection = 0;
   const std::wstring name(Cut(fileName));
-  TOsFile file;
-  if (!file.OpenRead(name)) {
-    int code = LastOsError();
-    if (IsMissingFileError(code)) return;
-    RaiseIo(kReadError, name, code);
+  std::unique_ptr<TFileReader> file;
+  try {
+    file = std::make_unique<TFileReader>(name);
+  } catch (const EInOutError& e) {
+    if (IsMissingFileError(e.ErrorCode)) return;
+    throw;
   }
   // Parse into a list of its own: a read error must not leave half a file
   // in the store, where the next rewrite would make the loss permanent.
@@ -609,13 +441,11 @@ void TBigIniFile::LoadFile(const std::wstring& fileName) {
   TIniParser parser(loaded);
   std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(FTextBufferSize)]);
   for (;;) {
-    long long got = file.Read(buffer.get(), static_cast<size_t>(FTextBufferSize));
-    if (got < 0) RaiseIo(kReadError, name, LastOsError());
+    const size_t got = file->Read(buffer.get(), static_cast<size_t>(FTextBufferSize));
     if (got == 0) break;
-    parser.Feed(buffer.get(), static_cast<size_t>(got));
+    parser.Feed(buffer.get(), got);
   }
   parser.Finish();
-  file.Close();
   FSections.AppendFrom(loaded);
   FSections.RemoveDuplicates();
 }
@@ -775,25 +605,7 @@ std::string TBigIniFile::SaveText() const {
   return out;
 }
 
-void TBigIniFile::WriteToDisk() const {
-  if (int code = WriteProtectionError(FFileName)) RaiseIo(kWriteError, FFileName, code);
-  const std::wstring temp = FFileName + L".tmp";
-  TOsFile file;
-  if (!file.Create(temp, FFileName)) RaiseIo(kWriteError, FFileName, LastOsError());
-  int failure = 0;
-  auto write = [&file, &failure](const std::string& piece) {
-    if (failure == 0 && !file.Write(piece.data(), piece.size())) failure = LastOsError();
-  };
-  TAnsiWriter<decltype(write)> writer(static_cast<size_t>(FTextBufferSize), write);
-  WriteSections(writer);
-  if (failure == 0 && !file.Sync()) failure = LastOsError();
-  if (!file.Close() && failure == 0) failure = LastOsError();
-  if (failure == 0 && !ReplaceWith(temp, FFileName)) failure = LastOsError();
-  if (failure != 0) {
-    RemoveQuietly(temp);
-    RaiseIo(kWriteError, FFileName, failure);
-  }
-}
+void TBigIniFile::WriteToDisk() const { WriteWholeFile(FFileName, SaveText()); }
 
 void TBigIniFile::UpdateFile() {
   if (!FModified) return;

@@ -100,6 +100,10 @@ int WriteProtection(const std::wstring& name) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
   return 0;
 #else
+  // A file nobody may write is refused even where the user could override
+  // it (root), like a file marked read-only on Windows.
+  struct stat st;
+  if (::stat(OsPath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) return EACCES;
   if (::access(OsPath(name).c_str(), W_OK) == 0) return 0;
   return errno == EACCES || errno == EROFS || errno == EPERM ? errno : 0;
 #endif
@@ -163,6 +167,14 @@ std::wstring FileErrorText(int code) {
   return text.empty() ? Format(L"код %d", code) : text;
 #else
   return Utf8ToWide(std::strerror(code));
+#endif
+}
+
+bool IsMissingFileError(int code) {
+#ifdef _WIN32
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+#else
+  return code == ENOENT || code == ENOTDIR;
 #endif
 }
 

@@ -35,3 +35,5 @@ class TFileReader {
 
 // The platform's text for an error code of the file functions.
 std::wstring FileErrorText(int code);
+// The code says the file or its folder does not exist.
+bool IsMissingFileError(int code);

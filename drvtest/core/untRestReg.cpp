@@ -1,5 +1,7 @@
 #include "untRestReg.h"
 
+#include "untFile.h"
+
 #include <cerrno>
 #include <climits>
 #include <filesystem>
@@ -225,82 +227,12 @@ std::wstring JoinLines(const std::vector<std::wstring>& lines) {
   return text;
 }
 
-namespace {
-
-namespace fs = std::filesystem;
-
-constexpr const wchar_t* kReadError = L"Ошибка чтения файла";
-constexpr const wchar_t* kWriteError = L"Ошибка записи файла";
-
-fs::path OsPath(const std::wstring& name) {
-#ifdef _WIN32
-  return fs::path(name);
-#else
-  return fs::path(WideToUtf8(name));
-#endif
-}
-
-std::wstring SystemText(const std::error_code& ec) {
-  const std::string text = ec.message();
-#ifdef _WIN32
-  return AnsiToWide(text);
-#else
-  return Utf8ToWide(text);
-#endif
-}
-
-[[noreturn]] void RaiseIo(const wchar_t* what, const std::wstring& fileName, const std::error_code& ec) {
-  throw EInOutError(ec.value(), Format(L"%ls \"%ls\": %ls", what, fileName.c_str(), SystemText(ec).c_str()));
-}
-
-std::error_code LastError(int fallback) {
-  return std::error_code(errno != 0 ? errno : fallback, std::generic_category());
-}
-
-}  // namespace
-
 void SaveRestRegisterFile(const std::wstring& fileName, const std::vector<std::wstring>& lines) {
-  const std::string bytes = WideToAnsi(JoinLines(lines));
-  const fs::path target = OsPath(fileName);
-  std::error_code ec;
-  const fs::file_status old = fs::status(target, ec);
-  // A write-protected file refuses the save, as writing it in place would;
-  // moving a new file over it would not.
-  if (fs::is_regular_file(old) && (old.permissions() & fs::perms::owner_write) == fs::perms::none)
-    RaiseIo(kWriteError, fileName, std::make_error_code(std::errc::permission_denied));
-
-  fs::path temp = target;
-  temp += ".tmp";
-  errno = 0;
-  std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-  if (!out) RaiseIo(kWriteError, fileName, LastError(EIO));
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.flush();
-  std::error_code failure;
-  if (!out) failure = LastError(EIO);
-  out.close();
-  if (!failure && out.fail()) failure = LastError(EIO);
-#ifndef _WIN32
-  // The new file takes the old one's place, so it keeps the old rights.
-  if (!failure && fs::is_regular_file(old)) fs::permissions(temp, old.permissions(), ec);
-#endif
-  if (!failure) fs::rename(temp, target, failure);
-  if (failure) {
-    fs::remove(temp, ec);
-    RaiseIo(kWriteError, fileName, failure);
-  }
+  // A line that holds a line break is written as the lines it shows, so the
+  // file reads back as the list looked and no text can add a line of its own.
+  WriteWholeFile(fileName, WideToAnsi(JoinLines(SplitLines(JoinLines(lines)))));
 }
 
 std::vector<std::wstring> LoadRestRegisterFile(const std::wstring& fileName) {
-  errno = 0;
-  std::ifstream in(OsPath(fileName), std::ios::binary);
-  if (!in) RaiseIo(kReadError, fileName, LastError(ENOENT));
-  std::string bytes;
-  char buffer[65536];
-  while (in) {
-    in.read(buffer, sizeof buffer);
-    bytes.append(buffer, static_cast<size_t>(in.gcount()));
-  }
-  if (in.bad()) RaiseIo(kReadError, fileName, LastError(EIO));
-  return SplitLines(AnsiToWide(bytes));
+  return SplitLines(AnsiToWide(ReadWholeFile(fileName)));
 }

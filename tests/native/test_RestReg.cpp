@@ -423,3 +423,14 @@ TEST_F(RestRegFile, SaveReplacesAnOldLongerFileWhole) {
   SaveRestRegisterFile(Name(), {L"0001: 1"});
   EXPECT_EQ(Bytes(Name()), "0001: 1\r\n");
 }
+
+// A line holding a line break is saved as the lines it shows: the file's
+// structure never depends on the text, and it reads back the same each time.
+TEST_F(RestRegFile, LineBreaksInsideALineBecomeLinesOfTheirOwn) {
+  SaveRestRegisterFile(Name(), {L"0001: 1\r0002: 2", L"0003: 3\n[x]"});
+  const auto lines = LoadRestRegisterFile(Name());
+  EXPECT_EQ(lines, (std::vector<std::wstring>{L"0001: 1", L"0002: 2", L"0003: 3", L"[x]"}));
+  const std::string first = Bytes(Name());
+  SaveRestRegisterFile(Name(), lines);
+  EXPECT_EQ(Bytes(Name()), first);
+}
