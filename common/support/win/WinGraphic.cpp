@@ -52,7 +52,10 @@ void TLabel::AdjustSize() {
   const std::wstring text = FText.empty() ? std::wstring(L" ") : FText;
   RECT r{0, 0, FWordWrap ? Width() : 0, 0};
   DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
-  SetBounds(Left(), Top(), FText.empty() ? 0 : r.right - r.left, r.bottom - r.top);
+  // A little room to the right: a substituted face may draw a few pixels
+  // past the extent it reports, and the label's paint is clipped to it.
+  const int slack = FWordWrap ? 0 : ScaleToScreen(4);
+  SetBounds(Left(), Top(), FText.empty() ? 0 : r.right - r.left + slack, r.bottom - r.top);
 }
 
 void TLabel::Paint(HDC dc) {
