@@ -250,7 +250,7 @@ TEST(Controls, RadioButtonsOfOneContainerExcludeEachOther) {
   const TCtlDef layout[] = {
       {TKind::RadioButton, L"rb1", L"Один", 8, 8, 80, 17, akLeftTop, &TProbeForm::rbClick, {.Flags = cfChecked}},
       {TKind::RadioButton, L"rb2", L"Два", 8, 28, 80, 17, akLeftTop, &TProbeForm::rbClick},
-      {TKind::GroupBox, L"grp", L"Другая группа", 100, 8, 150, 60},
+      {TKind::Panel, L"grp", L"", 100, 8, 150, 60},
       {TKind::RadioButton, L"rb3", L"Три", 8, 20, 80, 17, akLeftTop, &TProbeForm::rbClick,
        {.Flags = cfChecked, .Parent = L"grp"}},
       {TKind::CheckBox, L"chb", L"Флажок", 8, 60, 80, 17},

@@ -169,77 +169,9 @@ bool TDateTimePicker::Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   return TWinControl::Reflect(msg, wp, lp, result);
 }
 
-// ---------------------------------------------------------------- TPanel, TGroupBox
+// ---------------------------------------------------------------- TPanel
 
-TPanel::TPanel(const TCreateArgs& args, TBevelCut bevel) : TContainer(args), FBevel(bevel) {
+TPanel::TPanel(const TCreateArgs& args) : TContainer(args) {
   RegisterOwnClass(kPanelClass);
   CreateHandle(kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true);
-}
-
-void TPanel::SetBevelOuter(TBevelCut bevel) {
-  FBevel = bevel;
-  Invalidate();
-}
-
-void TPanel::TextChanged() {
-  TContainer::TextChanged();
-  Invalidate();
-}
-
-void TPanel::PaintBackground(HDC dc, const RECT& clip) {
-  TContainer::PaintBackground(dc, clip);
-  RECT r{0, 0, ClientWidth(), ClientHeight()};
-  if (FBevel != bvNone) DrawEdge(dc, &r, FBevel == bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
-  const std::wstring caption = Text();
-  if (caption.empty()) return;
-  TSelectObject font(dc, FontHandle());
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ColorToRGB(Font().Color));
-  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r,
-            DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-}
-
-TGroupBox::TGroupBox(const TCreateArgs& args) : TContainer(args) {
-  RegisterOwnClass(kPanelClass);
-  CreateHandle(kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true);
-}
-
-void TGroupBox::TextChanged() {
-  TContainer::TextChanged();
-  Invalidate();
-}
-
-namespace {
-int CaptionHeight(HFONT font) {
-  TMemDC screen(CreateCompatibleDC(nullptr));
-  TSelectObject sel(screen.Get(), font);
-  TEXTMETRICW tm{};
-  GetTextMetricsW(screen.Get(), &tm);
-  return tm.tmHeight;
-}
-}  // namespace
-
-RECT TGroupBox::AlignRect() const {
-  RECT r{0, 0, ClientWidth(), ClientHeight()};
-  InflateRect(&r, -2, -2);
-  r.top += CaptionHeight(FontHandle());
-  return r;
-}
-
-void TGroupBox::PaintBackground(HDC dc, const RECT& clip) {
-  TContainer::PaintBackground(dc, clip);
-  const int h = CaptionHeight(FontHandle());
-  RECT frame{0, h / 2, ClientWidth(), ClientHeight()};
-  DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-  const std::wstring caption = Text();
-  if (caption.empty()) return;
-  TSelectObject font(dc, FontHandle());
-  SIZE size{};
-  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-  RECT text{8, 0, 8 + size.cx + 4, h};
-  TBrushHandle owner;
-  FillRect(dc, &text, ColorBrush(EffectiveColor(), owner));
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ColorToRGB(Enabled() ? Font().Color : clGrayText));
-  TextOutW(dc, 10, 0, caption.c_str(), static_cast<int>(caption.size()));
 }

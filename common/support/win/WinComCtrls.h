@@ -1,6 +1,6 @@
 #pragma once
 // Common controls (up-down, progress bar, date-time picker) and the plain
-// containers (panel, group box).
+// container (panel).
 #include <functional>
 
 #include "WinControl.h"
@@ -74,28 +74,8 @@ class TDateTimePicker : public TWinControl {
   TKindDT FKind;
 };
 
-enum TBevelCut { bvNone, bvLowered, bvRaised };
-
+// A plain container: the background of its controls, nothing else.
 class TPanel : public TContainer {
  public:
-  explicit TPanel(const TCreateArgs& args, TBevelCut bevel = bvNone);
-  TBevelCut BevelOuter() const { return FBevel; }
-  void SetBevelOuter(TBevelCut bevel);
-
- protected:
-  void PaintBackground(HDC dc, const RECT& clip) override;
-  void TextChanged() override;
-
- private:
-  TBevelCut FBevel;
-};
-
-class TGroupBox : public TContainer {
- public:
-  explicit TGroupBox(const TCreateArgs& args);
-
- protected:
-  void PaintBackground(HDC dc, const RECT& clip) override;
-  RECT AlignRect() const override;
-  void TextChanged() override;
+  explicit TPanel(const TCreateArgs& args);
 };

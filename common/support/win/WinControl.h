@@ -11,7 +11,7 @@
 //                    WM_DRAWITEM and scroll messages are reflected by the
 //                    parent to the child's wrapper, so a button fires its own
 //                    click.
-//  TContainer        a window that holds controls (form, panel, group box):
+//  TContainer        a window that holds controls (form, panel):
 //                    keeps them in child-index order, lays them out by Align
 //                    and Anchors when it is resized, paints its graphic ones.
 #include <windows.h>
@@ -240,7 +240,7 @@ class TContainer : public TWinControl {
   void FontChanged() override;
   // Background and frame; graphic controls are painted after it.
   virtual void PaintBackground(HDC dc, const RECT& clip);
-  // The area Align distributes (the group box leaves its caption free).
+  // The area Align distributes.
   virtual RECT AlignRect() const;
   static constexpr const wchar_t* kPanelClass = L"PloverPanel";
 

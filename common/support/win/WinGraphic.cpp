@@ -6,19 +6,8 @@ TLabel::TLabel(const TCreateArgs& args) : TGraphicControl(args), FAutoSize(args.
   AdjustSize();
 }
 
-void TLabel::SetAutoSize(bool value) {
-  FAutoSize = value;
-  AdjustSize();
-}
-
 void TLabel::SetAlignment(TAlignment value) {
   FAlignment = value;
-  Invalidate();
-}
-
-void TLabel::SetWordWrap(bool value) {
-  FWordWrap = value;
-  AdjustSize();
   Invalidate();
 }
 
@@ -38,9 +27,7 @@ void TLabel::TextChanged() {
 
 UINT TLabel::DrawFlags() const {
   UINT flags = DT_EXPANDTABS | DT_NOPREFIX;
-  if (FWordWrap) flags |= DT_WORDBREAK;
   if (FAlignment == taRightJustify) flags |= DT_RIGHT;
-  if (FAlignment == taCenter) flags |= DT_CENTER;
   return flags;
 }
 
@@ -50,11 +37,11 @@ void TLabel::AdjustSize() {
   TSelectObject font(screen, FontHandle());
   // An empty caption still takes the height of one line.
   const std::wstring text = FText.empty() ? std::wstring(L" ") : FText;
-  RECT r{0, 0, FWordWrap ? Width() : 0, 0};
+  RECT r{0, 0, 0, 0};
   DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
   // A little room to the right: a substituted face may draw a few pixels
   // past the extent it reports, and the label's paint is clipped to it.
-  const int slack = FWordWrap ? 0 : ScaleToScreen(4);
+  const int slack = ScaleToScreen(4);
   SetBounds(Left(), Top(), FText.empty() ? 0 : r.right - r.left + slack, r.bottom - r.top);
 }
 
@@ -68,20 +55,11 @@ void TLabel::Paint(HDC dc) {
 
 // ---------------------------------------------------------------- TBevel
 
-TBevel::TBevel(const TCreateArgs& args, TBevelShape shape, bool raised)
-    : TGraphicControl(args), FShape(shape), FRaised(raised) {}
+TBevel::TBevel(const TCreateArgs& args, TBevelShape shape) : TGraphicControl(args), FShape(shape) {}
 
 void TBevel::Paint(HDC dc) {
   RECT r = BoundsRect();
-  switch (FShape) {
-    case bsBox: DrawEdge(dc, &r, FRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT); break;
-    case bsFrame: DrawEdge(dc, &r, FRaised ? EDGE_BUMP : EDGE_ETCHED, BF_RECT); break;
-    case bsTopLine: DrawEdge(dc, &r, FRaised ? EDGE_BUMP : EDGE_ETCHED, BF_TOP); break;
-    case bsBottomLine: DrawEdge(dc, &r, FRaised ? EDGE_BUMP : EDGE_ETCHED, BF_BOTTOM); break;
-    case bsLeftLine: DrawEdge(dc, &r, FRaised ? EDGE_BUMP : EDGE_ETCHED, BF_LEFT); break;
-    case bsRightLine: DrawEdge(dc, &r, FRaised ? EDGE_BUMP : EDGE_ETCHED, BF_RIGHT); break;
-    case bsSpacer: break;
-  }
+  DrawEdge(dc, &r, EDGE_ETCHED, FShape == bsFrame ? BF_RECT : BF_TOP);
 }
 
 // ---------------------------------------------------------------- TShape, TImage

@@ -11,10 +11,8 @@ class TLabel : public TGraphicControl {
   // A label created without a width sizes itself to its text.
   explicit TLabel(const TCreateArgs& args);
   bool AutoSize() const { return FAutoSize; }
-  void SetAutoSize(bool value);
   TAlignment Alignment() const { return FAlignment; }
   void SetAlignment(TAlignment value);
-  void SetWordWrap(bool value);
   // The same text again changes nothing and costs nothing.
   void SetText(const std::wstring& text) override;
   void Paint(HDC dc) override;
@@ -27,19 +25,17 @@ class TLabel : public TGraphicControl {
   void AdjustSize();
   UINT DrawFlags() const;
   bool FAutoSize;
-  bool FWordWrap = false;
   TAlignment FAlignment = taLeftJustify;
 };
 
 class TBevel : public TGraphicControl {
  public:
-  TBevel(const TCreateArgs& args, TBevelShape shape, bool raised = false);
+  TBevel(const TCreateArgs& args, TBevelShape shape);
   TBevelShape Shape() const { return FShape; }
   void Paint(HDC dc) override;
 
  private:
   TBevelShape FShape;
-  bool FRaised;
 };
 
 // A rectangle: filled with the brush colour, framed with the pen colour.

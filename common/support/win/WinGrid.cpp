@@ -142,7 +142,6 @@ void TStringGrid::SelectRange(int anchorCol, int anchorRow, int col, int row) {
   if (FColCount <= FFixedCols || FRowCount <= FFixedRows) return;
   col = std::clamp(col, FFixedCols, FColCount - 1);
   row = std::clamp(row, FFixedRows, FRowCount - 1);
-  if (FOptions & goRowSelect) col = FCol;
   if (!(FOptions & goRangeSelect)) {
     anchorCol = col;
     anchorRow = row;

@@ -24,7 +24,6 @@ enum TGridOption : unsigned {
   goEditing = 1,
   goAlwaysShowEditor = 2,
   goColSizing = 4,
-  goRowSelect = 8,
   goRangeSelect = 0x10,      // Shift, or a drag, selects a block of cells
   goFixedVertLine = 0x20,    // lines between the cells: vertical, horizontal,
   goFixedHorzLine = 0x40,    // in the fixed cells and in the others

@@ -47,9 +47,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
     }
     case TKind::Label: {
       auto l = std::make_unique<TLabel>(a);
-      if (f & cfWordWrap) l->SetWordWrap(true);
       if (f & cfAlignRight) l->SetAlignment(taRightJustify);
-      if (f & cfAlignCenter) l->SetAlignment(taCenter);
       l->OnClick = handler();
       return l;
     }
@@ -61,7 +59,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       return e;
     }
     case TKind::Memo: {
-      auto m = std::make_unique<TMemo>(a, (f & cfScrollBars) != 0, (f & cfNoVScroll) == 0, (f & cfNoWordWrap) == 0);
+      auto m = std::make_unique<TMemo>(a, (f & cfScrollBars) != 0, (f & cfNoWordWrap) == 0);
       if (f & cfReadOnly) m->SetReadOnly(true);
       m->OnChange = handler();
       return m;
@@ -115,14 +113,10 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       p->OnChange = handler();
       return p;
     }
-    case TKind::Panel: {
-      const TBevelCut bevel = (f & cfBevelRaised) ? bvRaised : (f & cfBevelLowered) ? bvLowered : bvNone;
-      return std::make_unique<TPanel>(a, bevel);
-    }
-    case TKind::GroupBox:
-      return std::make_unique<TGroupBox>(a);
+    case TKind::Panel:
+      return std::make_unique<TPanel>(a);
     case TKind::Bevel:
-      return std::make_unique<TBevel>(a, d.Opts.Shape, (f & cfBevelRaised) != 0);
+      return std::make_unique<TBevel>(a, d.Opts.Shape);
     case TKind::Shape: {
       auto s = std::make_unique<TShape>(a);
       s->OnClick = handler();
@@ -146,7 +140,6 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
         options = goAllLines;
         if (f & cfGridEditing) options |= goEditing | goAlwaysShowEditor;
         if (f & cfGridColSizing) options |= goColSizing;
-        if (f & cfGridRowSelect) options |= goRowSelect;
       }
       g->SetOptions(options);
       return g;

@@ -24,7 +24,7 @@ class TForm;
 
 enum class TKind {
   Button, Label, Edit, Memo, ListBox, ComboBox, CheckBox, RadioButton, UpDown, ProgressBar,
-  DateTimePicker, Panel, GroupBox, Bevel, Shape, Image, Grid, ToolBar, ToolButton
+  DateTimePicker, Panel, Bevel, Shape, Image, Grid, ToolBar, ToolButton
 };
 
 enum TCtlFlag : unsigned {
@@ -37,22 +37,17 @@ enum TCtlFlag : unsigned {
   cfTimeKind = 0x40,      // date-time picker shows the time instead of the date
   cfHidden = 0x80,
   cfDisabled = 0x100,
-  cfWordWrap = 0x200,     // label
   cfHandPoint = 0x400,    // hand cursor over the control
   cfScrollBars = 0x800,   // memo: both scroll bars, no word wrap
   cfGridEditing = 0x1000, // grid: non-fixed cells edited in place, editor always shown
   cfGridColSizing = 0x2000,
-  cfGridRowSelect = 0x4000,
   cfAlignRight = 0x8000,  // label text alignment
-  cfAlignCenter = 0x10000,
-  cfBevelRaised = 0x20000,  // panel; bevel
-  cfBevelLowered = 0x40000,
-  cfNoVScroll = 0x80000,  // memo without scroll bar
   cfNoWordWrap = 0x100000,  // memo: long lines scroll instead of wrapping
   cfFlat = 0x200000,        // tool bar: buttons without a frame until the mouse is over them
 };
 
-enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
+// An etched frame around the control's area, or an etched line along its top.
+enum TBevelShape { bsFrame, bsTopLine };
 
 // The small picture a push button shows beside its caption (WinGlyphs.h).
 enum TButtonGlyph { bgNone, bgOpen, bgSave, bgCompare, bgRead, bgWrite, bgClear, bgTable, bgField, bgInit };
@@ -67,7 +62,7 @@ struct TCtlOpts {
   TModalResult ModalResult = mrNone;
   int Min = 0, Max = 0, Position = 0;  // up-down, progress bar (Max 0: 100)
   const wchar_t* Associate = nullptr;  // up-down: the edit it steps
-  TBevelShape Shape = bsBox;           // bevel
+  TBevelShape Shape = bsFrame;           // bevel
   int ColCount = 0, RowCount = 0, FixedCols = 1, FixedRows = 1;  // grid
   int ColWidth = 0, RowHeight = 0;     // grid defaults (64 and 24 when 0)
   TAlign Align = alNone;

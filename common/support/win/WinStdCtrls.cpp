@@ -119,8 +119,8 @@ bool TEdit::Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 // ---------------------------------------------------------------- TMemo
 
-TMemo::TMemo(const TCreateArgs& args, bool scrollBars, bool vertScroll, bool wordWrap)
-    : TEdit(args, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | (vertScroll ? WS_VSCROLL : 0) |
+TMemo::TMemo(const TCreateArgs& args, bool scrollBars, bool wordWrap)
+    : TEdit(args, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL |
                       (scrollBars ? (WS_HSCROLL | ES_AUTOHSCROLL) : 0) | (wordWrap ? 0 : ES_AUTOHSCROLL)) {
   Perform(EM_SETLIMITTEXT, 0);
 }
@@ -224,7 +224,6 @@ bool TListBox::Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
     case WM_COMMAND:
       if (HIWORD(wp) == LBN_SELCHANGE) Application().Guard([&] { Click(); });
-      if (HIWORD(wp) == LBN_DBLCLK && OnDblClick) Application().Guard([&] { OnDblClick(); });
       result = 0;
       return true;
     case WM_DRAWITEM:
@@ -239,20 +238,16 @@ void TListBox::DrawItem(const DRAWITEMSTRUCT& item) {
   RECT rect = item.rcItem;
   if (item.itemID != static_cast<UINT>(-1)) {
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    if (OnDrawItem) {
-      OnDrawItem(static_cast<int>(item.itemID), item.hDC, rect, selected);
-    } else {
-      TBrushHandle owner;
-      FillRect(item.hDC, &rect, ColorBrush(selected ? clHighlight : EffectiveColor(), owner));
-      SetBkMode(item.hDC, TRANSPARENT);
-      SetTextColor(item.hDC, ColorToRGB(selected ? clHighlightText : Font().Color));
-      TSelectObject font(item.hDC, FontHandle());
-      const std::wstring text = Item(static_cast<int>(item.itemID));
-      RECT textRect = rect;
-      textRect.left += 2;
-      DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &textRect,
-                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-    }
+    TBrushHandle owner;
+    FillRect(item.hDC, &rect, ColorBrush(selected ? clHighlight : EffectiveColor(), owner));
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, ColorToRGB(selected ? clHighlightText : Font().Color));
+    TSelectObject font(item.hDC, FontHandle());
+    const std::wstring text = Item(static_cast<int>(item.itemID));
+    RECT textRect = rect;
+    textRect.left += 2;
+    DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &textRect,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
   }
   if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &rect);
 }

@@ -87,7 +87,7 @@ class TEdit : public TWinControl {
 // read-only, when it presses the default button.
 class TMemo : public TEdit {
  public:
-  explicit TMemo(const TCreateArgs& args, bool scrollBars = false, bool vertScroll = true, bool wordWrap = true);
+  explicit TMemo(const TCreateArgs& args, bool scrollBars = false, bool wordWrap = true);
   void Clear();
   void Add(const std::wstring& line);
   // Several lines in one edit of the control.
@@ -114,9 +114,6 @@ class TListBox : public TWinControl {
   // Redraws once after a batch of changes.
   void BeginUpdate();
   void EndUpdate();
-  std::function<void()> OnDblClick;
-  // Owner-draw lists: draws one item (the default draws its plain text).
-  std::function<void(int index, HDC dc, const RECT& rect, bool selected)> OnDrawItem;
 
  protected:
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;

@@ -60,7 +60,7 @@ constexpr TAnchors akLeftTop = akLeft | akTop;
 constexpr TAnchors akAll = akLeft | akTop | akRight | akBottom;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TAlignment { taLeftJustify, taRightJustify };
 
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
