@@ -113,8 +113,16 @@ void TfmDump::rbRangeClick() {
     c->SetEnabled(range);
 }
 
+// A disabled button loses the keyboard focus; it takes it back when it is
+// enabled again, unless the user has put the focus elsewhere meanwhile.
+void TfmDump::EnableStart(bool enabled) {
+  if (!enabled) FStartFocused = btnStart->Focused();
+  btnStart->SetEnabled(enabled);
+  if (enabled && FStartFocused && !GetFocus()) btnStart->SetFocus();
+}
+
 void TfmDump::btnStartClick() {
-  btnStart->SetEnabled(false);
+  EnableStart(false);
   try {
     if (FReader && FReader->Active()) {
       // The completion message gives the button back.
@@ -125,7 +133,7 @@ void TfmDump::btnStartClick() {
     PrepareParams();
     GetReader().Start(FParams);
   } catch (...) {
-    btnStart->SetEnabled(true);
+    EnableStart(true);
     throw;
   }
 }
@@ -143,7 +151,7 @@ void TfmDump::PrepareParams() {
 }
 
 void TfmDump::DumpStarted() {
-  btnStart->SetEnabled(true);
+  EnableStart(true);
   btnStart->SetText(L"Прервать");
   lblInfo->Show();
   lblTime->Show();
@@ -164,7 +172,7 @@ void TfmDump::DumpProgress(int count) {
 
 void TfmDump::DumpComplete() {
   if (FReader) FReader->Stop();
-  btnStart->SetEnabled(true);
+  EnableStart(true);
   btnStart->SetText(L"Начать");
   ProgressBar->Hide();
 }

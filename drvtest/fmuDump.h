@@ -50,6 +50,7 @@ class TfmDump : public TPage {
   void DumpStarted();
   void DumpProgress(int count);
   void DumpComplete();
+  void EnableStart(bool enabled);
 
   std::unique_ptr<TfmView> FView;
   uint64_t FStartTime = 0;  // milliseconds of a steady clock
@@ -57,4 +58,5 @@ class TfmDump : public TPage {
   std::unique_ptr<TDumpReader> FReader;
   int32_t FBlockCount = 0;
   std::wstring FSaveDir;
+  bool FStartFocused = false;
 };

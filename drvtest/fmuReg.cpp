@@ -63,8 +63,16 @@ TECRRegisters& TfmReg::Registers(int kind) {
   return *set;
 }
 
+// A disabled button loses the keyboard focus; it takes it back when it is
+// enabled again, unless the user has put the focus elsewhere meanwhile.
+void TfmReg::EnableRead(bool enabled) {
+  if (!enabled) FReadFocused = btnRead->Focused();
+  btnRead->SetEnabled(enabled);
+  if (enabled && FReadFocused && !GetFocus()) btnRead->SetFocus();
+}
+
 void TfmReg::btnReadClick() {
-  btnRead->SetEnabled(false);
+  EnableRead(false);
   try {
     if (FReader && FReader->Active()) {
       // The completion message gives the button back.
@@ -79,13 +87,13 @@ void TfmReg::btnReadClick() {
     RegType = std::clamp(cbRegType->ItemIndex(), 0, 2);
     GetReader().Start(Registers(RegType));
   } catch (...) {
-    btnRead->SetEnabled(true);
+    EnableRead(true);
     throw;
   }
 }
 
 void TfmReg::RegStarted() {
-  btnRead->SetEnabled(true);
+  EnableRead(true);
   btnRead->SetText(L"Прервать");
   lblInfo->Show();
 }
@@ -99,7 +107,7 @@ void TfmReg::RegRead(int position) {
 
 void TfmReg::RegDone() {
   if (FReader) FReader->Stop();
-  btnRead->SetEnabled(true);
+  EnableRead(true);
   btnRead->SetText(L"Начать");
   lblInfo->Hide();
   if (FReader && FReader->ErrorCode() != 0) throw Exception(FReader->ErrorText());

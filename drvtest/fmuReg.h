@@ -31,8 +31,10 @@ class TfmReg : public TPage {
   void RegStarted();
   void RegRead(int position);
   void RegDone();
+  void EnableRead(bool enabled);
 
   int RegType = 0;
+  bool FReadFocused = false;
   std::unique_ptr<TRegReader> FReader;
   std::unique_ptr<TECRRegisters> FRegisters[3];
 };
