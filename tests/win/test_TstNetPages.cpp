@@ -23,6 +23,7 @@
 #include "untComDriver.h"
 #include "untCommandAnswer.h"
 #include "untEcrCmd.h"
+#include "untError.h"
 #include "untText.h"
 
 namespace fs = std::filesystem;
@@ -196,6 +197,26 @@ TEST_F(TstNetPages, PagesTakeTheirPlacesAndTheLogStartsWithItsHeader) {
   Page<TfmReceipt>();
   EXPECT_FALSE(page->Answerer().IsBound());
   EXPECT_TRUE(Errors.Texts.empty());
+}
+
+TEST_F(TstNetPages, BothPagesComeUpWhenTheDriverCannotBeMade) {
+  int attempts = 0;
+  Main = std::make_unique<TfmMain>([&]() -> std::unique_ptr<TDriver> {
+    ++attempts;
+    throw Exception(L"Драйвер не зарегистрирован");
+  });
+  Main->Show();
+  // Each showing reports the failure once and tries again the next time.
+  auto* commands = Page<TfmCommands>();
+  auto* receipts = Page<TfmReceipt>();
+  EXPECT_TRUE(receipts->Visible());
+  EXPECT_FALSE(commands->Visible());
+  EXPECT_EQ(receipts->edtRecCount->Text(), L"0");
+  Page<TfmCommands>();
+  EXPECT_TRUE(commands->Visible());
+  EXPECT_FALSE(receipts->Visible());
+  EXPECT_EQ(attempts, 3);
+  EXPECT_EQ(Errors.Texts, std::vector<std::wstring>(3, L"Драйвер не зарегистрирован"));
 }
 
 TEST_F(TstNetPages, TheReceiptPageCountsTheDesksTwoReceiptsOnlyWhileShown) {
