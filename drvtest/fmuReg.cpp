@@ -80,6 +80,7 @@ void TfmReg::btnReadClick() {
       return;
     }
     Memo->Clear();
+    FShown = 0;
     {
       std::lock_guard lock(DriverLock());
       Driver().set_DeviceEnabled(true);
@@ -98,15 +99,35 @@ void TfmReg::RegStarted() {
   lblInfo->Show();
 }
 
+// A worker on a fast device posts faster than the window can list one line
+// a message, and a queue that never empties keeps the user's clicks (the
+// close box, "Прервать") waiting until the walk is over. So the registers
+// read so far are listed together, at most every kShowInterval, and the
+// messages in between only return; the walk's end lists the rest.
 void TfmReg::RegRead(int position) {
-  lblInfo->SetText(Format(L"Прочитано: %d", position + 1));
+  if (position < FShown) return;
+  const uint64_t now = GetTickCount64();
+  if (FShown > 0 && now - FLastShown < kShowInterval) return;
+  FLastShown = now;
+  ShowReadLines();
+  RepaintAtMostEvery(kShowInterval);
+}
+
+void TfmReg::ShowReadLines() {
   TECRRegisters& set = Registers(RegType);
-  if (position >= 0 && position < set.Count()) Memo->Add(set.LineAt(position));
-  RepaintAtMostEvery(50);
+  const int count = set.Count();
+  if (count <= FShown) return;
+  std::vector<std::wstring> lines;
+  lines.reserve(static_cast<size_t>(count - FShown));
+  for (int i = FShown; i < count; ++i) lines.push_back(set.LineAt(i));
+  Memo->AddLines(lines);
+  FShown = count;
+  lblInfo->SetText(Format(L"Прочитано: %d", count));
 }
 
 void TfmReg::RegDone() {
   if (FReader) FReader->Stop();
+  ShowReadLines();
   EnableRead(true);
   btnRead->SetText(L"Начать");
   lblInfo->Hide();

@@ -31,10 +31,14 @@ class TfmReg : public TPage {
   void RegStarted();
   void RegRead(int position);
   void RegDone();
+  void ShowReadLines();
   void EnableRead(bool enabled);
 
   int RegType = 0;
   bool FReadFocused = false;
+  int FShown = 0;  // registers of the current walk listed so far
+  uint64_t FLastShown = 0;
+  static constexpr uint64_t kShowInterval = 50;  // milliseconds
   std::unique_ptr<TRegReader> FReader;
   std::unique_ptr<TECRRegisters> FRegisters[3];
 };
