@@ -61,12 +61,14 @@ void CheckLookups(TBigIniFile& ini) {
   }
 }
 
-// Writing every key back as read must keep it readable as it was; writing it
-// once more must change nothing.
+// Writing every key back as read must keep it readable as it was (or its
+// start, when its line had to be cut). A cut can drop the line break that
+// made a value's line the encoded kind, so the next rewrite may store the
+// same text in the plain kind; from the one after that on, nothing changes.
 void CheckRewrite(TBigIniFile& ini) {
   std::vector<std::wstring> names;
   ini.ReadSections(names);
-  for (int pass = 0; pass < 2; ++pass) {
+  for (int pass = 0; pass < 3; ++pass) {
     for (const auto& name : names) {
       std::vector<std::wstring> keys;
       ini.ReadSection(name, keys);
@@ -85,7 +87,7 @@ void CheckRewrite(TBigIniFile& ini) {
         CheckWritten(value, ini.ReadString(name, key, L"\x1"), key);
       }
     }
-    if (pass == 0) ini.UpdateFile();  // no file: only clears Modified
+    if (pass < 2) ini.UpdateFile();  // no file: only clears Modified
   }
   Check(!ini.Modified());
   std::vector<std::wstring> after;
