@@ -114,11 +114,13 @@ void TfmDump::rbRangeClick() {
 }
 
 // A disabled button loses the keyboard focus; it takes it back when it is
-// enabled again, unless the user has put the focus elsewhere meanwhile.
+// enabled again, unless the user has put the focus elsewhere (or gone to
+// another window) meanwhile.
 void TfmDump::EnableStart(bool enabled) {
   if (!enabled) FStartFocused = btnStart->Focused();
   btnStart->SetEnabled(enabled);
-  if (enabled && FStartFocused && !GetFocus()) btnStart->SetFocus();
+  if (enabled && FStartFocused && !GetFocus() && GetActiveWindow() == GetAncestor(Handle(), GA_ROOT))
+    btnStart->SetFocus();
 }
 
 void TfmDump::btnStartClick() {

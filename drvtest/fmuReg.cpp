@@ -64,11 +64,13 @@ TECRRegisters& TfmReg::Registers(int kind) {
 }
 
 // A disabled button loses the keyboard focus; it takes it back when it is
-// enabled again, unless the user has put the focus elsewhere meanwhile.
+// enabled again, unless the user has put the focus elsewhere (or gone to
+// another window) meanwhile.
 void TfmReg::EnableRead(bool enabled) {
   if (!enabled) FReadFocused = btnRead->Focused();
   btnRead->SetEnabled(enabled);
-  if (enabled && FReadFocused && !GetFocus()) btnRead->SetFocus();
+  if (enabled && FReadFocused && !GetFocus() && GetActiveWindow() == GetAncestor(Handle(), GA_ROOT))
+    btnRead->SetFocus();
 }
 
 void TfmReg::btnReadClick() {
