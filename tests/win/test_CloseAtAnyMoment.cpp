@@ -111,11 +111,24 @@ struct TCloser {
   }
 };
 
-// A loop that never ends would keep Run from returning: the run then fails.
-void CALLBACK GiveUp(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  PostQuitMessage(1);
-}
+// A close that does not end the work would keep Run from returning: after
+// a while the run gives up, stops the work itself and fails.
+struct TGiveUp {
+  std::function<void()> StopWork;
+  bool GaveUp = false;
+  static TGiveUp*& Current() {
+    static TGiveUp* current = nullptr;
+    return current;
+  }
+  static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (TGiveUp* g = Current()) {
+      g->GaveUp = true;
+      g->StopWork();
+    }
+    PostQuitMessage(1);
+  }
+};
 
 class CloseAtAnyMoment : public ::testing::Test {
  protected:
@@ -168,7 +181,8 @@ class CloseAtAnyMoment : public ::testing::Test {
   // One close in this process: the work started through the page's button,
   // the close posted at the run's moment, the program's loop run until it
   // ends; then the window is destroyed, as the program does after its loop.
-  void CloseInProcess(TWork work, int run, TResult& result) {
+  // False when the close did not end the work (the runs after it would only wait as long).
+  bool CloseInProcess(TWork work, int run, TResult& result) {
     SCOPED_TRACE(std::string(WorkName(work)) + ", run " + std::to_string(run));
     TPages* pages = nullptr;
     bool released = false, pagesGoneFirst = false;
@@ -187,12 +201,14 @@ class CloseAtAnyMoment : public ::testing::Test {
 
     TButton* start = nullptr;
     std::function<bool()> busy;
+    TGiveUp giveUp;
     switch (work) {
       case TWork::Dump: {
         auto* p = Show<TfmDump>(*main);
         p->cbDevice->SetItemIndex(4);  // "Память программ ККМ", the longest
         start = p->btnStart;
         busy = [p] { return p->IsBusy(); };
+        giveUp.StopWork = [p] { p->Reader()->Stop(); };
         break;
       }
       case TWork::Walk: {
@@ -200,12 +216,14 @@ class CloseAtAnyMoment : public ::testing::Test {
         p->cbRegType->SetItemIndex(run % 3);
         start = p->btnRead;
         busy = [p] { return p->Reader() && p->Reader()->Active(); };
+        giveUp.StopWork = [p] { p->Reader()->Stop(); };
         break;
       }
       case TWork::ConnectionTest: {
         auto* p = Show<TfmTest>(*main);
         start = p->btnStart;
         busy = [p] { return p->btnStop->Enabled(); };
+        giveUp.StopWork = [p] { p->StopRequested = true; };
         break;
       }
       case TWork::RestRead:
@@ -214,6 +232,7 @@ class CloseAtAnyMoment : public ::testing::Test {
         if (work == TWork::RestWrite) p->Memo->SetText(RestText());
         start = work == TWork::RestWrite ? p->btnWrite : p->btnRead;
         busy = [p] { return p->btnBreak->Enabled(); };
+        giveUp.StopWork = [p] { p->StopRequested = true; };
         break;
       }
     }
@@ -231,13 +250,16 @@ class CloseAtAnyMoment : public ::testing::Test {
       SetTimer(nullptr, 0, delay, TCloser::Fire);
     else
       closer.Post();
-    const UINT_PTR giveUp = SetTimer(nullptr, 0, 10000, GiveUp);
+    TGiveUp::Current() = &giveUp;
+    const UINT_PTR giveUpTimer = SetTimer(nullptr, 0, 10000, TGiveUp::Fire);
     Application().Run(*main);
-    KillTimer(nullptr, giveUp);
+    KillTimer(nullptr, giveUpTimer);
+    TGiveUp::Current() = nullptr;
     TCloser::Current() = nullptr;
     main.reset();
     const double seconds = Since(closer.Posted);
 
+    EXPECT_FALSE(giveUp.GaveUp) << "the close did not end the program's loop";
     EXPECT_NE(closed, TSteady::time_point{}) << "the window was not closed";
     EXPECT_TRUE(during) << "the work was not under way when the window closed";
     EXPECT_LT(seconds, kCloseLimit);
@@ -249,6 +271,7 @@ class CloseAtAnyMoment : public ::testing::Test {
     Errors.Texts.clear();
     Boxes.clear();
     result.Add(seconds, during);
+    return !giveUp.GaveUp;
   }
 
   void Report(const std::string& what, const TResult& inProcess, const TResult& program,
@@ -264,7 +287,8 @@ class CloseAtAnyMoment : public ::testing::Test {
   void RunAll(std::vector<TWork> works) {
     const auto started = TSteady::now();
     TResult inProcess, program;
-    for (int run = 0; run < kRuns - kProcessRuns; ++run) CloseInProcess(works[run % works.size()], run, inProcess);
+    for (int run = 0; run < kRuns - kProcessRuns; ++run)
+      if (!CloseInProcess(works[run % works.size()], run, inProcess)) return;
     for (int run = 0; run < kProcessRuns; ++run) CloseProgram(works[run % works.size()], program);
     EXPECT_EQ(inProcess.Runs + program.Runs, kRuns);
     std::string what;
