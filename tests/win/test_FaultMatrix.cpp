@@ -191,7 +191,7 @@ int32_t SendFromStation(int code, int dst, const std::vector<std::pair<std::wstr
       d->set_CommandCode(code);
       d->set_CommandSrcAddress(5);
       d->set_CommandDstAddress(dst);
-      d->set_Timeout(500);
+      d->set_Timeout(1000);
       d->set_WaitAnswer(true);
       result = d->SendCommand();
     } catch (...) {
