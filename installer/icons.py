@@ -6,7 +6,7 @@ supersampling at 48, 32 and 16 pixels and written as an .ico of 32-bit DIB
 images (with the AND mask older systems read). Only the standard library is
 used, so the icons can be redrawn on any machine:
 
-    python3 installer/icons.py        # rewrites cmdtest/PloverCmd.ico and installer/PloverSetup.ico
+    python3 installer/icons.py        # rewrites cmdtest/win/PloverCmd.ico and installer/PloverSetup.ico
 """
 import math
 import os
@@ -148,7 +148,7 @@ def setup_icon():
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     targets = {
-        os.path.join(root, "cmdtest", "PloverCmd.ico"): command_icon(),
+        os.path.join(root, "cmdtest", "win", "PloverCmd.ico"): command_icon(),
         os.path.join(root, "installer", "PloverSetup.ico"): setup_icon(),
     }
     for path, layers in targets.items():

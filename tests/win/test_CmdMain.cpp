@@ -6,7 +6,7 @@
 
 #include "BigIni.h"
 #include "fmuAbout.h"
-#include "cmdtest/fmuParams.h"
+#include "cmdtest/win/fmuParams.h"
 
 namespace {
 

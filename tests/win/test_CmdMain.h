@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "cmdtest/fmuMain.h"
+#include "cmdtest/win/fmuMain.h"
 #include "test_ComHelpers.h"
 #include "untComDriver.h"
 #include "untText.h"

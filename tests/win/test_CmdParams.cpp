@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "cmdtest/fmuParams.h"
+#include "cmdtest/win/fmuParams.h"
 #include "untAppParams.h"
 #include "untError.h"
 #include "untText.h"

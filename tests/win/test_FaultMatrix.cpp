@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "ScopedCom.h"
-#include "cmdtest/fmuMain.h"
+#include "cmdtest/win/fmuMain.h"
 #include "fmuCommands.h"
 #include "fmuDate.h"
 #include "fmuDump.h"
