@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_pages.h"
 #include "ScopedCom.h"
 #include "WinUi.h"
 #include "fmuMain.h"
@@ -36,46 +37,19 @@ void CALLBACK ClickStop(HWND wnd, UINT, UINT_PTR id, DWORD) {
   PostMessageW(wnd, BM_CLICK, 0, 0);
 }
 
-void Pump(int ms) {
-  const auto end = TSteady::now() + std::chrono::milliseconds(ms);
-  while (TSteady::now() < end) {
-    Application().ProcessMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   const int seconds = argc > 1 ? std::max(1, _wtoi(argv[1])) : 2;
   const int runs = argc > 2 ? std::max(1, _wtoi(argv[2])) : 5;
-  FormatSettings() = SystemFormatSettings();
-  FormatSettings().DecimalSeparator = L'.';
-  TComInit com(COINIT_APARTMENTTHREADED);
-  Application().Initialize();
-  Application().Title = L"Тест драйвера ККМ";
-  Application().SetErrorDisplay([](const std::wstring& text) { std::printf("error: %ls\n", text.c_str()); });
+  bench::TProgram program;
   TfmMain main;
   main.Show();
-  TfmTest* page = nullptr;
-  for (int i = 0; i < main.Pages().Count(); ++i)
-    if (auto* p = dynamic_cast<TfmTest*>(main.Pages().Items(i))) {
-      page = p;
-      main.SelectPage(i);
-    }
+  TfmTest* page = bench::ShowPage<TfmTest>(main);
   if (!page) return 1;
   TDriver& d = main.Driver();
-  d.SetProperty(L"BusKind", TVariant::FromInt(0));
-  d.SetProperty(L"VirtualEcr", TVariant::FromBool(true));
-  d.SetProperty(L"LinkLatency", TVariant::FromInt(0));
-  d.SetProperty(L"FaultEvery", TVariant::FromInt(0));
-  d.SetProperty(L"DeviceNotAnswering", TVariant::FromBool(false));
-  Pump(300);
+  bench::QuietDevice(d);
+  bench::Pump(300);
   GPageWindow = page->Handle();
   HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CountPaints, nullptr, GetCurrentThreadId());
 
@@ -107,12 +81,12 @@ int wmain(int argc, wchar_t** argv) {
                 run + 1, count, s, count / s, GPaints, GPaints / s, page->lblRepCount->Text().c_str(),
                 page->lblErrCount->Text().c_str(), page->lblTxSpeed->Text().c_str(),
                 page->lblCommandTime->Text().c_str());
-    Pump(100);
+    bench::Pump(100);
   }
   UnhookWindowsHookEx(hook);
   std::printf("connection test through the page (%zu-bit), %d runs of %d s\n", sizeof(void*) * 8, runs, seconds);
   std::printf("  median %.0f commands a second (goal: at least 50000), page painted %.1f times a second "
               "(goal: at least 10)\n",
-              Median(rates), Median(paints));
+              bench::Median(rates), bench::Median(paints));
   return 0;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_pages.h"
 #include "ScopedCom.h"
 #include "WinUi.h"
 #include "fmuDump.h"
@@ -21,54 +22,20 @@
 
 namespace {
 
-using TSteady = std::chrono::steady_clock;
-
-double Ms(TSteady::time_point a, TSteady::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-void Pump(int ms) {
-  const auto end = TSteady::now() + std::chrono::milliseconds(ms);
-  while (TSteady::now() < end) {
-    Application().ProcessMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-}
-
-// Committed private memory of the process, walked region by region (the
-// counters some systems report for it are not kept up to date).
-size_t PrivateBytes() {
-  size_t total = 0;
-  MEMORY_BASIC_INFORMATION m{};
-  for (const char* p = nullptr; VirtualQuery(p, &m, sizeof m) == sizeof m; p = static_cast<const char*>(m.BaseAddress) + m.RegionSize) {
-    if (m.State == MEM_COMMIT && m.Type == MEM_PRIVATE) total += m.RegionSize;
-    if (static_cast<const char*>(m.BaseAddress) + m.RegionSize < p) break;
-  }
-  return total;
-}
+using bench::Ms;
+using bench::TSteady;
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   const int runs = argc > 1 ? std::max(1, _wtoi(argv[1])) : 5;
-  FormatSettings() = SystemFormatSettings();
-  FormatSettings().DecimalSeparator = L'.';
-  TComInit com(COINIT_APARTMENTTHREADED);
-  Application().Initialize();
-  Application().Title = L"Тест драйвера ККМ";
-  Application().SetErrorDisplay([](const std::wstring& text) { std::printf("error: %ls\n", text.c_str()); });
+  bench::TProgram program;
   TfmMain main;
   main.Show();
-  TfmDump* page = nullptr;
-  for (int i = 0; i < main.Pages().Count(); ++i)
-    if (auto* p = dynamic_cast<TfmDump*>(main.Pages().Items(i))) {
-      page = p;
-      main.SelectPage(i);
-    }
+  TfmDump* page = bench::ShowPage<TfmDump>(main);
   if (!page) return 1;
-  main.Driver().SetProperty(L"LinkLatency", TVariant::FromInt(0));
-  main.Driver().SetProperty(L"FaultEvery", TVariant::FromInt(0));
-  Pump(200);
+  bench::QuietDevice(main.Driver());
+  bench::Pump(200);
   page->cbDevice->SetItemIndex(4);  // "Память программ ККМ"
   std::vector<double> times;
   size_t bytes = 0;
@@ -92,14 +59,16 @@ int wmain(int argc, wchar_t** argv) {
                   (workerDoneUs - std::chrono::duration_cast<std::chrono::microseconds>(start.time_since_epoch()).count()) / 1000.0,
                   times.back());
     bytes = page->Reader()->DataSize();
-    Pump(50);
+    bench::Pump(50);
   }
   // The reader alone, on the same driver, with events that only count: what
   // the worker costs without the page.
   {
     std::atomic<int> progress{0};
     std::atomic<bool> done{false};
-    TDumpReader reader(main.Driver(), main.Pages().DriverLock(), *new TWindowWorkerHost(*page));
+    // A host of its own, on another window: the page's host stays as it is.
+    TWindowWorkerHost host(page->View());
+    TDumpReader reader(main.Driver(), main.Pages().DriverLock(), host);
     reader.OnProgress = [&](int) { ++progress; };
     reader.OnComplete = [&] { done = true; };
     const auto start = TSteady::now();
@@ -116,8 +85,8 @@ int wmain(int argc, wchar_t** argv) {
   // The viewer with 64 MiB.
   TfmView& view = page->View();
   view.Show();
-  Pump(100);
-  const size_t before = PrivateBytes();
+  bench::Pump(100);
+  const size_t before = bench::CommittedPrivateBytes();
   std::string data(64u << 20, '\0');
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
   view.Data = std::move(data);
@@ -127,7 +96,7 @@ int wmain(int argc, wchar_t** argv) {
   UpdateWindow(view.Grid->Handle());
   const double showMs = Ms(start, TSteady::now());
   std::printf("  (ShowData itself %.2f ms, the first screen's paint %.2f ms)\n", rowsMs, showMs - rowsMs);
-  const size_t after = PrivateBytes();
+  const size_t after = bench::CommittedPrivateBytes();
   const double extra = (static_cast<double>(after) - static_cast<double>(before)) - static_cast<double>(64u << 20);
   std::printf("viewer ShowData of 64 MiB up to the first painted screen: %.2f ms (goal: at most 50 ms)\n", showMs);
   std::printf("  memory beyond the data: %.1f KiB (%.3f %% of it; goal: at most 10 %%)\n", extra / 1024,

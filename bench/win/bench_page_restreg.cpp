@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_pages.h"
 #include "ScopedCom.h"
 #include "WinUi.h"
 #include "fmuMain.h"
@@ -27,19 +28,6 @@ using TSteady = std::chrono::steady_clock;
 
 double Ms(TSteady::time_point a, TSteady::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-void Pump(int ms) {
-  const auto end = TSteady::now() + std::chrono::milliseconds(ms);
-  while (TSteady::now() < end) {
-    Application().ProcessMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
 }
 
 // Rest registers 0 .. Count-1 holding 7 times their number; beyond them the
@@ -69,25 +57,11 @@ class TCountingDriver : public TDriver {
   int32_t FRegister = 0;
 };
 
-TfmRestReg* RestPage(TfmMain& main) {
-  for (int i = 0; i < main.Pages().Count(); ++i)
-    if (auto* p = dynamic_cast<TfmRestReg*>(main.Pages().Items(i))) {
-      main.SelectPage(i);
-      return p;
-    }
-  return nullptr;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   const int runs = argc > 1 ? std::max(1, _wtoi(argv[1])) : 5;
-  FormatSettings() = SystemFormatSettings();
-  FormatSettings().DecimalSeparator = L'.';
-  TComInit com(COINIT_APARTMENTTHREADED);
-  Application().Initialize();
-  Application().Title = L"Тест драйвера ККМ";
-  Application().SetErrorDisplay([](const std::wstring& text) { std::printf("error: %ls\n", text.c_str()); });
+  bench::TProgram program;
   TCountingDriver* driver = nullptr;
   TfmMain main([&driver] {
     auto d = std::make_unique<TCountingDriver>();
@@ -95,10 +69,10 @@ int wmain(int argc, wchar_t** argv) {
     return d;
   });
   main.Show();
-  TfmRestReg* page = RestPage(main);
+  TfmRestReg* page = bench::ShowPage<TfmRestReg>(main);
   if (!page) return 1;
   main.Driver();
-  Pump(300);
+  bench::Pump(300);
 
   // Save and load of 10,000 lines.
   std::vector<std::wstring> lines;
@@ -115,14 +89,14 @@ int wmain(int argc, wchar_t** argv) {
   bool same = true;
   for (int run = 0; run < runs; ++run) {
     page->Memo->SetText(JoinLines(lines));
-    Pump(50);
+    bench::Pump(50);
     const auto start = TSteady::now();
     page->btnSaveToFile->Click();
     page->btnClear->Click();
     page->btnLoadFromFile->Click();
     saveLoad.push_back(Ms(start, TSteady::now()));
     same = same && SplitLines(page->Memo->Text()) == lines;
-    Pump(50);
+    bench::Pump(50);
   }
   // Where the time goes: the same steps one by one.
   double controlMs = 0, ownMs = 0;
@@ -149,17 +123,17 @@ int wmain(int argc, wchar_t** argv) {
     for (int count : {1000, 10000}) {
       driver->Count = count;
       page->Memo->Clear();
-      Pump(50);
+      bench::Pump(50);
       const auto start = TSteady::now();
       page->btnRead->Click();
       reads[count].push_back(Ms(start, TSteady::now()));
       complete = complete && static_cast<int>(SplitLines(page->Memo->Text()).size()) == count;
     }
   }
-  const double r1 = Median(reads[1000]), r10 = Median(reads[10000]);
+  const double r1 = bench::Median(reads[1000]), r10 = bench::Median(reads[10000]);
   std::printf("rest register page (%zu-bit), %d runs\n", sizeof(void*) * 8, runs);
   std::printf("  10,000 lines saved and loaded back: median %.1f ms, fastest %.1f ms (goal: at most 100 ms); %s\n",
-              Median(saveLoad), *std::min_element(saveLoad.begin(), saveLoad.end()),
+              bench::Median(saveLoad), *std::min_element(saveLoad.begin(), saveLoad.end()),
               same ? "lines identical" : "LINES DIFFER");
   std::printf("    of which the edit control taking the loaded text %.1f ms; the page's own work (list text, "
               "file written and read, lines split and joined) %.1f ms\n",

@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_pages.h"
 #include "ScopedCom.h"
 #include "WinUi.h"
 #include "fmuMain.h"
@@ -34,19 +35,6 @@ struct TSample {
   DWORD User = 0;
   uint64_t PrivateBytes = 0;
 };
-
-uint64_t CommittedPrivateBytes() {
-  uint64_t total = 0;
-  MEMORY_BASIC_INFORMATION info{};
-  const char* p = nullptr;
-  while (VirtualQuery(p, &info, sizeof info) == sizeof info) {
-    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
-    const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
-    if (next <= p) break;
-    p = next;
-  }
-  return total;
-}
 
 // Wine keeps no handle or GUI object counts (both calls give 0), so there
 // the objects are found by trying every value a handle of the kind can
@@ -91,7 +79,7 @@ TSample Measure(int64_t checks, TSteady::time_point start) {
     s.Gdi = ProbeGdiObjects();
     s.User = ProbeOwnWindows();
   }
-  s.PrivateBytes = CommittedPrivateBytes();
+  s.PrivateBytes = bench::CommittedPrivateBytes();
   return s;
 }
 
@@ -140,12 +128,7 @@ double Change(double from, double to) { return from == 0 ? (to == 0 ? 0 : 100) :
 int wmain(int argc, wchar_t** argv) {
   const int64_t total = argc > 1 ? std::max<int64_t>(1, _wtoi64(argv[1])) : 1000000;
   const int64_t every = argc > 2 ? std::max<int64_t>(1, _wtoi64(argv[2])) : 100000;
-  FormatSettings() = SystemFormatSettings();
-  FormatSettings().DecimalSeparator = L'.';
-  TComInit com(COINIT_APARTMENTTHREADED);
-  Application().Initialize();
-  Application().Title = L"Тест драйвера ККМ";
-  Application().SetErrorDisplay([](const std::wstring& text) { std::printf("error: %ls\n", text.c_str()); });
+  bench::TProgram program;
 
   TCountingDriver* driver = nullptr;
   TfmMain main([&driver] {
@@ -154,20 +137,10 @@ int wmain(int argc, wchar_t** argv) {
     return d;
   });
   main.Show();
-  TfmTest* page = nullptr;
-  for (int i = 0; i < main.Pages().Count(); ++i)
-    if (auto* p = dynamic_cast<TfmTest*>(main.Pages().Items(i))) {
-      page = p;
-      main.SelectPage(i);
-    }
+  TfmTest* page = bench::ShowPage<TfmTest>(main);
   if (!page) return 1;
   TDriver& d = main.Driver();
-  d.SetProperty(L"BusKind", TVariant::FromInt(0));
-  d.SetProperty(L"VirtualEcr", TVariant::FromBool(true));
-  d.SetProperty(L"VirtualDesk", TVariant::FromBool(false));
-  d.SetProperty(L"LinkLatency", TVariant::FromInt(0));
-  d.SetProperty(L"FaultEvery", TVariant::FromInt(0));
-  d.SetProperty(L"DeviceNotAnswering", TVariant::FromBool(false));
+  bench::QuietDevice(d);
   Application().ProcessMessages();
 
   driver->Page = page;

@@ -30,6 +30,7 @@
 #include "test_TstSupport.h"
 #include "untComDriver.h"
 #include "untText.h"
+#include "test_DrvSettings.h"
 
 namespace {
 
@@ -44,14 +45,6 @@ std::wstring BinDir() {
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring dir(path);
   return dir.substr(0, dir.find_last_of(L"\\/") + 1);
-}
-
-HRESULT RegisterDriver() {
-  static HMODULE module = LoadLibraryW((BinDir() + L"PloverDrv.dll").c_str());
-  auto reg = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))
-                    : nullptr;
-  return reg ? reg() : E_FAIL;
 }
 
 double Since(TSteady::time_point t) { return std::chrono::duration<double>(TSteady::now() - t).count(); }
@@ -138,7 +131,7 @@ class CloseAtAnyMoment : public ::testing::Test {
   std::vector<std::wstring> Boxes;
 
   void SetUp() override {
-    ASSERT_EQ(RegisterDriver(), S_OK);
+    ASSERT_EQ(RegisterDriverBesideUs(), S_OK);
     Application().Initialize();
     Application().Title = L"Тест драйвера ККМ";
     Application().SetMessageBoxHook([this](const std::wstring& text, UINT) {
@@ -303,43 +296,6 @@ class CloseAtAnyMoment : public ::testing::Test {
 
 // ---------------------------------------------------------------- as a process
 
-constexpr wchar_t kDrvKey[] = L"Software\\PloverDrv";
-
-// The driver's settings in the registry, where the program's control reads
-// them at its start; what was there before comes back afterwards.
-class TDrvSettings {
- public:
-  explicit TDrvSettings(std::vector<std::pair<std::wstring, DWORD>> values) {
-    RegCreateKeyExW(HKEY_CURRENT_USER, kDrvKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, FKey.Put(), nullptr);
-    for (auto& [name, value] : values) {
-      TOld old{name, false, 0};
-      DWORD size = sizeof old.Value, type = 0;
-      old.Existed = RegQueryValueExW(FKey.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&old.Value),
-                                     &size) == ERROR_SUCCESS &&
-                    type == REG_DWORD;
-      FOld.push_back(old);
-      RegSetValueExW(FKey.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    }
-  }
-  ~TDrvSettings() {
-    for (auto& old : FOld) {
-      if (old.Existed)
-        RegSetValueExW(FKey.Get(), old.Name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old.Value),
-                       sizeof old.Value);
-      else
-        RegDeleteValueW(FKey.Get(), old.Name.c_str());
-    }
-  }
-
- private:
-  struct TOld {
-    std::wstring Name;
-    bool Existed;
-    DWORD Value;
-  };
-  TRegKey FKey;
-  std::vector<TOld> FOld;
-};
 
 struct TFindMain {
   DWORD Pid;
@@ -410,7 +366,7 @@ HWND VisibleChild(HWND main, const wchar_t* cls, const wchar_t* text = nullptr) 
 // closed, the process's end awaited.
 void CloseAtAnyMoment::CloseProgram(TWork work, TResult& result) {
   SCOPED_TRACE(std::string(WorkName(work)) + ", as a process");
-  TDrvSettings settings({{L"BusKind", 0},
+  TDrvSettingsOverride settings({{L"BusKind", 0},
                          {L"VirtualEcr", 1},
                          {L"VirtualDesk", 0},
                          {L"FaultEvery", 0},

@@ -14,48 +14,13 @@
 #include "test_ComHelpers.h"
 #include "untComDriver.h"
 #include "untText.h"
+#include "test_DrvSettings.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr wchar_t kDrvKey[] = L"Software\\PloverDrv";
 constexpr DWORD kTestPort = 47391;
-
-// Puts DWORD values of the driver's settings and restores what was there.
-class TDrvSettingsOverride {
- public:
-  TDrvSettingsOverride(std::vector<std::pair<std::wstring, DWORD>> values) {
-    RegCreateKeyExW(HKEY_CURRENT_USER, kDrvKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
-    for (auto& [name, value] : values) {
-      TOld old{name, false, 0};
-      DWORD size = sizeof old.Value, type = 0;
-      old.Existed = RegQueryValueExW(FKey, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&old.Value),
-                                     &size) == ERROR_SUCCESS && type == REG_DWORD;
-      FOld.push_back(old);
-      RegSetValueExW(FKey, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    }
-  }
-  ~TDrvSettingsOverride() {
-    for (auto& old : FOld) {
-      if (old.Existed)
-        RegSetValueExW(FKey, old.Name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old.Value),
-                       sizeof old.Value);
-      else
-        RegDeleteValueW(FKey, old.Name.c_str());
-    }
-    RegCloseKey(FKey);
-  }
-
- private:
-  struct TOld {
-    std::wstring Name;
-    bool Existed;
-    DWORD Value;
-  };
-  HKEY FKey = nullptr;
-  std::vector<TOld> FOld;
-};
 
 struct TFind {
   DWORD Pid;

@@ -65,18 +65,6 @@ constexpr int32_t kTimeout = 40;
 // control is given this instead (the page still sees its own value).
 constexpr int32_t kSilentTimeoutCap = 60;
 
-HRESULT RegisterDriver() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dll(path);
-  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
-  static HMODULE module = LoadLibraryW(dll.c_str());
-  auto reg = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))
-                    : nullptr;
-  return reg ? reg() : E_FAIL;
-}
-
 void ShortPump() { PumpUntil([] { return false; }, 15); }
 
 // A click as the mouse gives it: the button takes the focus, then its
@@ -259,7 +247,7 @@ class FaultMatrix : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(GControls6.Active());
-    ASSERT_EQ(RegisterDriver(), S_OK);
+    ASSERT_EQ(RegisterDriverBesideUs(), S_OK);
     Application().Initialize();
     Application().SetMessageBoxHook([this](const std::wstring& text, UINT) {
       Boxes.push_back(text);

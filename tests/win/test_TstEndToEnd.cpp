@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "test_TstShots.h"
+#include "test_TstSupport.h"
 #include "untVInfo.h"
 
 namespace {
@@ -162,13 +163,6 @@ class TWineDrawsFrames {
   bool FHadValue = false;
   std::wstring FOld;
 };
-
-HRESULT RegisterDriverBesideUs() {
-  static HMODULE dll = LoadLibraryW((BinDir() + L"PloverDrv.dll").c_str());
-  if (!dll) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-  auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
-  return fn ? fn() : E_FAIL;
-}
 
 }  // namespace
 

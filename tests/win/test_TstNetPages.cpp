@@ -25,6 +25,7 @@
 #include "untEcrCmd.h"
 #include "untError.h"
 #include "untText.h"
+#include "test_DrvSettings.h"
 
 namespace fs = std::filesystem;
 
@@ -36,7 +37,6 @@ const TCommonControls6 GControls6;
 
 // A port of this test's own, so that no other program's bus answers.
 constexpr DWORD kTestPort = 47437;
-constexpr wchar_t kDrvKey[] = L"Software\\PloverDrv";
 
 std::wstring BinDir() {
   wchar_t path[MAX_PATH] = {};
@@ -44,50 +44,6 @@ std::wstring BinDir() {
   std::wstring dir(path);
   return dir.substr(0, dir.find_last_of(L"\\/") + 1);
 }
-
-HRESULT RegisterDriver() {
-  static HMODULE module = LoadLibraryW((BinDir() + L"PloverDrv.dll").c_str());
-  auto reg = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))
-                    : nullptr;
-  return reg ? reg() : E_FAIL;
-}
-
-// DWORD settings of the driver in the registry, where a control of another
-// process reads them; what was there before comes back afterwards.
-class TDrvSettingsOverride {
- public:
-  explicit TDrvSettingsOverride(std::vector<std::pair<std::wstring, DWORD>> values) {
-    RegCreateKeyExW(HKEY_CURRENT_USER, kDrvKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, FKey.Put(), nullptr);
-    for (auto& [name, value] : values) {
-      TOld old{name, false, 0};
-      DWORD size = sizeof old.Value, type = 0;
-      old.Existed = RegQueryValueExW(FKey.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&old.Value),
-                                     &size) == ERROR_SUCCESS &&
-                    type == REG_DWORD;
-      FOld.push_back(old);
-      RegSetValueExW(FKey.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    }
-  }
-  ~TDrvSettingsOverride() {
-    for (auto& old : FOld) {
-      if (old.Existed)
-        RegSetValueExW(FKey.Get(), old.Name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old.Value),
-                       sizeof old.Value);
-      else
-        RegDeleteValueW(FKey.Get(), old.Name.c_str());
-    }
-  }
-
- private:
-  struct TOld {
-    std::wstring Name;
-    bool Existed;
-    DWORD Value;
-  };
-  TRegKey FKey;
-  std::vector<TOld> FOld;
-};
 
 // PloverCmd's windows, found from this process.
 struct TFind {
@@ -134,7 +90,7 @@ class TstNetPages : public ::testing::Test {
   std::unique_ptr<TfmMain> Main;
 
   void SetUp() override {
-    ASSERT_EQ(RegisterDriver(), S_OK);
+    ASSERT_EQ(RegisterDriverBesideUs(), S_OK);
     Application().Initialize();
     Application().Title = L"Тест драйвера ККМ";
     // As the program does: an error out of a page's event goes to the display.

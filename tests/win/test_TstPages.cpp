@@ -29,18 +29,6 @@ namespace {
 
 const TCommonControls6 GControls6;
 
-HRESULT RegisterDriver() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dll(path);
-  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
-  static HMODULE module = LoadLibraryW(dll.c_str());
-  auto reg = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))
-                    : nullptr;
-  return reg ? reg() : E_FAIL;
-}
-
 const std::wstring kDashes(45, L'-');
 
 class TstPages : public ::testing::Test {
@@ -51,7 +39,7 @@ class TstPages : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(GControls6.Active());
-    ASSERT_EQ(RegisterDriver(), S_OK);
+    ASSERT_EQ(RegisterDriverBesideUs(), S_OK);
     Application().Initialize();
     Application().Title = L"Тест драйвера ККМ";
     Start();

@@ -33,19 +33,6 @@ std::wstring ShotPath(const wchar_t* name) {
   return dir + name;
 }
 
-// The driver registered from this program's own folder.
-HRESULT RegisterDriver() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dll(path);
-  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
-  static HMODULE module = LoadLibraryW(dll.c_str());
-  auto reg = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))
-                    : nullptr;
-  return reg ? reg() : E_FAIL;
-}
-
 class TstReaders : public ::testing::Test {
  protected:
   TComInit Com;
@@ -55,7 +42,7 @@ class TstReaders : public ::testing::Test {
   std::unique_ptr<TfmMain> Main;
 
   void SetUp() override {
-    ASSERT_EQ(RegisterDriver(), S_OK);
+    ASSERT_EQ(RegisterDriverBesideUs(), S_OK);
     Application().Initialize();
     Application().Title = L"Тест драйвера ККМ";
     Application().SetMessageBoxHook([this](const std::wstring& text, UINT) {

@@ -54,6 +54,20 @@ class TScriptDriver : public TDriver {
   int FFlag = -1;
 };
 
+// Registers the PloverDrv.dll beside this test program (so the order of test
+// runs does not matter). The DLL stays loaded for the whole run.
+inline HRESULT RegisterDriverBesideUs() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dll(path);
+  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
+  static HMODULE module = LoadLibraryW(dll.c_str());
+  auto reg = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+                          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))
+                    : nullptr;
+  return reg ? reg() : E_FAIL;
+}
+
 // Takes the place of the error display while it lives.
 class TErrorRecorder {
  public:
