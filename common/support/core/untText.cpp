@@ -46,15 +46,13 @@ std::string WideToAnsi(std::wstring_view text) {
                       nullptr, nullptr);
 #else
   static const TReverseTable reverse;
-  out.reserve(text.size());
-  for (wchar_t c : text) {
-    auto u = static_cast<unsigned long>(c);
-    if (u < 128)
-      out.push_back(static_cast<char>(u));
-    else if (u < sizeof reverse.map && reverse.map[u] != 0)
-      out.push_back(static_cast<char>(reverse.map[u]));
-    else
-      out.push_back('?');
+  // Sized once and filled in place: the INI store converts every line it
+  // reads and writes.
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto u = static_cast<unsigned long>(text[i]);
+    out[i] = u < 128 ? static_cast<char>(u)
+                     : (u < sizeof reverse.map && reverse.map[u] != 0) ? static_cast<char>(reverse.map[u]) : '?';
   }
 #endif
   return out;
@@ -68,10 +66,10 @@ std::wstring AnsiToWide(std::string_view text) {
   out.resize(static_cast<size_t>(n));
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
 #else
-  out.reserve(text.size());
-  for (char ch : text) {
-    auto b = static_cast<unsigned char>(ch);
-    out.push_back(b < 128 ? static_cast<wchar_t>(b) : static_cast<wchar_t>(kCp1251High[b - 128]));
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    out[i] = b < 128 ? static_cast<wchar_t>(b) : static_cast<wchar_t>(kCp1251High[b - 128]);
   }
 #endif
   return out;
