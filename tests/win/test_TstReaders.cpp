@@ -191,6 +191,23 @@ TEST_F(TstReaders, AWholeDumpOfTheClockIsReadShownAndSaved) {
   fs::remove_all(dir);
 }
 
+TEST_F(TstReaders, SavingBeforeAnyReadingWritesAnEmptyFileUnderTheUnknownName) {
+  auto* page = Page<TfmDump>();
+  const fs::path file = fs::temp_directory_path() / (L"tst-empty-" + std::to_wstring(GetCurrentProcessId()) + L".dmp");
+  std::wstring proposed;
+  SetFileDialogHook([&](bool, TFileDialogArgs& args) {
+    proposed = args.FileName;
+    args.FileName = file.wstring();
+    return true;
+  });
+  Press(page->btnSave);
+  EXPECT_EQ(proposed, L"Неизвестное устройство");
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_EQ(fs::file_size(file), 0u);
+  EXPECT_TRUE(Errors.Texts.empty());
+  fs::remove(file);
+}
+
 TEST_F(TstReaders, AFailingBlockIsAnsweredNoThenYes) {
   auto* page = Page<TfmDump>();
   page->cbDevice->SetItemIndex(1);
