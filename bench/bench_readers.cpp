@@ -36,18 +36,10 @@ class TCountingDriver : public TDriver {
   int32_t FNumber = 0;
 };
 
-// A host whose window thread is the benchmark's own: nothing is synchronised.
+// A host whose window thread is the benchmark's own; the walk asks it nothing.
 class TPlainHost : public TWorkerHost {
  public:
   std::unique_ptr<TThreadScope> EnterThread() override { return nullptr; }
-  bool Synchronize(const std::function<void()>& fn) override {
-    fn();
-    return true;
-  }
-  void WaitServing(const std::function<bool()>& finished) override {
-    while (!finished()) std::this_thread::yield();
-  }
-  void Wake() override {}
 };
 
 void BM_RegisterWalk(benchmark::State& state) {

@@ -4,7 +4,11 @@ set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(PLOVER_WIDL i686-w64-mingw32-widl)
-set(PLOVER_WINE_LIBDIR /usr/lib/i386-linux-gnu/wine/i386-windows)
+# Wine's i386 type libraries (stdole2.tlb for widl); ./dev passes where they
+# are when the 32-bit Wine is not installed.
+if(NOT PLOVER_WINE_LIBDIR)
+  set(PLOVER_WINE_LIBDIR /usr/lib/i386-linux-gnu/wine/i386-windows)
+endif()
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -27,12 +27,17 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-// What is read back is what was written, or the start of it when the line
-// had to be cut (then it is full up to less than one escape).
+// What is read back is what was written, or the start of it when the value
+// did not fit its line whole (plain, or encoded where it holds line breaks).
 void CheckWritten(const std::wstring& written, const std::wstring& back, std::wstring_view key) {
   if (back == written) return;
   Check(back.size() < written.size() && written.compare(0, back.size(), back) == 0);
-  Check(IniLineOf(key, written).size() + 2 >= TBigIniFile::MaxTextLength);
+  size_t width = written.size();
+  if (written.find_first_of(L"\r\n") != std::wstring::npos || (!key.empty() && key.back() == L'*')) {
+    for (wchar_t c : written) width += c == L'%' || c == L'\r' || c == L'\n' ? 2 : 0;
+    width += 1;  // the mark
+  }
+  Check(key.size() + 1 + width > TBigIniFile::MaxTextLength);
 }
 
 void CheckLookups(TBigIniFile& ini) {

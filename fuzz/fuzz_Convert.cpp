@@ -10,6 +10,7 @@
 #include "untCommand.h"
 #include "untError.h"
 #include "untFormat.h"
+#include "untInteger.h"
 #include "untText.h"
 #include "untVariant.h"
 
@@ -77,7 +78,8 @@ bool YearSurvives(TDateTime value, const TFormatSettings& fs) {
 
 void Numbers(const std::wstring& text) {
   int32_t i;
-  if (TryStrToInt(text, i)) Check(StrToInt(IntToStr(i)) == i);
+  for (TIntRule rule : {irInteger, irDecimal, irIniInteger, irExact})
+    if (TryParseInt32(text, rule, i)) Check(ParseInt32(IntToStr(i), rule) == i);
 
   for (wchar_t sep : {L'.', L','}) {
     double d;

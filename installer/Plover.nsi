@@ -180,8 +180,9 @@ Section "un.Программы, драйвер и ярлыки" SecUnMain
   Delete "$INSTDIR\PloverTst.exe"
   Delete "$INSTDIR\PloverCmd.exe"
   Delete "$INSTDIR\PloverDrv.dll"
-  ; Left by a save that was cut short; never the user's data.
-  Delete "$INSTDIR\PloverCmd.ini.tmp"
+  ; Left by a save that was cut short (the programs' temporary names end in
+  ; ".~XXXXXXXX.tmp"); never the user's data.
+  Delete "$INSTDIR\PloverCmd.ini.~*.tmp"
   Delete "$INSTDIR\${UNINSTALLER}"
 
   Delete "$SMPROGRAMS\${PRODUCT}\${SHORTCUT_TST}.lnk"

@@ -2,6 +2,7 @@
 
 #include "BigIni.h"
 #include "untFormat.h"
+#include "untInteger.h"
 #include "untText.h"
 
 const wchar_t* const kAppParamsSection = L"Параметры";
@@ -28,4 +29,4 @@ void TAppParams::SaveToIni(TBigIniFile& ini) const {
 
 std::wstring TimeoutToText(uint32_t timeout) { return IntToStr(timeout); }
 
-uint32_t TimeoutFromText(std::wstring_view text) { return static_cast<uint32_t>(StrToInt(text)); }
+uint32_t TimeoutFromText(std::wstring_view text) { return static_cast<uint32_t>(ParseInt32(text, irExact)); }

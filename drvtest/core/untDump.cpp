@@ -5,6 +5,7 @@
 #include "untDriverResult.h"
 #include "untError.h"
 #include "untFormat.h"
+#include "untInteger.h"
 #include "untText.h"
 
 std::wstring GetDeviceName(int32_t deviceNumber) {
@@ -46,9 +47,9 @@ TDumpRange PrepareParams(TDriver& driver, int32_t deviceNumber, bool wholeDump, 
     r.BlockCount = count;
     return r;
   }
-  const int32_t start = StrToInt(startText);
+  const int32_t start = ParseInt32(startText, irInteger);
   // The range takes both its numbers, so its end can be the last block at most.
-  const int32_t end = std::min(StrToInt(endText), count - 1);
+  const int32_t end = std::min(ParseInt32(endText, irInteger), count - 1);
   if (start > end)
     throw Exception(Format(L"Начальный номер блока (%d)\r\nне может превышать конечный (%d).", start, end));
   r.Params.StartBlock = start;
@@ -156,7 +157,10 @@ void TDumpReader::Start(const TDumpParams& params) {
 void TDumpReader::Stop() {
   if (!FThread) return;
   FThread->Terminate();
-  FThread->WaitFor();
+  // Asked from a window that the worker's own question let run, the stop can
+  // only ask: the worker ends once the question is answered, and its last
+  // message stops it again.
+  if (!FThread->TryWaitFor()) return;
   FThread.reset();
 }
 

@@ -74,7 +74,10 @@ class TDumpReader {
   // Clears the data and starts a worker on the parameters.
   void Start(const TDumpParams& params);
   // Asks the worker to stop after the block under way and waits for it,
-  // still running its calls on the window thread.
+  // still running its calls on the window thread. Called while the worker's
+  // own question or error is on screen (from a window event that box let
+  // run), it only asks: the reader stays Active until OnComplete's message
+  // stops it again.
   void Stop();
   bool Active() const { return FThread != nullptr; }
   const TDumpParams& Params() const { return FParams; }

@@ -10,6 +10,7 @@
 
 #include "untError.h"
 #include "untFormat.h"
+#include "untInteger.h"
 #include "untText.h"
 
 namespace {
@@ -119,7 +120,7 @@ int32_t RestValueFromText(std::wstring_view text) {
 TRestRegister ParseRestRegisterLine(std::wstring_view line) {
   std::wstring_view number, value;
   SplitRestLine(line, number, value);
-  const int32_t n = StrToInt(number);
+  const int32_t n = ParseInt32(number, irDecimal);
   return {n, RestValueFromText(value)};
 }
 
@@ -127,8 +128,8 @@ TRestRange RestReadRange(bool all, std::wstring_view startText, std::wstring_vie
   if (all) return {};
   TRestRange range;
   range.All = false;
-  range.First = StrToInt(startText);
-  range.Last = StrToInt(endText);
+  range.First = ParseInt32(startText, irDecimal);
+  range.Last = ParseInt32(endText, irDecimal);
   return range;
 }
 
@@ -181,7 +182,7 @@ int WriteRestRegisters(TDriver& d, int lineCount, const TLineSource& lineAt, con
     if (!line) throw Exception(Format(L"Строка %d удалена из списка во время записи", i + 1));
     std::wstring_view number, value;
     SplitRestLine(*line, number, value);
-    d.set_RegisterNumber(StrToInt(number));
+    d.set_RegisterNumber(ParseInt32(number, irDecimal));
     d.set_RestRegister(RestValueFromText(value));
     if (d.WriteRestRegister() != 0) break;
     ++written;

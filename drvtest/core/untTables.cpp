@@ -2,6 +2,7 @@
 
 #include "untDriverResult.h"
 #include "untFormat.h"
+#include "untInteger.h"
 #include "untText.h"
 
 namespace {
@@ -59,15 +60,15 @@ TTableAnswer RunTableOp(TDriver& d, TTableOp op, const TTableInput& in) {
   auto& lines = answer.Lines;
   switch (op) {
     case TTableOp::GetTableStruct:
-      d.set_TableNumber(StrToInt(in.TableNumber));
+      d.set_TableNumber(ParseInt32(in.TableNumber, irDecimal));
       if (d.GetTableStruct() != 0) break;
       lines.push_back(L"Название таблицы: " + DriverText(d.get_TableName()));
       lines.push_back(L"Количество рядов: " + Number(d.get_RowCount()));
       lines.push_back(L"Количество полей: " + Number(d.get_FieldCount()));
       break;
     case TTableOp::GetFieldStruct: {
-      d.set_TableNumber(StrToInt(in.TableNumber));
-      d.set_FieldNumber(StrToInt(in.FieldNumber));
+      d.set_TableNumber(ParseInt32(in.TableNumber, irDecimal));
+      d.set_FieldNumber(ParseInt32(in.FieldNumber, irDecimal));
       if (d.GetFieldStruct() != 0) break;
       lines.push_back(L" Название поля : " + DriverText(d.get_FieldName()));
       const int32_t type = d.get_FieldType();
@@ -82,9 +83,9 @@ TTableAnswer RunTableOp(TDriver& d, TTableOp op, const TTableInput& in) {
     case TTableOp::ReadTable:
     case TTableOp::WriteTable: {
       const bool write = op == TTableOp::WriteTable;
-      d.set_TableNumber(StrToInt(in.TableNumber));
-      d.set_FieldNumber(StrToInt(in.FieldNumber));
-      d.set_RowNumber(StrToInt(in.RowNumber));
+      d.set_TableNumber(ParseInt32(in.TableNumber, irDecimal));
+      d.set_FieldNumber(ParseInt32(in.FieldNumber, irDecimal));
+      d.set_RowNumber(ParseInt32(in.RowNumber, irDecimal));
       if (write) d.set_FieldValue(in.Value);
       if ((write ? d.WriteTable() : d.ReadTable()) != 0) break;
       const std::wstring indent = write ? L"    " : L"";

@@ -57,8 +57,13 @@ TfmRestReg::TfmRestReg() : TPage(kForm, kLayout) {
 
 void TfmRestReg::FormCreate() {
   UpdateRange();
-  FSaveDir = ProgramFolder();
-  FOpenDir = ProgramFolder();
+  TFileDialogArgs args;
+  args.Filter = kFilter;
+  args.DefaultExt = kDefaultExt;
+  args.FileName = kDefaultFileName;
+  args.InitialDir = ProgramFolder();
+  FSaveDialog = std::make_unique<TFileDialog>(true, args);
+  FOpenDialog = std::make_unique<TFileDialog>(false, args);
   ProgressBar->SetRange(0, 100);
   ProgressBar->SetStep(1);
 }
@@ -144,27 +149,14 @@ void TfmRestReg::btnBreakClick() { StopRequested = true; }
 
 void TfmRestReg::btnClearClick() { Memo->Clear(); }
 
-TFileDialogArgs TfmRestReg::DialogArgs(const std::wstring& initialDir) const {
-  TFileDialogArgs args;
-  args.Owner = Handle();
-  args.Filter = kFilter;
-  args.DefaultExt = kDefaultExt;
-  args.FileName = kDefaultFileName;
-  args.InitialDir = initialDir;
-  return args;
-}
-
 void TfmRestReg::btnLoadFromFileClick() {
-  TFileDialogArgs args = DialogArgs(FOpenDir);
-  if (!OpenFileDialog(args)) return;
+  if (!FOpenDialog->Execute(Handle())) return;
   // The whole file is read before the list changes.
-  const std::vector<std::wstring> lines = LoadRestRegisterFile(args.FileName);
+  const std::vector<std::wstring> lines = LoadRestRegisterFile(FOpenDialog->FileName());
   Memo->SetText(JoinLines(lines));
 }
 
 void TfmRestReg::btnSaveToFileClick() {
-  TFileDialogArgs args = DialogArgs(FSaveDir);
-  args.OverwritePrompt = true;
-  if (!SaveFileDialog(args)) return;
-  SaveRestRegisterFile(args.FileName, SplitLines(Memo->Text()));
+  if (!FSaveDialog->Execute(Handle())) return;
+  SaveRestRegisterFile(FSaveDialog->FileName(), SplitLines(Memo->Text()));
 }

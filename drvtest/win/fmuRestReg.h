@@ -3,10 +3,12 @@
 // editable list, written back from it, saved to and loaded from a text file.
 // The read and write loops run on the window thread.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "WinDialogs.h"
 #include "untPages.h"
 
 class TfmRestReg : public TPage {
@@ -48,14 +50,13 @@ class TfmRestReg : public TPage {
  private:
   void FormCreate();
   void UpdateRange();
-  TFileDialogArgs DialogArgs(const std::wstring& initialDir) const;
   void StartProgress(int max);
   void ShowProgress(int steps, int64_t counter);
   void EndLoop();
   std::optional<std::wstring> LineAt(int index);
 
-  std::wstring FSaveDir;
-  std::wstring FOpenDir;
+  // Kept for the page's life: each proposes the file chosen in it last.
+  std::unique_ptr<TFileDialog> FOpenDialog, FSaveDialog;
   // The list's lines as a write reads them; read again after an edit.
   std::vector<std::wstring> FLines;
   bool FMemoChanged = false;

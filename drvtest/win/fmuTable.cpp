@@ -37,7 +37,7 @@ const TCtlDef kLayout[] = {
     {TKind::Edit, L"edtValue", L"0123456789012345678901234567890123456789", 104, 166, 366, 21,
      akLeft | akTop | akRight, {.Hint = L"Значение"}},
     {TKind::Memo, L"Memo", L"", 8, 196, 462, 187, akAll,
-     {.Flags = cfReadOnly | cfNoWordWrap | cfNoTabStop, .Font = &kListingFont}},
+     {.Flags = cfReadOnly | cfScrollBars | cfNoTabStop, .Font = &kListingFont}},
 };
 
 }  // namespace

@@ -104,5 +104,5 @@ void TfmView::tbCompareClick() {
 void TfmView::CompareWithFile(const std::wstring& fileName) {
   const TCompareResult result = ::CompareWithFile(Data, fileName);
   Application().ShowMessageBox(result == TCompareResult::Equal ? L"Файлы не отличаются." : L"Файлы отличаются.",
-                               MB_OK);
+                               MB_OK, Handle());
 }

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "FileFaults.h"
 #include "untError.h"
 #include "untText.h"
 
@@ -128,7 +129,7 @@ TEST_F(BigIniFile, ValuesRoundTripThroughTheFileInTheAnsiCodePage) {
     EXPECT_FALSE(ini.Modified());
   }
   EXPECT_EQ(ReadBytes(FPath), Ansi(L"[Параметры]\r\nПорт=COM1 ёЁ\r\nСкорость=-19200\r\n\r\n[Команда]\r\nОтвет=1\r\n\r\n"));
-  EXPECT_FALSE(fs::exists(FPath.string() + ".tmp"));
+  EXPECT_EQ(FolderNames(FDir), std::set<std::string>{FPath.filename().string()}) << "no temporary file is left";
   TBigIniFile ini(Name());
   EXPECT_EQ(ini.ReadString(L"параметры", L"ПОРТ", L""), L"COM1 ёЁ");
   EXPECT_EQ(ini.ReadInteger(L"Параметры", L"Скорость", 0), -19200);
@@ -369,18 +370,22 @@ TEST_F(BigIniFile, FailedWriteKeepsTheOldFileAndTheChanges) {
   WriteBytes(FPath, "[S]\r\nk=old\r\n");
   TBigIniFile ini(Name());
   ini.WriteString(L"S", L"k", L"new");
-  fs::create_directory(FPath.string() + ".tmp");  // the new file cannot be made
+  // A file of the user's named the way temporary files once were survives
+  // the failed write and the good one.
+  WriteBytes(FPath.string() + ".tmp", "mine");
   try {
+    TFileSizeLimit full(8);  // the new file cannot be written whole
     ini.UpdateFile();
     FAIL() << "no error";
   } catch (const EInOutError& e) {
-    EXPECT_EQ(e.ErrorCode, EISDIR);
+    EXPECT_EQ(e.ErrorCode, EFBIG);
     EXPECT_NE(e.Message().find(L"Ошибка записи файла \"" + Name() + L"\""), std::wstring::npos) << e.what();
   }
   EXPECT_EQ(ReadBytes(FPath), "[S]\r\nk=old\r\n");
   EXPECT_TRUE(ini.Modified());
-  fs::remove(FPath.string() + ".tmp");
+  EXPECT_EQ(FolderNames(FDir).size(), 2u) << "the failed write removed what it made, and only that";
   ini.UpdateFile();  // a second attempt still has the changes
+  EXPECT_EQ(ReadBytes(FPath.string() + ".tmp"), "mine");
   EXPECT_EQ(ReadBytes(FPath), "[S]\r\nk=new\r\n\r\n");
 }
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "BigIni.h"
+#include "FileFaults.h"
 #include "test_CmdFakes.h"
 #include "untAppParams.h"
 #include "untCmdSession.h"
@@ -176,7 +177,7 @@ TEST_F(CmdSettingsFile, FileHoldsTheSettingsThenEveryCommandAndNothingElse) {
                                               L"CommandResultDescription"};
   EXPECT_EQ(keys, expected);
   EXPECT_EQ(ini.ReadString(L"01", L"DeviceNumber", L""), L"9");
-  EXPECT_FALSE(fs::exists(Path.string() + ".tmp"));
+  EXPECT_EQ(FolderNames(Dir), std::set<std::string>{"PloverCmd.ini"}) << "no temporary file is left";
 }
 
 TEST_F(CmdSettingsFile, FailedWriteKeepsTheOldFileAndReportsIt) {
@@ -185,12 +186,13 @@ TEST_F(CmdSettingsFile, FailedWriteKeepsTheOldFileAndReportsIt) {
   TFakeCmdView view;
   auto session = Open(view);
   session->Params().Timeout = 6;
-  // Something in the way of the new file: the write cannot complete.
-  fs::create_directory(Path.string() + ".tmp");
-  EXPECT_THROW(session->SaveSettings(), EInOutError);
+  // The disk is full: the write cannot complete.
+  {
+    TFileSizeLimit full(4);
+    EXPECT_THROW(session->SaveSettings(), EInOutError);
+  }
   EXPECT_EQ(Read(), old);
-  // Once the way is clear the same session saves.
-  fs::remove(Path.string() + ".tmp");
+  // Once there is room the same session saves.
   session->SaveSettings();
   TBigIniFile ini(Path.wstring());
   EXPECT_EQ(ini.ReadInteger(L"Параметры", L"Timeout", 0), 6);

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 #include "WorkerTestHost.h"
 #include "test_CmdFakes.h"
@@ -169,13 +167,39 @@ TEST_F(DumpReaderTest, StopEndsAfterTheCurrentBlockAndKeepsWhatWasRead) {
   Device.DuringRead = [&](int n) {
     if (n != 3) return;
     inside = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // Block 3 ends only once the window thread waits for the stop.
+    EXPECT_TRUE(WaitUntil([&] { return Host.Waiting(); }));
   };
   Reader.Start(TDumpParams{5, 100000, 0});
-  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(WaitUntil([&] { return inside.load(); }));
   Reader.Stop();
   EXPECT_EQ(Reader.Data(), "B0;B1;B2;B3;");
   EXPECT_TRUE(Done);
+  EXPECT_FALSE(Reader.Active());
+}
+
+// "Прервать" pressed from a window the worker's own question let run: the
+// stop cannot wait for the worker that waits for the question, so it only
+// asks; the worker ends when the question returns, and the stop that its
+// completion message makes releases it.
+TEST_F(DumpReaderTest, AStopAskedDuringTheWorkersQuestionOnlyAsks) {
+  Device.FailBlock = 1;
+  Device.FailTimes = 1000000;
+  bool activeAfterStop = false;
+  int asked = 0;
+  Reader.OnAskContinue = [&](const std::wstring&) {
+    ++asked;
+    Reader.Stop();
+    activeAfterStop = Reader.Active();
+    return true;  // "Yes" would read the block again; the stop comes first
+  };
+  Reader.Start(TDumpParams{1, 4, 0});
+  ASSERT_TRUE(Host.ServeUntil([&] { return Done.load(); }));
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(activeAfterStop);
+  Reader.Stop();
+  EXPECT_FALSE(Reader.Active());
+  EXPECT_EQ(Reader.Data(), "B0;");
 }
 
 // The window closes while the worker waits for its question: the question is
@@ -184,7 +208,7 @@ TEST_F(DumpReaderTest, ClosingWhileTheQuestionIsPendingEndsTheWorker) {
   Device.FailBlock = 1;
   Device.FailTimes = 1000000;
   Reader.Start(TDumpParams{1, 4, 0});
-  while (!Host.HasQueued()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(WaitUntil([&] { return Host.HasQueued(); }));
   Host.Close();
   Reader.Stop();
   EXPECT_TRUE(Questions.empty());

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "FileFaults.h"
 #include "untDumpView.h"
 #include "untError.h"
 #include "untFile.h"
@@ -86,7 +87,7 @@ TEST(Files, AFileIsReplacedWholeOrNotAtAll) {
   WriteWholeFile(cyrillic, "old");
   WriteWholeFile(cyrillic, std::string(3 << 20, 'n'));
   EXPECT_EQ(ReadWholeFile(cyrillic).size(), 3u << 20);
-  EXPECT_THROW(ReadWholeFile(cyrillic + L".tmp"), EInOutError) << "no temporary file is left";
+  EXPECT_EQ(FolderNames(fs::path(dir.File(""))).size(), 1u) << "no temporary file is left";
 
   const std::wstring name = dir.File("clock.dmp");
   // A file the user protected refuses the rewrite and keeps its bytes.
@@ -109,4 +110,22 @@ TEST(Files, AFileIsReplacedWholeOrNotAtAll) {
   }
   fs::permissions(dir.Path, fs::perms::owner_all);
   EXPECT_THROW(ReadWholeFile(dir.File("missing")), EInOutError);
+
+  // A file of the user's named the way temporary files once were survives a
+  // save and a save that fails part-way; the failed one leaves nothing.
+  const std::wstring mine = name + L".tmp";
+  std::ofstream(fs::path(mine), std::ios::binary) << "mine";
+  WriteWholeFile(name, "saved");
+  {
+    TFileSizeLimit full(2);
+    EXPECT_THROW(WriteWholeFile(name, "lost in the middle"), EInOutError);
+  }
+  EXPECT_EQ(Slurp(name), "saved");
+  EXPECT_EQ(Slurp(mine), "mine");
+  EXPECT_EQ(FolderNames(dir.Path).size(), 3u);
+  // The new file cannot take the old one's place (a folder is there).
+  const std::wstring folder = dir.File("folder.dmp");
+  fs::create_directory(fs::path(folder));
+  EXPECT_THROW(WriteWholeFile(folder, "x"), EInOutError);
+  EXPECT_EQ(FolderNames(dir.Path).size(), 4u);
 }

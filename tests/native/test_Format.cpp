@@ -5,6 +5,8 @@
 
 #include "untError.h"
 #include "untFormat.h"
+#include "untInteger.h"
+#include "untText.h"
 
 namespace {
 
@@ -73,27 +75,74 @@ TEST_F(FormatTest, StrToFloatAcceptsOnlyPlainNumbers) {
   }
 }
 
-TEST_F(FormatTest, StrToIntDecimalAndDollarHex) {
+// One reader, one rule per kind of field: a parameter or block number
+// ("integer": "$" and blanks around), a decimal field (rest registers,
+// tables), an INI integer (leading blanks only) and PloverCmd's time-out (the
+// text as it stands). "-" marks a text the field refuses.
+TEST(IntegerRules, EachFieldKindTakesWhatItsRuleAllows) {
   struct Case {
     const wchar_t* text;
-    int32_t value;
-  } good[] = {
-      {L"123", 123},           {L"-5", -5},          {L"+5", 5},
-      {L" 42", 42},            {L"$FF", 255},        {L"$ff", 255},
-      {L"$FFFFFFFF", -1},      {L"$80000000", INT32_MIN}, {L"-$10", -16},
-      {L"2147483647", INT32_MAX}, {L"-2147483648", INT32_MIN}, {L"007", 7},
+    const char* integer;
+    const char* decimal;
+    const char* ini;
+    const char* exact;
+  } cases[] = {
+      {L"123", "123", "123", "123", "123"},
+      {L"-5", "-5", "-5", "-5", "-5"},
+      {L"+5", "5", "5", "5", "5"},
+      {L"007", "7", "7", "7", "7"},
+      {L"2147483647", "2147483647", "2147483647", "2147483647", "2147483647"},
+      {L"-2147483648", "-2147483648", "-2147483648", "-2147483648", "-2147483648"},
+      {L"2147483648", "-", "-", "-", "-"},
+      {L"-2147483649", "-", "-", "-", "-"},
+      {L"99999999999999999999", "-", "-", "-", "-"},
+      {L"$FF", "255", "-", "255", "255"},
+      {L"$ff", "255", "-", "255", "255"},
+      {L"$A", "10", "-", "10", "10"},
+      {L"$FFFFFFFF", "-1", "-", "-1", "-1"},
+      {L"$80000000", "-2147483648", "-", "-2147483648", "-2147483648"},
+      {L"$0000000010", "16", "-", "16", "16"},
+      {L"$123456789", "-", "-", "-", "-"},
+      {L"-$10", "-16", "-", "-16", "-16"},
+      {L"$00A", "10", "-", "10", "10"},
+      {L" 42", "42", "42", "42", "-"},
+      {L"\t42", "42", "42", "42", "-"},
+      {L"10 ", "10", "10", "-", "-"},
+      {L" $10 ", "16", "-", "-", "-"},
+      {L"", "-", "-", "-", "-"},
+      {L"  ", "-", "-", "-", "-"},
+      {L"abc", "-", "-", "-", "-"},
+      {L"$", "-", "-", "-", "-"},
+      {L"-", "-", "-", "-", "-"},
+      {L"1.5", "-", "-", "-", "-"},
+      {L"1e3", "-", "-", "-", "-"},
+      {L"0x10", "-", "-", "-", "-"},
+      {L"$G", "-", "-", "-", "-"},
+      {L"- 1", "-", "-", "-", "-"},
+      {L"1 2", "-", "-", "-", "-"},
+      {L"١٢", "-", "-", "-", "-"},
   };
-  for (const auto& c : good) EXPECT_EQ(StrToInt(c.text), c.value) << c.text;
-
-  const wchar_t* bad[] = {L"",  L"abc", L"2147483648", L"-2147483649", L"$",  L"$123456789",
-                          L"1.5", L"1e3", L"0x10",     L"$G",          L"- 1", L"99999999999999999999"};
-  for (const wchar_t* text : bad) EXPECT_THROW(StrToInt(text), EConvertError) << text;
-
+  for (const Case& c : cases) {
+    const std::pair<TIntRule, const char*> rules[] = {
+        {irInteger, c.integer}, {irDecimal, c.decimal}, {irIniInteger, c.ini}, {irExact, c.exact}};
+    for (size_t k = 0; k < std::size(rules); ++k) {
+      const auto& [rule, expected] = rules[k];
+      int32_t value = 0;
+      const bool ok = TryParseInt32(c.text, rule, value);
+      if (std::string(expected) == "-") {
+        EXPECT_FALSE(ok) << "rule " << k << " took \"" << WideToUtf8(c.text) << "\"";
+        EXPECT_THROW(ParseInt32(c.text, rule), EConvertError);
+      } else {
+        EXPECT_TRUE(ok) << "rule " << k << " refused \"" << WideToUtf8(c.text) << "\"";
+        EXPECT_EQ(value, std::stoll(expected)) << "rule " << k << ": \"" << WideToUtf8(c.text) << "\"";
+      }
+    }
+  }
   try {
-    StrToInt(L"abc");
+    ParseInt32(L"$A", irDecimal);
     FAIL();
   } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), L"\"abc\" не является целым числом");
+    EXPECT_EQ(e.Message(), L"\"$A\" не является целым числом");
   }
 }
 

@@ -79,6 +79,47 @@ TEST(IniLineBreaks, KeysEndingInTheMarkReadBackUnderTheirOwnName) {
   EXPECT_EQ(ReadBack("[S]\r\nk*=a%0d%0ab\r\n", L"S", L"K"), L"a\r\nb");
 }
 
+// A line "Key*=..." as a person or an older program writes it: its key is
+// "Key*", as it always was, and it hides no "Key" line after it. Only the
+// two forms the writer makes are the encoded kind.
+TEST(IniLineBreaks, AHandWrittenKeyEndingInTheMarkKeepsItsName) {
+  const std::string file = "[S]\r\nKey*=hand%25\r\nKey=plain\r\n*=star\r\nA**=b%0Ac\r\nB*=d%0Ae\r\n";
+  struct {
+    const wchar_t* key;
+    const wchar_t* value;
+  } cases[] = {
+      {L"Key*", L"hand%25"}, {L"Key", L"plain"}, {L"*", L"star"}, {L"A*", L"b\nc"}, {L"B", L"d\ne"},
+      {L"A**", L"<none>"},   {L"B*", L"<none>"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadBack(file, L"S", c.key), c.value) << WideToUtf8(c.key);
+  TBigIniFile ini(L"");
+  ini.LoadText(file);
+  std::vector<std::wstring> keys;
+  ini.ReadSection(L"S", keys);
+  EXPECT_EQ(keys, (std::vector<std::wstring>{L"Key*", L"Key", L"*", L"A*", L"B"}));
+}
+
+// The longest keys that end in the mark read back and are replaced in place:
+// no write appends a second line.
+TEST(IniLineBreaks, LongestKeysEndingInTheMarkReadBack) {
+  const std::wstring keys[] = {std::wstring(253, L'k') + L"*", std::wstring(252, L'k') + L"**",
+                               std::wstring(252, L'k') + L"*", std::wstring(300, L'*')};
+  for (const std::wstring& key : keys) {
+    TBigIniFile ini(L"");
+    for (const wchar_t* value : {L"", L"1", L"a\nb", L""}) {
+      ini.WriteString(L"S", key, value);
+      TBigIniFile back(L"");
+      back.LoadText(ini.SaveText());
+      const std::wstring read = back.ReadString(L"S", key, L"<none>");
+      EXPECT_NE(read, L"<none>") << key.size();
+      EXPECT_EQ(std::wstring(value).compare(0, read.size(), read), 0) << key.size();
+    }
+    std::vector<std::wstring> lines;
+    ini.ReadSectionValues(L"S", lines);
+    EXPECT_EQ(lines.size(), 1u) << key.size();
+  }
+}
+
 TEST(IniLineBreaks, RewritingSwitchesFormInPlaceAndOnlyWhenTheValueChanged) {
   TBigIniFile ini(L"");
   ini.WriteString(L"S", L"First", L"1");

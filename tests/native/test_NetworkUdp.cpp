@@ -75,20 +75,29 @@ TEST(NetworkUdp, HubRelaysBetweenMembers) {
   auto m2 = TUdpLink::Open(port, c.Sink());
   ASSERT_TRUE(m1 && m2);
   EXPECT_FALSE(m1->IsHub());
-  std::this_thread::sleep_for(200ms);  // the members' hellos reach the hub
+  // The hub knows both members once their hellos arrived: it reaches both.
+  for (auto deadline = std::chrono::steady_clock::now() + 10s; b.Count() == 0 || c.Count() == 0;) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the members never joined";
+    hub->Send("probe");
+    b.WaitFor(1, 50ms);
+    c.WaitFor(1, 50ms);
+  }
+  const size_t b0 = b.Count(), c0 = c.Count();
+  for (size_t i = 0; i < b0; ++i) EXPECT_EQ(b.At(i), "probe");
 
   m1->Send("one");
   ASSERT_TRUE(a.WaitFor(1));
-  ASSERT_TRUE(c.WaitFor(1));
+  ASSERT_TRUE(c.WaitFor(c0 + 1));
   EXPECT_EQ(a.At(0), "one");
-  EXPECT_EQ(c.At(0), "one");
+  EXPECT_EQ(c.At(c0), "one");
   hub->Send("two");
-  ASSERT_TRUE(b.WaitFor(1));
-  ASSERT_TRUE(c.WaitFor(2));
-  EXPECT_EQ(b.At(0), "two");
-  EXPECT_EQ(c.At(1), "two");
-  std::this_thread::sleep_for(100ms);
-  EXPECT_EQ(b.Count(), 1u);  // a member never hears its own frame back
+  m2->Send("three");
+  ASSERT_TRUE(b.WaitFor(b0 + 2));
+  // The hub handles frames in the order they come, so "one" would have
+  // reached its sender before "three" did: a member never hears itself.
+  EXPECT_EQ(b.Count(), b0 + 2);
+  EXPECT_EQ(b.At(b0), "two");
+  EXPECT_EQ(b.At(b0 + 1), "three");
 }
 
 TEST(NetworkUdp, MemberTakesOverWhenTheHubGoes) {
@@ -99,7 +108,7 @@ TEST(NetworkUdp, MemberTakesOverWhenTheHubGoes) {
   auto m2 = TUdpLink::Open(port, c.Sink());
   hub.reset();
   auto deadline = std::chrono::steady_clock::now() + 3s;
-  while (!m1->IsHub() && !m2->IsHub() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+  while (!m1->IsHub() && !m2->IsHub() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
   ASSERT_TRUE(m1->IsHub() != m2->IsHub());
   TUdpLink& newHub = m1->IsHub() ? *m1 : *m2;
   TUdpLink& member = m1->IsHub() ? *m2 : *m1;
@@ -108,7 +117,7 @@ TEST(NetworkUdp, MemberTakesOverWhenTheHubGoes) {
   deadline = std::chrono::steady_clock::now() + 3s;
   while (hubBox.Count() == 0 && std::chrono::steady_clock::now() < deadline) {
     member.Send("again");
-    std::this_thread::sleep_for(100ms);
+    hubBox.WaitFor(1, 100ms);
   }
   EXPECT_GT(hubBox.Count(), 0u);
   (void)newHub;
@@ -136,8 +145,9 @@ TEST(NetworkUdp, ControlOnAnUnusableBusReportsTheNetworkDown) {
   EXPECT_EQ(d->SendCommand(), 0);
 }
 
-// Run in a second process by TwoProcessesExchange: answers one request for
-// command 81h addressed to station 5, then ends.
+// Run in a second process by TwoProcessesExchange: answers the requests for
+// command 81h addressed to station 5 until one with no quantity says the
+// other side has its answer.
 TEST(NetworkUdp, ChildStation) {
   const char* portText = std::getenv("PLOVER_UDP_CHILD_PORT");
   if (!portText) GTEST_SKIP() << "runs only as the second process of TwoProcessesExchange";
@@ -147,11 +157,15 @@ TEST(NetworkUdp, ChildStation) {
   s.BusKind = kBusUdp;
   s.BusPort = std::atoi(portText);
   auto d = TDirectDriver::Create(s);
-  bool answered = false;
+  bool answered = false, finished = false;
   d->OnCommand = [&](TPloverDriver&, int32_t id) {
     d->set_CommandID(id);
     if (d->GetCommand() != 0 || d->ParseCommand() != 0) return;
     if (d->get_CommandType() != 0 || d->get_CommandDstAddress() != 5 || d->get_CommandCode() != 0x81) return;
+    if (d->get_Quantity() == 0) {
+      finished = true;
+      return;
+    }
     d->set_Text(L"Ответ из процесса " + std::to_wstring(getpid()));
     d->set_Price(d->get_Quantity() * 10000);
     d->set_CommandType(1);
@@ -159,11 +173,10 @@ TEST(NetworkUdp, ChildStation) {
     d->set_CommandSrcAddress(d->get_SrcAddress());
     answered = d->SendCommand() == 0;
   };
-  auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (!answered && std::chrono::steady_clock::now() < deadline) d->WaitCommands(50);
-  // Let the answer leave before the bus closes.
-  std::this_thread::sleep_for(200ms);
+  auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (!finished && std::chrono::steady_clock::now() < deadline) d->WaitCommands(50);
   EXPECT_TRUE(answered);
+  EXPECT_TRUE(finished);
 }
 
 TEST(NetworkUdp, TwoProcessesExchange) {
@@ -202,7 +215,15 @@ TEST(NetworkUdp, TwoProcessesExchange) {
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(d->get_Text(), L"Ответ из процесса " + std::to_wstring(child));
   EXPECT_EQ(d->get_Price(), 30000);
+  // The child ends once told that the answer arrived (told again until it
+  // has: a datagram may be lost).
+  d->set_Quantity(0);
+  d->set_WaitAnswer(false);
   int status = 0;
-  waitpid(child, &status, 0);
+  for (deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
+    EXPECT_EQ(d->SendCommand(), 0);
+    d->WaitCommands(50);
+    if (waitpid(child, &status, WNOHANG) == child) break;
+  }
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }

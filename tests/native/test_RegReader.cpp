@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -148,21 +147,16 @@ TEST_F(RegReaderTest, ASecondReadingListsOnlyItsOwnRegisters) {
 TEST_F(RegReaderTest, StopEndsAfterTheRegisterUnderWayWhichIsListed) {
   Device.Count = 1000000;
   std::atomic<bool> inside{false};
-  std::atomic<bool> release{false};
   Device.DuringRead = [&](int n) {
     if (n != 5) return;
     inside = true;
-    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Register 5 is read only once the window thread waits for the stop.
+    EXPECT_TRUE(WaitUntil([&] { return Host.Waiting(); }));
   };
   TCashRegisters cash;
   Reader.Start(cash);
-  while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::thread releaser([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    release = true;
-  });
-  Reader.Stop();  // waits for the read of register 5 to finish
-  releaser.join();
+  ASSERT_TRUE(WaitUntil([&] { return inside.load(); }));
+  Reader.Stop();
   EXPECT_EQ(cash.Count(), 6);
   EXPECT_EQ(Reader.ErrorCode(), 0);
   EXPECT_EQ(Events.Log.back(), "done");
@@ -199,7 +193,7 @@ TEST_F(RegReaderTest, LinesAreReadWhileTheWorkerAppends) {
     }
     for (int p : batch) memo.push_back(rest.LineAt(p));
     shown += batch.size();
-    if (batch.empty()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    if (batch.empty()) std::this_thread::yield();
   }
   Reader.Stop();
   ASSERT_EQ(memo.size(), 3000u);

@@ -494,39 +494,71 @@ TEST_F(ComTest, ErrorEscapingAnEventHandlerGoesToTheErrorHandler) {
   EXPECT_EQ(reported[0], L"Обработчик не справился");
 }
 
+// A station at address 99 on a thread of its own, the other end of a link:
+// each request that reaches it runs React there (with the control, its
+// received command already fetched and parsed), until the station goes.
+class TStationThread {
+ public:
+  explicit TStationThread(std::function<std::unique_ptr<TDriver>()> make,
+                          std::function<void(TDriver&)> react)
+      : FThread([this, make = std::move(make), react = std::move(react)] {
+          TComInit com(COINIT_APARTMENTTHREADED);
+          auto d = make();
+          d->SetProperty(L"SrcAddress", TVariant::FromInt(99));
+          d->OnCommand = [&](TPloverDriver&, int32_t id) {
+            d->set_CommandID(id);
+            if (d->GetCommand() == 0 && d->ParseCommand() == 0 && d->get_CommandType() == 0) react(*d);
+          };
+          Ready = true;
+          PumpUntil([this] { return Stop.load(); }, 60000);
+        }) {}
+  ~TStationThread() {
+    Stop = true;
+    FThread.join();
+  }
+  std::atomic<bool> Ready{false}, Stop{false};
+
+ private:
+  std::thread FThread;
+};
+
+// Sends a request for 11h from the station to the control at address 40.
+void SendRequestTo40(TDriver& d, bool answer = false) {
+  d.set_CommandType(answer ? 1 : 0);
+  d.set_CommandCode(0x11);
+  d.set_CommandSrcAddress(99);
+  d.set_CommandDstAddress(40);
+  d.set_WaitAnswer(false);
+  d.SendCommand();
+}
+
 // A request for the control arrives while its own SendCommand waits for an
 // answer. On the window thread (what a program's button does) the event must
-// not come inside the call, and must come once the call has returned.
+// not come inside the call, and must come once the call has returned. The
+// other station sends the request on seeing the control's own request, then
+// the answer that ends the call: the bus keeps their order, so the request
+// arrives inside the call, whatever the timing.
 TEST_F(ComTest, NoCommandIsRaisedInsideTheControlsOwnSendCommandOnTheWindowThread) {
   auto a = NewDriver();
-  auto b = NewDriver();
   a->SetProperty(L"SrcAddress", TVariant::FromInt(40));
-  bool inside = false;
+  std::atomic<bool> inside{false};
   std::vector<bool> insideAtEvent;
   a->OnCommand = [&](TPloverDriver&, int32_t) { insideAtEvent.push_back(inside); };
-
-  std::thread requester([&] {
-    TComInit com(COINIT_MULTITHREADED);
-    b->SetProperty(L"SrcAddress", TVariant::FromInt(41));
-    Sleep(100);
-    b->set_CommandType(0);
-    b->set_CommandCode(0x11);
-    b->set_CommandSrcAddress(41);
-    b->set_CommandDstAddress(40);
-    b->set_WaitAnswer(false);
-    b->SendCommand();
-  });
-  // A request nobody answers: the control waits its whole time-out.
-  a->set_Timeout(500);
+  TStationThread other([this] { return NewDriver(); },
+                       [](TDriver& d) {
+                         SendRequestTo40(d);
+                         SendRequestTo40(d, true);  // the answer, numbered by the request it parsed
+                       });
+  ASSERT_TRUE(PumpUntil([&] { return other.Ready.load(); }));
+  a->set_Timeout(30000);
   a->set_CommandType(0);
   a->set_CommandCode(0x11);
   a->set_CommandSrcAddress(40);
   a->set_CommandDstAddress(99);
   a->set_WaitAnswer(true);
   inside = true;
-  a->SendCommand();
+  EXPECT_EQ(a->SendCommand(), 0) << "answered, so the request came before";
   inside = false;
-  requester.join();
   EXPECT_TRUE(insideAtEvent.empty()) << "raised during the call";
   EXPECT_TRUE(PumpUntil([&] { return !insideAtEvent.empty(); }, 5000));
   ASSERT_EQ(insideAtEvent.size(), 1u);
@@ -536,18 +568,23 @@ TEST_F(ComTest, NoCommandIsRaisedInsideTheControlsOwnSendCommandOnTheWindowThrea
 // The same with the waiting call on a worker: the control cannot know when
 // another thread has got back from it, but it holds the event until its wait
 // has ended, so the event comes no earlier than the whole time-out after the
-// call began (the request itself arrived 100 ms into the wait).
+// call began. The other station sends its request on seeing the control's
+// own, so it is sent while the control waits.
 TEST_F(ComTest, ACommandForAControlWaitingOnAWorkerIsHeldUntilTheWaitEnds) {
   using TClock = std::chrono::steady_clock;
   auto a = NewDriver();
-  auto b = NewDriver();
   a->SetProperty(L"SrcAddress", TVariant::FromInt(40));
-  b->SetProperty(L"SrcAddress", TVariant::FromInt(41));
-  constexpr int kTimeoutMs = 700;
-  std::atomic<bool> waiting{false};
+  constexpr int kTimeoutMs = 1500;
   TClock::time_point callStart{}, callEnd{};
+  std::atomic<TClock::rep> sent{0};
   std::vector<TClock::time_point> events;
   a->OnCommand = [&](TPloverDriver&, int32_t) { events.push_back(TClock::now()); };
+  TStationThread other([this] { return NewDriver(); },
+                       [&](TDriver& d) {
+                         SendRequestTo40(d);
+                         sent = TClock::now().time_since_epoch().count();
+                       });
+  ASSERT_TRUE(PumpUntil([&] { return other.Ready.load(); }));
 
   std::thread worker([&] {
     TComInit com(COINIT_MULTITHREADED);
@@ -558,20 +595,13 @@ TEST_F(ComTest, ACommandForAControlWaitingOnAWorkerIsHeldUntilTheWaitEnds) {
     a->set_CommandDstAddress(99);
     a->set_WaitAnswer(true);
     callStart = TClock::now();
-    waiting = true;
     a->SendCommand();
     callEnd = TClock::now();
   });
-  while (!waiting) Sleep(1);
-  Sleep(100);
-  b->set_CommandType(0);
-  b->set_CommandCode(0x11);
-  b->set_CommandSrcAddress(41);
-  b->set_CommandDstAddress(40);
-  b->set_WaitAnswer(false);
-  ASSERT_EQ(b->SendCommand(), 0);
-  EXPECT_TRUE(PumpUntil([&] { return !events.empty(); }, 5000));
+  EXPECT_TRUE(PumpUntil([&] { return !events.empty(); }, kTimeoutMs + 5000));
   worker.join();
+  ASSERT_NE(sent.load(), 0) << "the other station never saw the request";
+  ASSERT_LT(TClock::time_point(TClock::duration(sent.load())), callEnd) << "sent after the wait: nothing was tested";
   ASSERT_EQ(events.size(), 1u);
   const auto heldMs = std::chrono::duration_cast<std::chrono::milliseconds>(events[0] - callStart).count();
   EXPECT_GE(heldMs, kTimeoutMs) << "raised while the call was still waiting";
@@ -774,8 +804,9 @@ TEST_F(ComTest, SettingsDialogRefusesAWrongNumberAndCancelKeepsEverything) {
     if (HWND box = WaitDialog(kDrvPropsTitle, dlg)) {
       sawError = true;
       PostMessageW(box, WM_COMMAND, IDOK, 0);
+      // Cancel once the error box has gone and the dialog takes input again.
+      for (int i = 0; i < 2000 && (IsWindow(box) || !IsWindowEnabled(dlg)); ++i) Sleep(5);
     }
-    Sleep(100);
     Press(dlg, IDCANCEL);
   });
   EXPECT_EQ(d->ShowProperties(), 0);

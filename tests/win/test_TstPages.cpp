@@ -448,6 +448,14 @@ TEST_F(TstPages, TheListIsSavedToAFileAndLoadedBackAsItWas) {
   Press(page->btnLoadFromFile);
   EXPECT_EQ(Lines(page->Memo), saved);
   EXPECT_EQ(Errors.Texts.size(), 1u);
+
+  // Each dialog proposes what was chosen in it last, a cancel changes nothing.
+  Press(page->btnSaveToFile);
+  EXPECT_EQ(asked.back().FileName, file);
+  EXPECT_EQ(asked.back().InitialDir, dir.wstring());
+  Press(page->btnLoadFromFile);
+  EXPECT_EQ(asked.back().FileName, (dir / L"missing.txt").wstring());
+  EXPECT_EQ(asked.back().DefaultExt, L"txt");
   fs::remove_all(dir);
 }
 

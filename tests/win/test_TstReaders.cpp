@@ -94,14 +94,6 @@ class TstReaders : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(TstReaders, PagesTakeTheirPlacesInTheList) {
-  std::vector<std::wstring> items;
-  for (int i = 0; i < Main->ListBox->Count(); ++i) items.push_back(Main->ListBox->Item(i));
-  EXPECT_NE(std::find(items.begin(), items.end(), L"3. Значения регистров"), items.end());
-  EXPECT_NE(std::find(items.begin(), items.end(), L"5. Дамп"), items.end());
-  EXPECT_NE(std::find(items.begin(), items.end(), L"6. Флаги ККМ"), items.end());
-}
-
 TEST_F(TstReaders, TheRegisterPageListsAKindAndEndsAtItsLastRegister) {
   auto* page = Page<TfmReg>();
   ASSERT_NE(page, nullptr);
@@ -127,6 +119,66 @@ TEST_F(TstReaders, TheRegisterPageListsAKindAndEndsAtItsLastRegister) {
   ASSERT_TRUE(PumpUntil([&] { return !Errors.Texts.empty(); }));
   EXPECT_TRUE(page->Memo->Lines().empty());
   EXPECT_TRUE(page->btnRead->Enabled());
+}
+
+// "Прервать" ends a slow walk after the register under way: the lines read
+// so far stay, in order, and the button reads "Начать" again.
+TEST_F(TstReaders, TheRegisterWalkStopsWhenAsked) {
+  auto* page = Page<TfmReg>();
+  page->cbRegType->SetItemIndex(2);  // 120 rest registers
+  Main->Driver().SetProperty(L"LinkLatency", TVariant::FromInt(50));
+  Press(page->btnRead);
+  ASSERT_TRUE(PumpUntil([&] { return page->btnRead->Text() == L"Прервать" && page->btnRead->Enabled(); }));
+  Press(page->btnRead);
+  EXPECT_FALSE(page->btnRead->Enabled() && page->btnRead->Text() == L"Прервать");
+  ASSERT_TRUE(PumpUntil([&] { return page->btnRead->Text() == L"Начать" && page->btnRead->Enabled(); }));
+  Main->Driver().SetProperty(L"LinkLatency", TVariant::FromInt(0));
+  const auto lines = page->Memo->Lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_LT(lines.size(), 120u);
+  for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].substr(0, 4), Format(L"%.2d: ", static_cast<int>(i)));
+  EXPECT_FALSE(page->lblInfo->Visible());
+  EXPECT_TRUE(Errors.Texts.empty());
+}
+
+// "Открыть файл" puts the file's bytes in the viewer's place of the reading's;
+// the window keeps the device's name. A file that cannot be read changes
+// nothing and says why.
+TEST_F(TstReaders, TheViewerOpensAFileInPlaceOfTheData) {
+  auto* page = Page<TfmDump>();
+  page->cbDevice->SetItemIndex(1);  // "Часы"
+  Press(page->btnStart);
+  ASSERT_TRUE(PumpUntil([&] { return DumpDone(page); }));
+  Press(page->btnView);
+  TfmView& view = page->View();
+  const fs::path file = fs::temp_directory_path() / (L"tst-open-" + std::to_wstring(GetCurrentProcessId()) + L".dmp");
+  const std::string bytes = std::string("\x01\xFF") + "0123456789ABCDE";  // 17 bytes: two rows
+  WriteWholeFile(file.wstring(), bytes);
+  std::wstring answer = file.wstring();
+  SetFileDialogHook([&](bool save, TFileDialogArgs& args) {
+    EXPECT_FALSE(save);
+    args.FileName = answer;
+    return true;
+  });
+  auto click = [](TToolButton* b) { Application().Guard([b] { b->Click(); }); };
+  click(view.tbOpen);
+  EXPECT_EQ(view.Data, bytes);
+  EXPECT_EQ(view.Caption(), L"Часы");
+  EXPECT_EQ(view.Grid->RowCount(), 3);
+  EXPECT_EQ(view.Grid->Cells(1, 1), L"01");
+  EXPECT_EQ(view.Grid->Cells(2, 1), L"FF");
+  EXPECT_EQ(view.Grid->Cells(0, 2), L"000010");
+  EXPECT_EQ(view.Grid->Cells(1, 2), L"45");
+  EXPECT_EQ(view.Grid->Cells(2, 2), L"");
+
+  answer = (fs::temp_directory_path() / L"tst-no-such-file.dmp").wstring();
+  click(view.tbOpen);
+  ASSERT_EQ(Errors.Texts.size(), 1u);
+  EXPECT_NE(Errors.Texts[0].find(L"tst-no-such-file.dmp"), std::wstring::npos) << WideToUtf8(Errors.Texts[0]);
+  EXPECT_EQ(view.Data, bytes);
+  EXPECT_EQ(view.Grid->RowCount(), 3);
+  view.Close();
+  fs::remove(file);
 }
 
 TEST_F(TstReaders, AWholeDumpOfTheClockIsReadShownAndSaved) {
@@ -248,11 +300,83 @@ TEST_F(TstReaders, SettingsAreRefusedWhileADumpReadsAndAllowedAfter) {
   EXPECT_GT(page->Reader()->DataSize(), 0u);
 }
 
+// The message box of this thread that is up, if any.
+static HWND ThreadMessageBox() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        wchar_t cls[16] = {};
+        GetClassNameW(w, cls, 16);
+        if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+        *reinterpret_cast<HWND*>(p) = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// The worker's question as the real message box, asked while the viewer is
+// the active window (the user watches the data): no window of the program
+// takes input while it is up, and "Прервать" pressed meanwhile (here by a
+// timer that runs inside the box's own message loop) only asks the worker to
+// stop: it does not wait for the worker that waits for the box. Answered,
+// the reading ends with the blocks read and the button comes back.
+TEST_F(TstReaders, TheWorkersQuestionIsABoxOfTheWholeProgram) {
+  Application().SetMessageBoxHook(nullptr);
+  auto* page = Page<TfmDump>();
+  page->cbDevice->SetItemIndex(4);  // "Память программ ККМ"
+  Press(page->btnView);
+  TfmView& view = page->View();
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == view.Handle(); }));
+  TDriver& d = Main->Driver();
+  d.SetProperty(L"FaultMethod", TVariant::FromStr(L"RequestDump"));
+  d.SetProperty(L"FaultCode", TVariant::FromInt(3));
+  d.SetProperty(L"FaultEvery", TVariant::FromInt(4));  // the block count, two blocks, then a failure
+
+  struct {
+    bool Seen = false, MainEnabled = true, ViewEnabled = true, StillActive = false;
+    HWND Owner = nullptr;
+    std::wstring Text;
+  } box;
+  Main->StartTimer(77, 20, [&] {
+    HWND w = ThreadMessageBox();
+    if (!w || box.Seen) return;
+    box.Seen = true;
+    box.Owner = GetWindow(w, GW_OWNER);
+    box.MainEnabled = IsWindowEnabled(Main->Handle()) != FALSE;
+    box.ViewEnabled = IsWindowEnabled(view.Handle()) != FALSE;
+    wchar_t text[200] = {};
+    GetDlgItemTextW(w, 0xFFFF, text, 200);
+    box.Text = text;
+    page->btnStartClick();  // "Прервать", as if it were pressed now
+    box.StillActive = page->Reader()->Active();
+    PostMessageW(w, WM_COMMAND, IDYES, 0);  // "Yes": the stop asked for still wins
+  });
+  // Started without a click, which would make the main window the active one.
+  Application().Guard([&] { page->btnStartClick(); });
+  ASSERT_EQ(GetActiveWindow(), view.Handle());
+  ASSERT_TRUE(PumpUntil([&] { return box.Seen && DumpDone(page); }, 20000));
+  Main->StopTimer(77);
+  d.SetProperty(L"FaultEvery", TVariant::FromInt(0));
+  EXPECT_EQ(box.Owner, view.Handle());
+  EXPECT_FALSE(box.MainEnabled);
+  EXPECT_FALSE(box.ViewEnabled);
+  EXPECT_NE(box.Text.find(L". Продолжить ?"), std::wstring::npos) << WideToUtf8(box.Text);
+  EXPECT_TRUE(box.StillActive) << "the stop only asked";
+  EXPECT_TRUE(IsWindowEnabled(Main->Handle()));
+  EXPECT_TRUE(IsWindowEnabled(view.Handle()));
+  EXPECT_EQ(ThreadMessageBox(), nullptr);
+  EXPECT_EQ(page->Reader()->DataSize() % 2, 0u);
+  EXPECT_GT(page->Reader()->DataSize(), 0u) << "the two blocks read stay";
+  EXPECT_TRUE(Errors.Texts.empty());
+}
+
 // The program closed in the middle of a long dump, again and again: the
 // worker ends first, the driver after it, each close well within 2 s.
 TEST_F(TstReaders, ClosingDuringALongDumpEndsAtOnce) {
   double slowest = 0;
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 20; ++i) {
     auto* page = Page<TfmDump>();
     page->cbDevice->SetItemIndex(4);
     Main->Driver().SetProperty(L"LinkLatency", TVariant::FromInt(1));

@@ -6,6 +6,7 @@
 #include "BigIni.h"
 #include "untError.h"
 #include "untFormat.h"
+#include "untInteger.h"
 #include "untText.h"
 
 namespace {
@@ -87,7 +88,7 @@ std::unique_ptr<TCmdParam> TCmdParam::Detach() {
 
 TVariant TCmdParam::GetAsVariant() const {
   switch (ValueType) {
-    case ptInteger: return TVariant::FromInt(StrToInt(Value));
+    case ptInteger: return TVariant::FromInt(ParseInt32(Value, irInteger));
     case ptHexData: return TVariant::FromStr(AnsiToWide(HexTextToBytes(std::wstring_view(Value))));
     case ptDate: return TVariant::FromDate(StrToDate(Value));
     case ptTime: return TVariant::FromDate(StrToTime(Value));
@@ -299,7 +300,7 @@ void TCommands::LoadParams(TBigIniFile& ini) {
   for (const auto& section : sections) {
     // The settings section shares the file; only hex-named sections are ours.
     int32_t number;
-    if (!TryStrToInt(L"$" + section, number)) continue;
+    if (!TryParseInt32(L"$" + section, irInteger, number)) continue;
     TCommand* command = ItemByCode(number & 0xFF);
     if (command == nullptr) continue;
     auto load = [&](TCmdParams& params) {

@@ -660,47 +660,6 @@ double StrToFloat(std::wstring_view text) {
   return StrToFloat(text, FormatSettings().DecimalSeparator);
 }
 
-bool TryStrToInt(std::wstring_view text, int32_t& value) {
-  std::wstring_view s = Trim(text);
-  size_t i = 0;
-  bool negative = false;
-  if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) negative = s[i++] == L'-';
-  if (i >= s.size()) return false;
-  if (s[i] == L'$') {
-    ++i;
-    if (i >= s.size() || s.size() - i > 8) return false;
-    uint32_t v = 0;
-    for (; i < s.size(); ++i) {
-      const wchar_t c = s[i];
-      uint32_t d;
-      if (c >= L'0' && c <= L'9') d = static_cast<uint32_t>(c - L'0');
-      else if (c >= L'A' && c <= L'F') d = static_cast<uint32_t>(c - L'A' + 10);
-      else if (c >= L'a' && c <= L'f') d = static_cast<uint32_t>(c - L'a' + 10);
-      else return false;
-      v = v << 4 | d;
-    }
-    if (negative) v = 0u - v;
-    value = static_cast<int32_t>(v);
-    return true;
-  }
-  long long v = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < L'0' || s[i] > L'9') return false;
-    v = v * 10 + (s[i] - L'0');
-    if (v > 2147483648LL) return false;
-  }
-  if (negative) v = -v;
-  if (v > 2147483647LL) return false;
-  value = static_cast<int32_t>(v);
-  return true;
-}
-
-int32_t StrToInt(std::wstring_view text) {
-  int32_t value;
-  if (!TryStrToInt(text, value)) throw ConvertError(L"\"%ls\" не является целым числом", text);
-  return value;
-}
-
 std::wstring FormatDateTime(std::wstring_view picture, TDateTime value,
                             const TFormatSettings& settings) {
   int days, ms;

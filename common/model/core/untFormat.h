@@ -62,11 +62,6 @@ double StrToFloat(std::wstring_view text, wchar_t decimalSeparator);
 double StrToFloat(std::wstring_view text);
 bool TryStrToFloat(std::wstring_view text, wchar_t decimalSeparator, double& value);
 
-// 32-bit signed decimal, or up to eight hexadecimal digits after "$" (taken
-// as the bit pattern, so $FFFFFFFF is -1). EConvertError otherwise.
-int32_t StrToInt(std::wstring_view text);
-bool TryStrToInt(std::wstring_view text, int32_t& value);
-
 std::wstring FormatDateTime(std::wstring_view picture, TDateTime value,
                             const TFormatSettings& settings);
 std::wstring DateToStr(TDateTime value, const TFormatSettings& settings);

@@ -7,6 +7,7 @@
 
 #include "untError.h"
 #include "untFile.h"
+#include "untInteger.h"
 #include "untText.h"
 
 namespace {
@@ -27,14 +28,31 @@ std::wstring_view Cut(std::wstring_view text, size_t limit = kMaxText) noexcept 
   return text.size() > limit ? text.substr(0, limit) : text;
 }
 std::wstring_view CutSection(std::wstring_view text) noexcept { return Cut(text, kMaxSectionName); }
-std::wstring_view CutKey(std::wstring_view text) noexcept { return Cut(text, kMaxKey); }
+// A key cut to 254 characters that ends in "**" would read back as the
+// encoded kind of a 253-character key (see TIniLine::Classify): it is that key.
+std::wstring_view CutKey(std::wstring_view text) noexcept {
+  text = Cut(text, kMaxKey);
+  if (text.size() == kMaxKey && text.ends_with(L"**")) text.remove_suffix(1);
+  return text;
+}
 
 // Values that would break their line are kept as "key*=..." with these
 // escapes; the "%" is escaped too so that decoding gives back the very text.
 constexpr wchar_t kMark = L'*';
 
-bool NeedsMark(std::wstring_view key, std::wstring_view value) noexcept {
-  return (!key.empty() && key.back() == kMark) || value.find_first_of(L"\r\n") != std::wstring_view::npos;
+bool HasLineBreak(std::wstring_view value) noexcept { return value.find_first_of(L"\r\n") != std::wstring_view::npos; }
+
+// The encoded value holds an escaped CR or LF.
+bool HasEscapedBreak(std::wstring_view raw) noexcept {
+  for (size_t i = 0; i + 2 < raw.size(); ++i) {
+    if (raw[i] != L'%') continue;
+    const int hi = HexDigitValue(raw[i + 1]), lo = HexDigitValue(raw[i + 2]);
+    if (hi < 0 || lo < 0) continue;
+    const int c = hi * 16 + lo;
+    if (c == L'\r' || c == L'\n') return true;
+    i += 2;
+  }
+  return false;
 }
 
 // Appends the encoded value while it fits in `room` characters; an escape is
@@ -50,12 +68,6 @@ void AppendEncoded(std::wstring& out, std::wstring_view value, size_t room) {
   }
 }
 
-int HexValue(wchar_t c) noexcept {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  return -1;
-}
 
 // Any "%" with two hex digits stands for that character; a "%" without them
 // stands for itself, so a hand-edited line still reads.
@@ -63,8 +75,8 @@ std::wstring Decoded(std::wstring_view raw) {
   std::wstring out;
   out.reserve(raw.size());
   for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == L'%' && i + 2 < raw.size() && HexValue(raw[i + 1]) >= 0 && HexValue(raw[i + 2]) >= 0) {
-      out.push_back(static_cast<wchar_t>(HexValue(raw[i + 1]) * 16 + HexValue(raw[i + 2])));
+    if (raw[i] == L'%' && i + 2 < raw.size() && HexDigitValue(raw[i + 1]) >= 0 && HexDigitValue(raw[i + 2]) >= 0) {
+      out.push_back(static_cast<wchar_t>(HexDigitValue(raw[i + 1]) * 16 + HexDigitValue(raw[i + 2])));
       i += 2;
     } else {
       out.push_back(raw[i]);
@@ -182,34 +194,6 @@ class TAnsiWriter {
   std::wstring FWide;
 };
 
-// ---------------------------------------------------------------- integers
-
-bool ParseInt32(std::wstring_view s, int32_t& result) {
-  size_t i = 0;
-  while (i < s.size() && s[i] == L' ') ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) negative = s[i++] == L'-';
-  bool hex = i < s.size() && s[i] == L'$';
-  if (hex) ++i;
-  if (i == s.size()) return false;
-  uint64_t value = 0;
-  const uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
-  for (; i < s.size(); ++i) {
-    wchar_t c = s[i];
-    unsigned digit;
-    if (c >= L'0' && c <= L'9') digit = static_cast<unsigned>(c - L'0');
-    else if (hex && c >= L'a' && c <= L'f') digit = static_cast<unsigned>(c - L'a' + 10);
-    else if (hex && c >= L'A' && c <= L'F') digit = static_cast<unsigned>(c - L'A' + 10);
-    else return false;
-    value = value * (hex ? 16 : 10) + digit;
-    if (value > limit) return false;
-  }
-  uint32_t bits = static_cast<uint32_t>(value);
-  if (negative) bits = 0u - bits;
-  result = static_cast<int32_t>(bits);
-  return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- TIniLine
@@ -234,7 +218,12 @@ void TIniLine::Classify() noexcept {
     FKeyHash = 0;
     FEncoded = false;
   } else {
-    FEncoded = eq > 0 && FText[eq - 1] == kMark;
+    // The mark counts only where the writer puts it: under a key that itself
+    // ends in "*", or before a value with an escaped line break. So a line
+    // "Key*=value" written by hand (or by a program that knew no mark) keeps
+    // its key "Key*".
+    FEncoded = eq > 0 && FText[eq - 1] == kMark &&
+               ((eq > 1 && FText[eq - 2] == kMark) || HasEscapedBreak(std::wstring_view(FText).substr(eq + 1)));
     const size_t keyLength = FEncoded ? eq - 1 : eq;
     FKeyLength = static_cast<uint32_t>(keyLength);
     FKeyHash = IniFoldHash(std::wstring_view(FText).substr(0, keyLength));
@@ -253,18 +242,23 @@ std::wstring TIniLine::Value() const { return FEncoded ? Decoded(RawValue()) : s
 
 std::wstring IniLineOf(std::wstring_view key, std::wstring_view value) {
   std::wstring line(key);
-  if (NeedsMark(key, value)) {
+  const bool markedKey = !key.empty() && key.back() == kMark;
+  if (markedKey || HasLineBreak(value)) {
     if (key.size() + 2 <= kMaxText) {
-      line += kMark;
-      line += L'=';
-      AppendEncoded(line, value, kMaxText - line.size());
-      return line;
+      std::wstring encoded;
+      AppendEncoded(encoded, value, kMaxText - key.size() - 2);
+      // A line whose escaped breaks were all cut away would not read as the
+      // encoded kind, so it must not be written as one.
+      if (markedKey || HasEscapedBreak(encoded)) {
+        line += kMark;
+        line += L'=';
+        line += encoded;
+        return line;
+      }
     }
-    // No room for the mark: the line must still end where it should.
-    line += L'=';
-    for (wchar_t c : value.substr(0, kMaxText - line.size()))
-      line.push_back(c == L'\r' || c == L'\n' ? L' ' : c);
-    return line;
+    // No room for the mark or for an escaped break: a plain line, whose value
+    // is cut at its first line break as it is cut where the line is full.
+    value = value.substr(0, value.find_first_of(L"\r\n"));
   }
   line += L'=';
   line.append(value.substr(0, kMaxText - line.size()));
@@ -520,7 +514,7 @@ int32_t TBigIniFile::ReadInteger(const std::wstring& section, const std::wstring
     s = converted;
   }
   int32_t result;
-  return ParseInt32(s, result) ? result : defaultValue;
+  return TryParseInt32(s, irIniInteger, result) ? result : defaultValue;
 }
 
 void TBigIniFile::WriteInteger(const std::wstring& section, const std::wstring& key, int32_t value) {

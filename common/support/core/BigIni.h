@@ -23,22 +23,28 @@
 //   - A value holding CR or LF (which would end the line and let the rest of
 //     the value pass for lines or sections of their own) is written as
 //     "key*=value" with "%" as "%25", CR as "%0D" and LF as "%0A"; so is the
-//     value of a key that itself ends in "*". A key that ends in "*" marks
-//     such a line: the key is the text before the "*", the value is decoded.
-//     Every other line is written and read exactly as before, so files
-//     written without the mark read as they always did.
+//     value of a key that itself ends in "*" ("Key*" gives "Key**=...").
+//     Such a line is read as the encoded kind: the key is the text before
+//     the "*" and the value is decoded. A line is of that kind when the text
+//     before its first "=" ends in "**", or ends in "*" and the text after
+//     the "=" holds "%0D" or "%0A" (either letter case).
+//     Every other line is written and read exactly as it was before the mark
+//     existed: "Key*=value" is key "Key*" with value "value". So every file
+//     reads as it always did, except for lines of the encoded kind above.
 //
 // Every text crossing the interface (file name, section, key, value, result)
 // is cut to 255 characters without notice; section names to 253 and keys to
-// 254, so that "[name]" and "key=" still fit in a line when read back. An
-// encoded value is cut whole escapes at a time; under a key of 254
-// characters, where the mark does not fit, line breaks become blanks.
+// 254, so that "[name]" and "key=" still fit in a line when read back (a key
+// whose 254 characters end in "**" to 253, since "x**=" is the encoded kind
+// of "x*"). An encoded value is cut whole escapes at a time; where the mark
+// does not fit (under a key of 254 characters), or a cut leaves no line
+// break to escape, line breaks become blanks in a plain line.
 //
 // Errors: a file that cannot be read or written raises EInOutError with the
 // platform's code (errno, or GetLastError on Windows). A missing file on
 // loading is no error. The file is never left half-written: the new content
-// goes to "<file>.tmp" beside it, is flushed to disk and only then replaces
-// the old file.
+// goes to a new temporary file beside it (WriteWholeFile), is flushed to disk
+// and only then replaces the old file.
 //
 // Call UpdateFile() yourself before the store goes away whenever the user must
 // hear about a failed write. The destructor writes unsaved changes too, but a

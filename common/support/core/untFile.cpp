@@ -1,6 +1,9 @@
 #include "untFile.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <random>
 
 #include "untError.h"
 #include "untText.h"
@@ -109,21 +112,62 @@ int WriteProtection(const std::wstring& name) {
 #endif
 }
 
-// Creates or truncates the temporary file; on POSIX it takes the rights of the
-// file it will replace, whatever the umask says.
-intptr_t CreateTemporary(const std::wstring& temp, const std::wstring& target) {
+// A name beside the target that no file has: "<name>.~XXXXXXXX.tmp" with
+// eight random hexadecimal digits. Only the file created here is ever
+// written or removed, so a file of the user's that happens to be called like
+// a temporary one is never touched.
+std::wstring TemporaryName(const std::wstring& target) {
+  static std::atomic<uint32_t> counter{0};
+  static const uint32_t seed = [] {
+    uint32_t v = 0;
+    try {
+      std::random_device device;
+      v = device();
+    } catch (...) {
+    }
+    return v ^ static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  }();
+  // Spread the counter over all 32 bits (a multiplicative hash).
+  const uint32_t n = (seed + counter.fetch_add(1) * 2654435761u) ^ static_cast<uint32_t>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  wchar_t hex[9];
+  for (int i = 7; i >= 0; --i) hex[7 - i] = L"0123456789ABCDEF"[(n >> (i * 4)) & 15];
+  hex[8] = 0;
+  return target + L".~" + hex + L".tmp";
+}
+
+bool AlreadyExists(int code) {
 #ifdef _WIN32
-  (void)target;
-  return reinterpret_cast<intptr_t>(
-      CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
 #else
+  return code == EEXIST;
+#endif
+}
+
+// Creates a new temporary file beside the target (never an existing one); on
+// POSIX it takes the rights of the file it will replace, whatever the umask
+// says. kNoHandle with the error left in LastError when none can be made.
+intptr_t CreateTemporary(const std::wstring& target, std::wstring& temp) {
+#ifndef _WIN32
   struct stat st;
   const bool replacing = ::stat(OsPath(target).c_str(), &st) == 0;
   const mode_t mode = replacing ? (st.st_mode & 07777) : 0666;
-  int h = ::open(OsPath(temp).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-  if (h >= 0 && replacing) (void)::fchmod(h, mode);
-  return h;
 #endif
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    temp = TemporaryName(target);
+#ifdef _WIN32
+    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<intptr_t>(h);
+#else
+    int h = ::open(OsPath(temp).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (h >= 0) {
+      if (replacing) (void)::fchmod(h, mode);
+      return h;
+    }
+#endif
+    if (!AlreadyExists(LastError())) break;
+  }
+  return kNoHandle;
 }
 
 bool SyncAndClose(intptr_t h) {
@@ -223,8 +267,8 @@ std::string ReadWholeFile(const std::wstring& name) {
 
 void WriteWholeFile(const std::wstring& name, std::string_view bytes) {
   if (int code = WriteProtection(name)) Raise(kWriteError, name, code);
-  const std::wstring temp = name + L".tmp";
-  intptr_t h = CreateTemporary(temp, name);
+  std::wstring temp;
+  intptr_t h = CreateTemporary(name, temp);
   if (h == kNoHandle) Raise(kWriteError, name, LastError());
   int failure = 0;
   if (!WriteAll(h, bytes.data(), bytes.size())) failure = LastError();

@@ -9,9 +9,11 @@
 // cannot be opened or read.
 std::string ReadWholeFile(const std::wstring& name);
 
-// Writes the bytes to "<name>.tmp" beside the file, makes sure they are on
-// disk, then puts that file in the old one's place: a failure at any point
-// leaves the old file as it was. A write-protected file refuses the rewrite.
+// Writes the bytes to a new file beside the target, "<name>.~XXXXXXXX.tmp"
+// with a name no file had, makes sure they are on disk, then puts that file
+// in the old one's place: a failure at any point leaves the old file as it
+// was and removes only the file made here. A write-protected file refuses
+// the rewrite.
 // Raises EInOutError ("Ошибка записи файла ...").
 void WriteWholeFile(const std::wstring& name, std::string_view bytes);
 

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "WinForm.h"
 #include "untError.h"
 
@@ -95,8 +97,7 @@ void TApplication::ShowErrorText(const std::wstring& text) noexcept {
       FErrorDisplay(text);
       return;
     }
-    HWND owner = GetActiveWindow();
-    ::MessageBoxW(owner, text.c_str(), Title.c_str(), MB_OK | MB_ICONERROR);
+    ProgramMessageBox(nullptr, text, MB_OK | MB_ICONERROR);
   } catch (...) {
     // Nothing sensible is left to do when the display itself fails.
   }
@@ -108,7 +109,50 @@ TApplication::TMessageBoxHook TApplication::SetMessageBoxHook(TMessageBoxHook ho
   return old;
 }
 
-int TApplication::ShowMessageBox(const std::wstring& text, UINT flags) {
+int TApplication::ShowMessageBox(const std::wstring& text, UINT flags, HWND owner) {
   if (FMessageBoxHook) return FMessageBoxHook(text, flags);
-  return ::MessageBoxW(GetActiveWindow(), text.c_str(), Title.c_str(), flags);
+  return ProgramMessageBox(owner, text, flags);
+}
+
+namespace {
+
+struct TDisabled {
+  HWND Keep;
+  std::vector<HWND> Windows;
+};
+
+BOOL CALLBACK DisableWindow(HWND w, LPARAM p) {
+  auto* d = reinterpret_cast<TDisabled*>(p);
+  if (w != d->Keep && IsWindowVisible(w) && IsWindowEnabled(w)) {
+    EnableWindow(w, FALSE);
+    d->Windows.push_back(w);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+int TApplication::ProgramMessageBox(HWND owner, const std::wstring& text, UINT flags) {
+  const DWORD thread = GetCurrentThreadId();
+  if (!owner) {
+    // The program's window the user works in, else its main window; a box
+    // while another program is active still belongs to this one.
+    owner = GetActiveWindow();
+    if (!owner || GetWindowThreadProcessId(owner, nullptr) != thread) owner = nullptr;
+    if (!owner && FMainForm && FMainForm->Handle() && IsWindowVisible(FMainForm->Handle()))
+      owner = FMainForm->Handle();
+  }
+  // Every other window of the program is disabled while the box is up, as
+  // under a modal form; the box itself disables and enables its owner, so that
+  // activation goes back to the owner when it closes.
+  TDisabled disabled{owner, {}};
+  EnumThreadWindows(thread, DisableWindow, reinterpret_cast<LPARAM>(&disabled));
+  struct TRestore {
+    std::vector<HWND>& List;
+    ~TRestore() {
+      for (HWND w : List)
+        if (IsWindow(w)) EnableWindow(w, TRUE);
+    }
+  } restore{disabled.Windows};
+  return ::MessageBoxW(owner, text.c_str(), Title.c_str(), flags);
 }

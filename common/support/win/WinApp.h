@@ -55,17 +55,22 @@ class TApplication {
     }
   }
 
-  // A message box with the application title as caption, owned by the active
-  // window. Tests answer them through the hook instead.
+  // A message box with the application title as caption: a box of the
+  // program as a whole, since no window of the program takes input while it
+  // is up (a question a worker waits for could otherwise be followed by a
+  // click that waits for that worker). Owned by `owner`, else by the
+  // program's active window, else by the main form. Tests answer them
+  // through the hook instead. The default error display shows the same box.
   using TMessageBoxHook = std::function<int(const std::wstring& text, UINT flags)>;
   TMessageBoxHook SetMessageBoxHook(TMessageBoxHook hook);
-  int ShowMessageBox(const std::wstring& text, UINT flags = MB_OK);
+  int ShowMessageBox(const std::wstring& text, UINT flags = MB_OK, HWND owner = nullptr);
 
   // Called with the form each time a modal loop starts; tests use it to look
   // at a modal form and close it.
   std::function<void(TForm&)> OnModalStart;
 
  private:
+  int ProgramMessageBox(HWND owner, const std::wstring& text, UINT flags);
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
   bool FInitialized = false;

@@ -59,6 +59,16 @@ bool OpenFileDialog(TFileDialogArgs& args) { return RunDialog(false, args); }
 
 bool SaveFileDialog(TFileDialogArgs& args) { return RunDialog(true, args); }
 
+bool TFileDialog::Execute(HWND owner) {
+  TFileDialogArgs args = Args;
+  args.Owner = owner;
+  if (!RunDialog(FSave, args)) return false;
+  Args.FileName = args.FileName;
+  const size_t slash = args.FileName.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) Args.InitialDir = args.FileName.substr(0, slash);
+  return true;
+}
+
 TFileDialogHook SetFileDialogHook(TFileDialogHook hook) {
   TFileDialogHook old = std::move(Hook());
   Hook() = std::move(hook);

@@ -25,6 +25,23 @@ bool OpenFileDialog(TFileDialogArgs& args);
 // Asks before overwriting an existing file unless told otherwise.
 bool SaveFileDialog(TFileDialogArgs& args);
 
+// A dialog its window keeps for the window's life, the way a dialog component
+// lives on its form: the file the user chose last is what it proposes next
+// time (its folder and name), until then the name and folder it was made with.
+class TFileDialog {
+ public:
+  TFileDialog(bool save, TFileDialogArgs settings) : Args(std::move(settings)), FSave(save) {}
+  // True when the user chose a file: FileName() is its path.
+  bool Execute(HWND owner);
+  const std::wstring& FileName() const { return Args.FileName; }
+
+  // What the next Execute proposes.
+  TFileDialogArgs Args;
+
+ private:
+  bool FSave;
+};
+
 using TFileDialogHook = std::function<bool(bool save, TFileDialogArgs& args)>;
 // Returns the previous hook; an empty hook restores the real dialogs.
 TFileDialogHook SetFileDialogHook(TFileDialogHook hook);

@@ -53,8 +53,13 @@
 // - Workers post WM_USER + n to the window through a TWindowPoster (which
 //   posts nothing once the window has detached it); SetMessageHandler()
 //   binds them. A TWindowWorkerHost gives a worker (TWorkerThread) its COM
-//   apartment, runs its Synchronize calls on the window thread and lets the
-//   window wait for it while still serving those calls.
+//   apartment and wakes the window's loop for its Synchronize calls; the
+//   queue of those calls, and the wait that keeps serving them, are the
+//   portable TWorkerHost's (untWorker.h).
+// - Message boxes (Application().ShowMessageBox, the default error display)
+//   belong to the program as a whole: every other window of the window
+//   thread is disabled while one is up, so no click can wait for a worker
+//   whose question is on screen.
 // - Hints (Opts.Hint, SetHint) show as tooltips on windowed controls and
 //   tool buttons; the form relays the mouse to one tooltip window.
 // - Picture buttons: a push button with Opts.Glyph shows a small picture

@@ -24,8 +24,7 @@ class TComApartment : public TWorkerHost::TThreadScope {
 
 }  // namespace
 
-TWindowWorkerHost::TWindowWorkerHost(TWinControl& window)
-    : FWindow(window), FWake(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+TWindowWorkerHost::TWindowWorkerHost(TWinControl& window) : FWindow(window) {
   FPoster.Attach(window.Handle());
   FWindow.SetMessageHandler(WM_WORKER_CALL, [this](WPARAM, LPARAM) -> LRESULT {
     Serve();
@@ -40,64 +39,11 @@ TWindowWorkerHost::~TWindowWorkerHost() {
 
 void TWindowWorkerHost::Close() {
   FPoster.Detach();
-  std::lock_guard lock(FLock);
-  FClosed = true;
-  for (TRequest* r : FQueue) r->Done = true;
-  FQueue.clear();
-  FDone.notify_all();
-}
-
-bool TWindowWorkerHost::Closed() const {
-  std::lock_guard lock(FLock);
-  return FClosed;
+  TWorkerHost::Close();
 }
 
 std::unique_ptr<TWorkerHost::TThreadScope> TWindowWorkerHost::EnterThread() {
   return std::make_unique<TComApartment>();
 }
 
-bool TWindowWorkerHost::Synchronize(const std::function<void()>& fn) {
-  TRequest request{&fn};
-  std::unique_lock lock(FLock);
-  if (FClosed) return false;
-  FQueue.push_back(&request);
-  lock.unlock();
-  // Either the message loop or a WaitServing on the window thread takes it.
-  FPoster.Post(WM_WORKER_CALL);
-  SetEvent(FWake.Get());
-  lock.lock();
-  FDone.wait(lock, [&] { return request.Done; });
-  return request.Ran;
-}
-
-void TWindowWorkerHost::Serve() {
-  for (;;) {
-    TRequest* r;
-    {
-      std::lock_guard lock(FLock);
-      if (FQueue.empty()) return;
-      r = FQueue.front();
-      FQueue.pop_front();
-    }
-    bool ran = true;
-    try {
-      (*r->Fn)();
-    } catch (...) {
-      ran = false;
-    }
-    std::lock_guard lock(FLock);
-    r->Ran = ran;
-    r->Done = true;
-    FDone.notify_all();
-  }
-}
-
-void TWindowWorkerHost::WaitServing(const std::function<bool()>& finished) {
-  while (!finished()) {
-    Serve();
-    if (finished()) break;
-    WaitForSingleObject(FWake.Get(), 50);
-  }
-}
-
-void TWindowWorkerHost::Wake() { SetEvent(FWake.Get()); }
+void TWindowWorkerHost::Queued() { FPoster.Post(WM_WORKER_CALL); }
