@@ -116,6 +116,28 @@ class TstPages : public ::testing::Test {
     EXPECT_FALSE(shots::SaveWindow(Main->Handle(), std::wstring(dir) + L"\\" + name).empty()) << WideToUtf8(name);
   }
   static std::vector<std::wstring> Lines(TMemo* memo) { return SplitLines(memo->Text()); }
+  // The memo's longest line can be read to its end: the memo has a bar to
+  // scroll sideways with, and scrolled to the right the line's last
+  // character lies inside the memo.
+  static void ExpectLongestLineReachable(TMemo* memo) {
+    HWND h = memo->Handle();
+    EXPECT_NE(GetWindowLongW(h, GWL_STYLE) & WS_HSCROLL, 0) << "no bar to scroll sideways with";
+    const auto lines = Lines(memo);
+    size_t longest = 0;
+    for (size_t i = 1; i < lines.size(); ++i)
+      if (lines[i].size() > lines[longest].size()) longest = i;
+    const LRESULT start = SendMessageW(h, EM_LINEINDEX, longest, 0);
+    const LRESULT last = start + static_cast<LRESULT>(lines[longest].size()) - 1;
+    SendMessageW(h, WM_HSCROLL, SB_RIGHT, 0);
+    Pump();
+    const LRESULT pos = SendMessageW(h, EM_POSFROMCHAR, static_cast<WPARAM>(last), 0);
+    RECT client{};
+    GetClientRect(h, &client);
+    const int x = static_cast<short>(LOWORD(pos));
+    EXPECT_GE(x, 0) << WideToUtf8(lines[longest]);
+    EXPECT_LT(x, client.right) << WideToUtf8(lines[longest]);
+    SendMessageW(h, WM_HSCROLL, SB_LEFT, 0);
+  }
   // The page's push buttons are all enabled again, the stop button aside.
   static void ExpectButtonsBack(TPage* page, TButton* focused, TButton* stop = nullptr) {
     for (int i = 0; i < page->ControlCount(); ++i) {
@@ -478,8 +500,9 @@ TEST_F(TstPages, TheTableListingRunsFromDashToDash) {
   EXPECT_EQ(*(t13 + 2), kDashes);
   EXPECT_EQ(*(t13 + 3), L" 14. Региональные настройки, рядов    1, полей  5");
   EXPECT_NE(std::find(lines.begin(), lines.end(), L"  5. Кодовая страница     2,  2"), lines.end());
-  // A name longer than 20 characters is printed whole.
+  // A name longer than 20 characters is printed whole, and can be read whole.
   EXPECT_EQ(lines[4], L"  2. Автоматическое обнуление денежной наличности число,  1");
+  ExpectLongestLineReachable(page->Memo);
   ExpectButtonsBack(page, page->btnRead);
   EXPECT_TRUE(Errors.Texts.empty());
   Shot(L"PloverTst-tables");
@@ -518,6 +541,15 @@ TEST_F(TstPages, TheTablePageShowsWhatEachOperationGot) {
   Press(page->btnGetTableStruct);
   EXPECT_EQ(Lines(page->Memo), (std::vector<std::wstring>{L"Название таблицы: Пароли кассиров и администраторов",
                                                            L"Количество рядов: 30", L"Количество полей: 2"}));
+  // The longest field name, read to its end.
+  page->edtTableNumber->SetText(L"1");
+  page->edtFieldNumber->SetText(L"2");
+  Press(page->btnGetFieldStruct);
+  ASSERT_FALSE(Lines(page->Memo).empty());
+  EXPECT_EQ(Lines(page->Memo)[0], L" Название поля : Автоматическое обнуление денежной наличности");
+  ExpectLongestLineReachable(page->Memo);
+  page->edtTableNumber->SetText(L"2");
+
   // A string field: no range, and the value goes into the edit.
   page->edtFieldNumber->SetText(L"2");
   page->edtRowNumber->SetText(L"1");
