@@ -78,7 +78,7 @@ bool YearSurvives(TDateTime value, const TFormatSettings& fs) {
 
 void Numbers(const std::wstring& text) {
   int32_t i;
-  for (TIntRule rule : {irInteger, irDecimal, irIniInteger, irExact})
+  for (TIntRule rule : {irInteger, irDecimal, irIniInteger})
     if (TryParseInt32(text, rule, i)) Check(ParseInt32(IntToStr(i), rule) == i);
 
   for (wchar_t sep : {L'.', L','}) {

@@ -29,4 +29,4 @@ void TAppParams::SaveToIni(TBigIniFile& ini) const {
 
 std::wstring TimeoutToText(uint32_t timeout) { return IntToStr(timeout); }
 
-uint32_t TimeoutFromText(std::wstring_view text) { return static_cast<uint32_t>(ParseInt32(text, irExact)); }
+uint32_t TimeoutFromText(std::wstring_view text) { return static_cast<uint32_t>(ParseInt32(text, irIniInteger)); }

@@ -86,7 +86,9 @@ TEST(AppParams, TimeoutTextIsUnsignedShownAndSignedRead) {
   EXPECT_EQ(TimeoutFromText(L"2147483647"), 2147483647u);
   // The dialog reads what the INI store writes, no more: an unsigned value
   // beyond 31 bits must be typed as its signed or "$" form.
-  for (const wchar_t* bad : {L"", L"abc", L"4294967295", L"1.5", L"0x10"})
+  // Nothing may follow the number, not even a blank.
+  EXPECT_EQ(TimeoutFromText(L" 10"), 10u);
+  for (const wchar_t* bad : {L"", L"abc", L"4294967295", L"1.5", L"0x10", L"10 "})
     EXPECT_THROW(TimeoutFromText(bad), EConvertError) << WideToUtf8(bad);
 }
 

@@ -19,8 +19,7 @@ int HexDigitValue(wchar_t c) noexcept {
 }
 
 bool TryParseInt32(std::wstring_view s, TIntRule rule, int32_t& result) {
-  if (rule.Blanks != TIntRule::NoBlanks)
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   if (rule.Blanks == TIntRule::BlanksAround)
     while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   size_t i = 0;

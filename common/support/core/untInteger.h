@@ -10,7 +10,6 @@
 // "-$A" is -10).
 struct TIntRule {
   enum TBlanks : uint8_t {
-    NoBlanks,       // the text as it stands
     LeadingBlanks,  // blanks before the number
     BlanksAround,   // blanks before and after it
   };
@@ -24,10 +23,9 @@ inline constexpr TIntRule irInteger{true, TIntRule::BlanksAround};
 // Fields that take decimal numbers only (the rest-register range and line
 // numbers, the table page's numbers).
 inline constexpr TIntRule irDecimal{false, TIntRule::BlanksAround};
-// An integer of the INI store.
+// An integer of the INI store, and PloverCmd's time-out, which reads what the
+// store writes: blanks before the number, none after it.
 inline constexpr TIntRule irIniInteger{true, TIntRule::LeadingBlanks};
-// A text converted as it stands (PloverCmd's time-out).
-inline constexpr TIntRule irExact{true, TIntRule::NoBlanks};
 
 // Blanks are spaces and tabs.
 bool TryParseInt32(std::wstring_view text, TIntRule rule, int32_t& value);
