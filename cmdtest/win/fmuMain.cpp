@@ -162,18 +162,10 @@ void TfmMain::btnCloseClick() { Close(); }
 void TfmMain::DriverCommand(TPloverDriver& sender, int32_t commandId) { FSession->DriverCommand(commandId); }
 
 void TfmMain::EnableCommandButtons(bool enabled) {
-  TButton* const buttons[] = {btnClose, btnDriver, btnParams, btnExecute};
-  if (!enabled) {
-    FFocusedButton = nullptr;
-    for (TButton* b : buttons)
-      if (b->Focused()) FFocusedButton = b;
-  }
+  const std::initializer_list<TButton*> buttons = {btnClose, btnDriver, btnParams, btnExecute};
+  if (!enabled) FFocus.Note(buttons);
   for (TButton* b : buttons) b->SetEnabled(enabled);
-  // A disabled button drops the keyboard focus; Enter should work again after.
-  if (enabled && FFocusedButton) {
-    if (!GetFocus()) FFocusedButton->SetFocus();
-    FFocusedButton = nullptr;
-  }
+  if (enabled) FFocus.GiveBack();
 }
 
 // ---------------------------------------------------------------- TCmdView

@@ -86,7 +86,7 @@ class TfmMain : public TMyForm, private TCmdView {
 
   std::unique_ptr<TCmdSession> FSession;
   // The command button that had the focus when the buttons went off.
-  TButton* FFocusedButton = nullptr;
+  TFocusKeeper FFocus;
 };
 
 // The program's own path with ".ini" in place of its extension.

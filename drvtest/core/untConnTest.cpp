@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "untScope.h"
 #include "untText.h"
 
 std::wstring PercentText(double value) {
@@ -28,25 +29,23 @@ TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& ho
     pending = false;
   };
   const uint32_t t0 = hooks.Ticks();
-  try {
-    do {
-      ++now.Count;
-      const int32_t result = driver.CheckConnection();
-      if (result != 0) ++now.Errors;
-      now.Elapsed = hooks.Ticks() - t0;
-      if (now.Elapsed == 0) continue;
-      last = now;
-      pending = true;
-      if (last.Elapsed != shownElapsed) {
-        show();
-        if (hooks.ProcessEvents) hooks.ProcessEvents();
-      }
-      if (result != 0 && hooks.StopOnError && hooks.StopOnError()) break;
-    } while (!stopRequested);
-  } catch (...) {
+  // The figures of the last command reach the page whichever way the loop ends.
+  TOnExit flush([&] {
     if (pending) show();
-    throw;
-  }
-  if (pending) show();
+  });
+  do {
+    ++now.Count;
+    const int32_t result = driver.CheckConnection();
+    if (result != 0) ++now.Errors;
+    now.Elapsed = hooks.Ticks() - t0;
+    if (now.Elapsed == 0) continue;
+    last = now;
+    pending = true;
+    if (last.Elapsed != shownElapsed) {
+      show();
+      if (hooks.ProcessEvents) hooks.ProcessEvents();
+    }
+    if (result != 0 && hooks.StopOnError && hooks.StopOnError()) break;
+  } while (!stopRequested);
   return now;
 }

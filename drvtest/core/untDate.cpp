@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "untDriverResult.h"
+#include "untScope.h"
 
 void WriteEcrDate(TDriver& d, TDateTime date) {
   d.set_DeviceEnabled(true);
@@ -28,17 +29,9 @@ void WriteCurrentDateTime(TDriver& d, const TClock& now) {
 void InitEcrTables(TDriver& d) {
   const int32_t saved = d.get_Timeout();
   d.set_Timeout(kInitTablesTimeout);
-  try {
-    d.set_DeviceEnabled(true);
-    CheckDriverResult(d, d.InitTable());
-  } catch (...) {
-    // The error that ended the call is the one the user must see; a failure
-    // to put the time-out back would only hide it.
-    try {
-      d.set_Timeout(saved);
-    } catch (...) {
-    }
-    throw;
-  }
-  d.set_Timeout(saved);
+  // Put back on every path; after an error, the error that ended the call is
+  // the one the user must see, not a failure to put the time-out back.
+  TOnExit restore([&] { d.set_Timeout(saved); });
+  d.set_DeviceEnabled(true);
+  CheckDriverResult(d, d.InitTable());
 }

@@ -139,9 +139,6 @@ void TDumpThread::ReadBlocks() {
 
 // ---------------------------------------------------------------- reader
 
-TDumpReader::TDumpReader(TDriver& driver, std::recursive_mutex& driverLock, TWorkerHost& host)
-    : FDriver(driver), FDriverLock(driverLock), FHost(host) {}
-
 TDumpReader::~TDumpReader() { Stop(); }
 
 void TDumpReader::Start(const TDumpParams& params) {
@@ -151,17 +148,7 @@ void TDumpReader::Start(const TDumpParams& params) {
     FData.clear();
   }
   FParams = params;
-  FThread = std::make_unique<TDumpThread>(FHost, *this, params);
-}
-
-void TDumpReader::Stop() {
-  if (!FThread) return;
-  FThread->Terminate();
-  // Asked from a window that the worker's own question let run, the stop can
-  // only ask: the worker ends once the question is answered, and its last
-  // message stops it again.
-  if (!FThread->TryWaitFor()) return;
-  FThread.reset();
+  SetWorker(std::make_unique<TDumpThread>(FHost, *this, params));
 }
 
 std::string TDumpReader::Data() const {

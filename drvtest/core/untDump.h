@@ -12,7 +12,7 @@
 #include <string>
 
 #include "Driver.h"
-#include "untWorker.h"
+#include "untReader.h"
 
 struct TDumpParams {
   int32_t DeviceNumber = 0;
@@ -63,23 +63,15 @@ class TDumpThread : public TWorkerThread {
   std::wstring FErrorText;
 };
 
-class TDumpReader {
+class TDumpReader : public TReader {
  public:
   // The driver and the lock of its sequences belong to the caller.
-  TDumpReader(TDriver& driver, std::recursive_mutex& driverLock, TWorkerHost& host);
-  ~TDumpReader();
-  TDumpReader(const TDumpReader&) = delete;
-  TDumpReader& operator=(const TDumpReader&) = delete;
+  TDumpReader(TDriver& driver, std::recursive_mutex& driverLock, TWorkerHost& host)
+      : TReader(driver, driverLock, host) {}
+  ~TDumpReader() override;
 
   // Clears the data and starts a worker on the parameters.
   void Start(const TDumpParams& params);
-  // Asks the worker to stop after the block under way and waits for it,
-  // still running its calls on the window thread. Called while the worker's
-  // own question or error is on screen (from a window event that box let
-  // run), it only asks: the reader stays Active until OnComplete's message
-  // stops it again.
-  void Stop();
-  bool Active() const { return FThread != nullptr; }
   const TDumpParams& Params() const { return FParams; }
 
   // The bytes read so far, copied under the lock the worker appends under:
@@ -87,11 +79,6 @@ class TDumpReader {
   std::string Data() const;
   size_t DataSize() const;
 
-  // Called on the worker: connected and reading; after each block with the
-  // number of blocks read in this reading; as its very last action.
-  std::function<void()> OnStart;
-  std::function<void(int count)> OnProgress;
-  std::function<void()> OnComplete;
   // Run on the window thread while the worker waits: the question after a
   // failed block (true: try the block again), and an error box.
   std::function<bool(const std::wstring& question)> OnAskContinue;
@@ -100,10 +87,6 @@ class TDumpReader {
  private:
   friend class TDumpThread;
   void Append(const std::string& bytes);
-  TDriver& FDriver;
-  std::recursive_mutex& FDriverLock;
-  TWorkerHost& FHost;
-  std::unique_ptr<TDumpThread> FThread;
   TDumpParams FParams;
   mutable std::mutex FDataLock;
   std::string FData;

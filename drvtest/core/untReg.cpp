@@ -142,9 +142,6 @@ namespace {
 constexpr int32_t kUnspecifiedFailure = static_cast<int32_t>(0x80004005u);  // E_FAIL
 }
 
-TRegReader::TRegReader(TDriver& driver, std::recursive_mutex& driverLock, TWorkerHost& host)
-    : FDriver(driver), FDriverLock(driverLock), FHost(host) {}
-
 TRegReader::~TRegReader() { Stop(); }
 
 void TRegReader::Start(TECRRegisters& registers) {
@@ -153,14 +150,7 @@ void TRegReader::Start(TECRRegisters& registers) {
   registers.Clear();
   FErrorCode = 0;
   FErrorText.clear();
-  FThread = std::make_unique<TWorkThread>(FHost, *this);
-}
-
-void TRegReader::Stop() {
-  if (!FThread) return;
-  FThread->Terminate();
-  FThread->WaitFor();
-  FThread.reset();
+  SetWorker(std::make_unique<TWorkThread>(FHost, *this));
 }
 
 void TRegReader::Run(const std::function<bool()>& stopRequested) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Driver.h"
-#include "untWorker.h"
+#include "untReader.h"
 
 class TECRRegisters;
 
@@ -123,39 +123,26 @@ class TWorkThread : public TWorkerThread {
   TRegReader& FReader;
 };
 
-class TRegReader {
+class TRegReader : public TReader {
  public:
   // The driver and the lock of its sequences belong to the caller.
-  TRegReader(TDriver& driver, std::recursive_mutex& driverLock, TWorkerHost& host);
-  ~TRegReader();
-  TRegReader(const TRegReader&) = delete;
-  TRegReader& operator=(const TRegReader&) = delete;
+  TRegReader(TDriver& driver, std::recursive_mutex& driverLock, TWorkerHost& host)
+      : TReader(driver, driverLock, host) {}
+  ~TRegReader() override;
 
-  // Clears the set and starts a worker reading it.
+  // Clears the set and starts a worker reading it. OnStart comes after the
+  // first register was read, OnProgress with each entry's position.
   void Start(TECRRegisters& registers);
-  // Asks the worker to stop after the register under way and waits for it.
-  void Stop();
-  bool Active() const { return FThread != nullptr; }
 
   // The outcome of the last run: 0, or E_FAIL with ErrorText.
   int32_t ErrorCode() const { return FErrorCode; }
   const std::wstring& ErrorText() const { return FErrorText; }
   TECRRegisters* Registers() const { return FRegisters; }
 
-  // Called on the worker: after the first register of a run was read, after
-  // each register read (with the entry's position), when the run ends.
-  std::function<void()> OnStart;
-  std::function<void(int position)> OnProgress;
-  std::function<void()> OnComplete;
-
   // The worker's body (public for the worker; the reading itself).
   void Run(const std::function<bool()>& stopRequested);
 
  private:
-  TDriver& FDriver;
-  std::recursive_mutex& FDriverLock;
-  TWorkerHost& FHost;
-  std::unique_ptr<TWorkThread> FThread;
   TECRRegisters* FRegisters = nullptr;
   int32_t FErrorCode = 0;
   std::wstring FErrorText;

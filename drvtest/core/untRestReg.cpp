@@ -11,6 +11,7 @@
 #include "untError.h"
 #include "untFormat.h"
 #include "untInteger.h"
+#include "untScope.h"
 #include "untText.h"
 
 namespace {
@@ -147,7 +148,9 @@ int ReadRestRegisters(TDriver& d, const TRestRange& range, const TRestLoopHooks&
   TTickPacer pacer(hooks.Ticks);
   int steps = 0;
   int64_t n = range.First;
-  try {
+  {
+    // The lines read before an error stay in the list.
+    TOnExit flushed(flush);
     for (;;) {
       d.set_RegisterNumber(static_cast<int32_t>(n));
       if (d.GetRestRegister() != 0) break;
@@ -162,12 +165,7 @@ int ReadRestRegisters(TDriver& d, const TRestRange& range, const TRestLoopHooks&
       if (!range.All && n > range.Last) break;
       if (stopRequested || n > INT32_MAX) break;
     }
-  } catch (...) {
-    // The lines read before the error stay in the list.
-    flush();
-    throw;
   }
-  flush();
   if (hooks.Progress) hooks.Progress(steps, n);
   return steps;
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "untFile.h"
+#include "untScope.h"
 #include "untText.h"
 
 namespace {
@@ -56,18 +57,6 @@ TfmDump::TfmDump() : TPage(kForm, kLayout) {
   lblInfo = Ctl<TLabel>(L"lblInfo");
   lblTime = Ctl<TLabel>(L"lblTime");
   ProgressBar = Ctl<TProgressBar>(L"ProgressBar");
-  SetMessageHandler(WM_DUMP_STARTED, [this](WPARAM, LPARAM) -> LRESULT {
-    DumpStarted();
-    return 0;
-  });
-  SetMessageHandler(WM_DUMP_PROGRESS, [this](WPARAM wp, LPARAM) -> LRESULT {
-    DumpProgress(static_cast<int>(wp));
-    return 0;
-  });
-  SetMessageHandler(WM_DUMP_COMPLETE, [this](WPARAM, LPARAM) -> LRESULT {
-    DumpComplete();
-    return 0;
-  });
   FormCreate();
 }
 
@@ -93,10 +82,8 @@ bool TfmDump::IsBusy() { return FReader && FReader->Active(); }
 TDumpReader& TfmDump::GetReader() {
   if (!FReader) {
     auto reader = std::make_unique<TDumpReader>(Driver(), DriverLock(), WorkerHost());
-    const TWindowPoster poster = Poster();
-    reader->OnStart = [poster] { poster.Post(WM_DUMP_STARTED); };
-    reader->OnProgress = [poster](int count) { poster.Post(WM_DUMP_PROGRESS, static_cast<WPARAM>(count)); };
-    reader->OnComplete = [poster] { poster.Post(WM_DUMP_COMPLETE); };
+    BindReader(*reader, {WM_DUMP_STARTED, WM_DUMP_PROGRESS, WM_DUMP_COMPLETE}, [this] { DumpStarted(); },
+               [this](int count) { DumpProgress(count); }, [this] { DumpComplete(); });
     reader->OnAskContinue = [](const std::wstring& question) {
       return Application().ShowMessageBox(question, MB_YESNO | MB_ICONWARNING) == IDYES;
     };
@@ -113,31 +100,23 @@ void TfmDump::rbRangeClick() {
     c->SetEnabled(range);
 }
 
-// A disabled button loses the keyboard focus; it takes it back when it is
-// enabled again, unless the user has put the focus elsewhere (or gone to
-// another window) meanwhile.
 void TfmDump::EnableStart(bool enabled) {
-  if (!enabled) FStartFocused = btnStart->Focused();
+  if (!enabled) FFocus.Note({btnStart});
   btnStart->SetEnabled(enabled);
-  if (enabled && FStartFocused && !GetFocus() && GetActiveWindow() == GetAncestor(Handle(), GA_ROOT))
-    btnStart->SetFocus();
+  if (enabled) FFocus.GiveBack();
 }
 
 void TfmDump::btnStartClick() {
   EnableStart(false);
-  try {
-    if (FReader && FReader->Active()) {
-      // The completion message gives the button back.
-      FReader->Stop();
-      return;
-    }
-    FStartTime = Milliseconds();
-    PrepareParams();
-    GetReader().Start(FParams);
-  } catch (...) {
-    EnableStart(true);
-    throw;
+  // The completion message gives the button back; an error here does.
+  TOnFailure back([this] { EnableStart(true); });
+  if (FReader && FReader->Active()) {
+    FReader->Stop();
+    return;
   }
+  FStartTime = Milliseconds();
+  PrepareParams();
+  GetReader().Start(FParams);
 }
 
 void TfmDump::PrepareParams() {
@@ -161,19 +140,37 @@ void TfmDump::DumpStarted() {
   ProgressBar->SetRange(0, FBlockCount);
   ProgressBar->SetPosition(0);
   ProgressBar->Update();
+  FShownCount = 0;
+  FLastCount = 0;
+  FLastShown = 0;
 }
 
+// The worker of a fast device posts one message a block, far more than the
+// window can show one by one: the messages in between only note the count,
+// and the page shows the latest one at most every kShowInterval, the last
+// block's always (and whatever is pending when the reading ends).
 void TfmDump::DumpProgress(int count) {
-  lblInfo->SetText(Format(L"Всего блоков: %d  Прочитано: %d", FBlockCount, count));
+  FLastCount = count;
+  const uint64_t now = Milliseconds();
+  if (count < FBlockCount && FShownCount > 0 && now - FLastShown < kShowInterval) return;
+  FLastShown = now;
+  ShowProgress();
+  RepaintAtMostEvery(kShowInterval);
+}
+
+void TfmDump::ShowProgress() {
+  if (FLastCount == FShownCount) return;
+  lblInfo->SetText(Format(L"Всего блоков: %d  Прочитано: %d", FBlockCount, FLastCount));
   lblTime->SetText(L"Прошло времени: " + FormatElapsed(Milliseconds() - FStartTime));
-  ProgressBar->StepIt();
+  ProgressBar->SetPosition(FLastCount);
   ProgressBar->Update();
+  FShownCount = FLastCount;
   UpdateViewCaption();
-  RepaintAtMostEvery(50);
 }
 
 void TfmDump::DumpComplete() {
   if (FReader) FReader->Stop();
+  ShowProgress();
   EnableStart(true);
   btnStart->SetText(L"Начать");
   ProgressBar->Hide();

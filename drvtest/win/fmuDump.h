@@ -49,8 +49,12 @@ class TfmDump : public TPage {
   void UpdateViewCaption();
   void DumpStarted();
   void DumpProgress(int count);
+  void ShowProgress();
   void DumpComplete();
   void EnableStart(bool enabled);
+
+  // Progress is shown at most this often (milliseconds), the last block's always.
+  static constexpr uint64_t kShowInterval = 40;
 
   std::unique_ptr<TfmView> FView;
   uint64_t FStartTime = 0;  // milliseconds of a steady clock
@@ -58,5 +62,8 @@ class TfmDump : public TPage {
   std::unique_ptr<TDumpReader> FReader;
   int32_t FBlockCount = 0;
   std::wstring FSaveDir;
-  bool FStartFocused = false;
+  TFocusKeeper FFocus;
+  int FLastCount = 0;   // blocks read, as the last progress message said
+  int FShownCount = 0;  // blocks read, as the page shows
+  uint64_t FLastShown = 0;
 };

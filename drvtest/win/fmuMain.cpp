@@ -12,6 +12,7 @@
 #include "fmuTable.h"
 #include "fmuTables.h"
 #include "fmuTest.h"
+#include "untScope.h"
 #include "untText.h"
 #include "untVInfo.h"
 
@@ -76,17 +77,14 @@ void TfmMain::FormCreate() {
 }
 
 void TfmMain::FillPageList() {
-  ListBox->BeginUpdate();
-  try {
+  {
+    ListBox->BeginUpdate();
+    TOnExit endUpdate([this] { ListBox->EndUpdate(); });
     ListBox->Clear();
     for (int i = 0; i < FPages->Count(); ++i)
       ListBox->Add(Format(L"%d. %ls", FPages->Items(i)->Position > 0 ? FPages->Items(i)->Position : i + 1,
                           FPages->Items(i)->Caption().c_str()));
-  } catch (...) {
-    ListBox->EndUpdate();
-    throw;
   }
-  ListBox->EndUpdate();
   if (FPages->Count() > 0) SelectPage(0);
 }
 

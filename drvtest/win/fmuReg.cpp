@@ -1,5 +1,6 @@
 #include "fmuReg.h"
 
+#include "untScope.h"
 #include "untText.h"
 
 namespace {
@@ -25,18 +26,6 @@ TfmReg::TfmReg() : TPage(kForm, kLayout) {
   lblInfo = Ctl<TLabel>(L"lblInfo");
   Memo = Ctl<TMemo>(L"Memo");
   cbRegType->SetItemIndex(0);
-  SetMessageHandler(WM_REG_STARTED, [this](WPARAM, LPARAM) -> LRESULT {
-    RegStarted();
-    return 0;
-  });
-  SetMessageHandler(WM_REG_READ, [this](WPARAM wp, LPARAM) -> LRESULT {
-    RegRead(static_cast<int>(wp));
-    return 0;
-  });
-  SetMessageHandler(WM_REG_DONE, [this](WPARAM, LPARAM) -> LRESULT {
-    RegDone();
-    return 0;
-  });
 }
 
 TfmReg::~TfmReg() {
@@ -48,10 +37,8 @@ TfmReg::~TfmReg() {
 TRegReader& TfmReg::GetReader() {
   if (!FReader) {
     auto reader = std::make_unique<TRegReader>(Driver(), DriverLock(), WorkerHost());
-    const TWindowPoster poster = Poster();
-    reader->OnStart = [poster] { poster.Post(WM_REG_STARTED); };
-    reader->OnProgress = [poster](int position) { poster.Post(WM_REG_READ, static_cast<WPARAM>(position)); };
-    reader->OnComplete = [poster] { poster.Post(WM_REG_DONE); };
+    BindReader(*reader, {WM_REG_STARTED, WM_REG_READ, WM_REG_DONE}, [this] { RegStarted(); },
+               [this](int position) { RegRead(position); }, [this] { RegDone(); });
     FReader = std::move(reader);
   }
   return *FReader;
@@ -63,36 +50,28 @@ TECRRegisters& TfmReg::Registers(int kind) {
   return *set;
 }
 
-// A disabled button loses the keyboard focus; it takes it back when it is
-// enabled again, unless the user has put the focus elsewhere (or gone to
-// another window) meanwhile.
 void TfmReg::EnableRead(bool enabled) {
-  if (!enabled) FReadFocused = btnRead->Focused();
+  if (!enabled) FFocus.Note({btnRead});
   btnRead->SetEnabled(enabled);
-  if (enabled && FReadFocused && !GetFocus() && GetActiveWindow() == GetAncestor(Handle(), GA_ROOT))
-    btnRead->SetFocus();
+  if (enabled) FFocus.GiveBack();
 }
 
 void TfmReg::btnReadClick() {
   EnableRead(false);
-  try {
-    if (FReader && FReader->Active()) {
-      // The completion message gives the button back.
-      FReader->Stop();
-      return;
-    }
-    Memo->Clear();
-    FShown = 0;
-    {
-      std::lock_guard lock(DriverLock());
-      Driver().set_DeviceEnabled(true);
-    }
-    RegType = std::clamp(cbRegType->ItemIndex(), 0, 2);
-    GetReader().Start(Registers(RegType));
-  } catch (...) {
-    EnableRead(true);
-    throw;
+  // The completion message gives the button back; an error here does.
+  TOnFailure back([this] { EnableRead(true); });
+  if (FReader && FReader->Active()) {
+    FReader->Stop();
+    return;
   }
+  Memo->Clear();
+  FShown = 0;
+  {
+    std::lock_guard lock(DriverLock());
+    Driver().set_DeviceEnabled(true);
+  }
+  RegType = std::clamp(cbRegType->ItemIndex(), 0, 2);
+  GetReader().Start(Registers(RegType));
 }
 
 void TfmReg::RegStarted() {

@@ -35,7 +35,7 @@ class TfmReg : public TPage {
   void EnableRead(bool enabled);
 
   int RegType = 0;
-  bool FReadFocused = false;
+  TFocusKeeper FFocus;
   int FShown = 0;  // registers of the current walk listed so far
   uint64_t FLastShown = 0;
   static constexpr uint64_t kShowInterval = 50;  // milliseconds

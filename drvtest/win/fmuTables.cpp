@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "untScope.h"
 #include "untTables.h"
 
 namespace {
@@ -27,11 +28,6 @@ void TfmTables::btnReadClick() {
   // error stays.
   std::vector<std::wstring> lines;
   TDriverAction busy(*this);
-  try {
-    ReadTablesListing(Driver(), [&lines](const std::wstring& line) { lines.push_back(line); });
-  } catch (...) {
-    Memo->AddLines(lines);
-    throw;
-  }
-  Memo->AddLines(lines);
+  TOnExit show([&] { Memo->AddLines(lines); });
+  ReadTablesListing(Driver(), [&lines](const std::wstring& line) { lines.push_back(line); });
 }

@@ -57,16 +57,19 @@ TfmTest::TfmTest() : TPage(kForm, kLayout) {
 }
 
 void TfmTest::btnStartClick() {
-  const bool focused = btnStart->Focused();
+  // The focus goes with the enabled button: to "Прервать" while the test
+  // runs, back to "Начать" after it.
+  TFocusKeeper focus;
+  focus.Note({btnStart});
   btnStop->SetEnabled(true);
-  if (focused) btnStop->SetFocus();
+  focus.GiveBack(btnStop);
   btnStart->SetEnabled(false);
   TOnExit idle([&] {
     PutFigures();
-    const bool stopFocused = btnStop->Focused();
+    focus.Note({btnStop});
     btnStart->SetEnabled(true);
     btnStop->SetEnabled(false);
-    if (focused || stopFocused) btnStart->SetFocus();
+    focus.GiveBack(btnStart);
   });
   FTextsPending = false;
   FLastPut = TWindowLoop::Ticks();

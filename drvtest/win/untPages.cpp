@@ -50,8 +50,28 @@ void TPage::LetEventsRun(bool& stopRequested) {
 }
 
 TWindowWorkerHost& TPage::WorkerHost() {
-  if (!FWorkerHost) FWorkerHost = std::make_unique<TWindowWorkerHost>(*this);
+  if (!FWorkerHost) FWorkerHost = std::make_unique<TWindowWorkerHost>(*this, FPoster);
   return *FWorkerHost;
+}
+
+void TPage::BindReader(TReader& reader, TReaderMessages messages, std::function<void()> started,
+                       std::function<void(int count)> progress, std::function<void()> complete) {
+  SetMessageHandler(messages.Started, [started = std::move(started)](WPARAM, LPARAM) -> LRESULT {
+    started();
+    return 0;
+  });
+  SetMessageHandler(messages.Progress, [progress = std::move(progress)](WPARAM wp, LPARAM) -> LRESULT {
+    progress(static_cast<int>(wp));
+    return 0;
+  });
+  SetMessageHandler(messages.Complete, [complete = std::move(complete)](WPARAM, LPARAM) -> LRESULT {
+    complete();
+    return 0;
+  });
+  const TWindowPoster poster = FPoster;
+  reader.OnStart = [poster, m = messages.Started] { poster.Post(m); };
+  reader.OnProgress = [poster, m = messages.Progress](int count) { poster.Post(m, static_cast<WPARAM>(count)); };
+  reader.OnComplete = [poster, m = messages.Complete] { poster.Post(m); };
 }
 
 void TPage::RepaintAtMostEvery(unsigned milliseconds) {

@@ -22,6 +22,7 @@
 
 #include "MyForm.h"
 #include "untDriverResult.h"
+#include "untReader.h"
 #include "untStatus.h"  // TLineSink
 
 class TPages;
@@ -69,8 +70,17 @@ class TPage : public TMyForm {
  protected:
   // Posts to this page's window from any thread, until StopPosting.
   const TWindowPoster& Poster() const { return FPoster; }
-  // The host of the page's workers, made on first use.
+  // The host of the page's workers, made on first use; it posts through the
+  // page's poster.
   TWindowWorkerHost& WorkerHost();
+  // A reader's three events post the page's three messages (started;
+  // progress, with the count as wParam; complete), and each message runs its
+  // handler on the window thread. Nothing is posted after StopPosting.
+  struct TReaderMessages {
+    UINT Started, Progress, Complete;
+  };
+  void BindReader(TReader& reader, TReaderMessages messages, std::function<void()> started,
+                  std::function<void(int count)> progress, std::function<void()> complete);
   // Nothing is posted or run on the window thread for a worker from now on.
   void StopPosting();
   // Paints what is waiting to be painted, at most once per interval: a worker

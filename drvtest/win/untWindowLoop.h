@@ -9,6 +9,7 @@
 
 #include "untLoopHooks.h"
 #include "untPages.h"
+#include "untScope.h"
 
 class TWindowLoop {
  public:
@@ -41,15 +42,3 @@ class TWindowLoop {
   bool& FStop;
 };
 
-// Runs a function when the scope is left, whichever way.
-template <class F>
-class TOnExit {
- public:
-  explicit TOnExit(F f) : FFn(std::move(f)) {}
-  TOnExit(const TOnExit&) = delete;
-  TOnExit& operator=(const TOnExit&) = delete;
-  ~TOnExit() { FFn(); }
-
- private:
-  F FFn;
-};

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "WinApp.h"
 #include "WinForm.h"
 #include "WinGlyphs.h"
@@ -301,4 +303,26 @@ void TComboBox::SyncBounds(const RECT& r) {
   RECT kept = r;
   kept.bottom = r.top + Height();
   TWinControl::SyncBounds(kept);
+}
+
+// ---------------------------------------------------------------- TFocusKeeper
+
+void TFocusKeeper::Note(std::initializer_list<TButton*> buttons) {
+  for (TButton* b : buttons) {
+    FNoted.push_back(b);
+    if (b->Focused()) FHadFocus = b;
+  }
+}
+
+void TFocusKeeper::GiveBack(TButton* to) {
+  TButton* target = to ? to : FHadFocus;
+  const bool had = FHadFocus != nullptr;
+  std::vector<TButton*> noted;
+  noted.swap(FNoted);
+  FHadFocus = nullptr;
+  if (!had || !target || !target->Handle() || !target->Enabled()) return;
+  HWND focus = GetFocus();
+  const bool onNoted = std::any_of(noted.begin(), noted.end(), [focus](TButton* b) { return b->Handle() == focus; });
+  if ((focus && !onNoted) || GetActiveWindow() != GetAncestor(target->Handle(), GA_ROOT)) return;
+  target->SetFocus();
 }

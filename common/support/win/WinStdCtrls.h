@@ -2,6 +2,7 @@
 // Wrappers of the standard controls: push button, check box, radio button,
 // edit, memo, list box, combo box.
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,21 @@ class TButton : public TWinControl {
   bool FCancel = false;
   TButtonGlyph FGlyph = bgNone;
   std::unique_ptr<TImageList> FGlyphImages;
+};
+
+// Buttons disabled for an operation lose the keyboard focus. Note() the ones
+// that are about to be disabled; GiveBack() puts the focus on a button again
+// when one of them had it, unless the user has put it elsewhere (or gone to
+// another window) meanwhile, so that Enter works again where it did.
+class TFocusKeeper {
+ public:
+  void Note(std::initializer_list<TButton*> buttons);
+  // To `to`, or to the noted button that had the focus.
+  void GiveBack(TButton* to = nullptr);
+
+ private:
+  TButton* FHadFocus = nullptr;
+  std::vector<TButton*> FNoted;
 };
 
 // Check box and radio button: a click toggles (radio: sets, and clears the

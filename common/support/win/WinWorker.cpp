@@ -24,8 +24,12 @@ class TComApartment : public TWorkerHost::TThreadScope {
 
 }  // namespace
 
-TWindowWorkerHost::TWindowWorkerHost(TWinControl& window) : FWindow(window) {
+TWindowWorkerHost::TWindowWorkerHost(TWinControl& window) : TWindowWorkerHost(window, TWindowPoster()) {
   FPoster.Attach(window.Handle());
+}
+
+TWindowWorkerHost::TWindowWorkerHost(TWinControl& window, const TWindowPoster& poster)
+    : FWindow(window), FPoster(poster) {
   FWindow.SetMessageHandler(WM_WORKER_CALL, [this](WPARAM, LPARAM) -> LRESULT {
     Serve();
     return 0;

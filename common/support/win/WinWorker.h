@@ -10,7 +10,10 @@
 
 class TWindowWorkerHost : public TWorkerHost {
  public:
+  // Posts through its own link to the window, or through the window's own
+  // poster (a copy shares its link, so the window detaches both at once).
   explicit TWindowWorkerHost(TWinControl& window);
+  TWindowWorkerHost(TWinControl& window, const TWindowPoster& poster);
   ~TWindowWorkerHost() override;
 
   // Window thread, when the window starts to close: nothing is posted to it
