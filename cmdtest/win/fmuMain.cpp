@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "WinModule.h"
 #include "fmuAbout.h"
 #include "untComDriver.h"
 #include "untVInfo.h"
@@ -28,27 +29,33 @@ constexpr TAnchors akLeftRightBottom = akLeft | akRight | akBottom;
 constexpr TAnchors akLeftBottom = akLeft | akBottom;
 
 const TCtlDef kLayout[] = {
-    {TKind::ListBox, L"lbCommands", L"", 8, 8, 210, 265, akLeft | akTop | akBottom, &TfmMain::lbCommandsClick,
-     {.Flags = cfOwnerDraw, .ItemHeight = 18}},
-    {TKind::Grid, L"Grid", L"", 224, 8, 281, 265, akAll,
-     {.Flags = cfGridEditing | cfGridColSizing, .ColCount = 2, .RowCount = 2, .FixedCols = 1, .FixedRows = 1,
-      .ColWidth = 200, .RowHeight = 20}},
+    {TKind::ListBox, FORM_FIELD(TfmMain, lbCommands), L"", 8, 8, 210, 265, akLeft | akTop | akBottom,
+     &TfmMain::lbCommandsClick, {.Flags = cfOwnerDraw, .List = {.ItemHeight = 18}}},
+    {TKind::Grid, FORM_FIELD(TfmMain, Grid), L"", 224, 8, 281, 265, akAll,
+     {.Flags = cfGridEditing | cfGridColSizing,
+      .Grid = {.ColCount = 2, .RowCount = 2, .FixedCols = 1, .FixedRows = 1, .ColWidth = 200, .RowHeight = 20}}},
     {TKind::Label, L"lblRxCount_", L"Принято:", 512, 8, 0, 0, akTopRight},
-    {TKind::Label, L"lblRxCount", L"0", 576, 8, 0, 0, akTopRight},
+    {TKind::Label, FORM_FIELD(TfmMain, lblRxCount), L"0", 576, 8, 0, 0, akTopRight},
     {TKind::Label, L"lblTxCount_", L"Передано:", 512, 24, 0, 0, akTopRight},
-    {TKind::Label, L"lblTxCount", L"0", 576, 24, 0, 0, akTopRight},
-    {TKind::Button, L"btnReset", L"Сбросить", 512, 40, 83, 25, akTopRight, &TfmMain::btnResetClick},
-    {TKind::Button, L"btnExecute", L"Выполнить", 512, 176, 83, 25, akRightBottom, &TfmMain::btnExecuteClick},
-    {TKind::Button, L"btnDriver", L"Драйвер...", 512, 208, 83, 25, akRightBottom, &TfmMain::btnDriverClick},
-    {TKind::Button, L"btnParams", L"Параметры", 512, 240, 83, 25, akRightBottom, &TfmMain::btnParamsClick},
-    {TKind::Button, L"btnAbout", L"О программе", 512, 288, 83, 25, akRightBottom, &TfmMain::btnAboutClick},
-    {TKind::Button, L"btnClose", L"Закрыть", 512, 320, 83, 25, akRightBottom, &TfmMain::btnCloseClick},
+    {TKind::Label, FORM_FIELD(TfmMain, lblTxCount), L"0", 576, 24, 0, 0, akTopRight},
+    {TKind::Button, FORM_FIELD(TfmMain, btnReset), L"Сбросить", 512, 40, 83, 25, akTopRight, &TfmMain::btnResetClick},
+    {TKind::Button, FORM_FIELD(TfmMain, btnExecute), L"Выполнить", 512, 176, 83, 25, akRightBottom,
+     &TfmMain::btnExecuteClick},
+    {TKind::Button, FORM_FIELD(TfmMain, btnDriver), L"Драйвер...", 512, 208, 83, 25, akRightBottom,
+     &TfmMain::btnDriverClick},
+    {TKind::Button, FORM_FIELD(TfmMain, btnParams), L"Параметры", 512, 240, 83, 25, akRightBottom,
+     &TfmMain::btnParamsClick},
+    {TKind::Button, FORM_FIELD(TfmMain, btnAbout), L"О программе", 512, 288, 83, 25, akRightBottom,
+     &TfmMain::btnAboutClick},
+    {TKind::Button, FORM_FIELD(TfmMain, btnClose), L"Закрыть", 512, 320, 83, 25, akRightBottom,
+     &TfmMain::btnCloseClick},
     {TKind::Label, L"lblResult", L"Результат:", 8, 284, 0, 0, akLeftBottom},
-    {TKind::Edit, L"edtResult", L"", 72, 280, 433, 21, akLeftRightBottom, {.Flags = cfReadOnly, .Color = clBtnFace}},
+    {TKind::Edit, FORM_FIELD(TfmMain, edtResult), L"", 72, 280, 433, 21, akLeftRightBottom,
+     {.Flags = cfReadOnly, .Color = clBtnFace}},
     {TKind::Label, L"lblOutput", L"Передано:", 8, 305, 0, 0, akLeftBottom},
-    {TKind::Edit, L"edtOutput", L"", 72, 304, 433, 21, akLeftRightBottom, {.Flags = cfReadOnly}},
+    {TKind::Edit, FORM_FIELD(TfmMain, edtOutput), L"", 72, 304, 433, 21, akLeftRightBottom, {.Flags = cfReadOnly}},
     {TKind::Label, L"lblInput", L"Принято:", 8, 329, 0, 0, akLeftBottom},
-    {TKind::Edit, L"edtInput", L"", 72, 328, 433, 21, akLeftRightBottom, {.Flags = cfReadOnly}},
+    {TKind::Edit, FORM_FIELD(TfmMain, edtInput), L"", 72, 328, 433, 21, akLeftRightBottom, {.Flags = cfReadOnly}},
 };
 
 }  // namespace
@@ -56,16 +63,7 @@ const TCtlDef kLayout[] = {
 namespace cmdtest {
 
 std::wstring ProgramIniFileName() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  std::wstring ini = IniFileNameOf(path);
+  std::wstring ini = IniFileNameOf(ModuleFileName(nullptr));
   // The settings store takes paths of up to 255 characters; a deeper folder
   // is reached through its short name.
   const size_t slash = ini.find_last_of(L'\\');
@@ -82,19 +80,7 @@ std::wstring ProgramIniFileName() {
 }
 
 TfmMain::TfmMain(std::wstring iniFileName, TDriverFactory createDriver) : TMyForm(kForm, kLayout) {
-  lbCommands = Ctl<TListBox>(L"lbCommands");
-  Grid = Ctl<TStringGrid>(L"Grid");
-  lblRxCount = Ctl<TLabel>(L"lblRxCount");
-  lblTxCount = Ctl<TLabel>(L"lblTxCount");
-  btnReset = Ctl<TButton>(L"btnReset");
-  btnExecute = Ctl<TButton>(L"btnExecute");
-  btnDriver = Ctl<TButton>(L"btnDriver");
-  btnParams = Ctl<TButton>(L"btnParams");
-  btnAbout = Ctl<TButton>(L"btnAbout");
-  btnClose = Ctl<TButton>(L"btnClose");
-  edtResult = Ctl<TEdit>(L"edtResult");
-  edtOutput = Ctl<TEdit>(L"edtOutput");
-  edtInput = Ctl<TEdit>(L"edtInput");
+  BindFields(*this, kLayout);
   OnClose = [this](TCloseAction& action) { FormClose(action); };
   OnResize = [this] { FormResize(); };
 

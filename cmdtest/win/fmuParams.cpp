@@ -18,15 +18,18 @@ const TFormDef kForm = [] {
 }();
 
 const TCtlDef kLayout[] = {
-    {TKind::CheckBox, L"chbSendAnswer", L"Посылать ответ при получении команды", 8, 8, 265, 17, akLeftTop,
-     {.Flags = cfChecked}},
-    {TKind::CheckBox, L"chbWaitAnswer", L"Ожидать ответа после передачи команды", 8, 40, 281, 17},
+    {TKind::CheckBox, FORM_FIELD(TfmParams, chbSendAnswer), L"Посылать ответ при получении команды", 8, 8, 265, 17,
+     akLeftTop, {.Flags = cfChecked}},
+    {TKind::CheckBox, FORM_FIELD(TfmParams, chbWaitAnswer), L"Ожидать ответа после передачи команды", 8, 40, 281, 17},
     {TKind::Label, L"lblTimeout", L"Таймаут:", 24, 76, 0, 0},
-    {TKind::Edit, L"edtTimeout", L"1000", 88, 72, 97, 21},
-    {TKind::Bevel, L"Bevel1", L"", 8, 136, 329, 2, akLeftTop, {.Shape = bsTopLine}},
-    {TKind::Button, L"btnOK", L"OK", 96, 144, 75, 25, akLeftTop, {.Flags = cfDefault, .ModalResult = mrOk}},
-    {TKind::Button, L"btnCancel", L"Отмена", 176, 144, 75, 25, akLeftTop, {.Flags = cfCancel, .ModalResult = mrCancel}},
-    {TKind::Button, L"btnDefaults", L"По умолчанию", 256, 144, 83, 25, akLeftTop, &TfmParams::btnDefaultsClick},
+    {TKind::Edit, FORM_FIELD(TfmParams, edtTimeout), L"1000", 88, 72, 97, 21},
+    {TKind::Bevel, L"Bevel1", L"", 8, 136, 329, 2, akLeftTop, {.Bevel = {.Shape = bsTopLine}}},
+    {TKind::Button, FORM_FIELD(TfmParams, btnOK), L"OK", 96, 144, 75, 25, akLeftTop,
+     {.Flags = cfDefault, .Button = {.ModalResult = mrOk}}},
+    {TKind::Button, FORM_FIELD(TfmParams, btnCancel), L"Отмена", 176, 144, 75, 25, akLeftTop,
+     {.Flags = cfCancel, .Button = {.ModalResult = mrCancel}}},
+    {TKind::Button, FORM_FIELD(TfmParams, btnDefaults), L"По умолчанию", 256, 144, 83, 25, akLeftTop,
+     &TfmParams::btnDefaultsClick},
 };
 
 }  // namespace
@@ -34,12 +37,7 @@ const TCtlDef kLayout[] = {
 namespace cmdtest {
 
 TfmParams::TfmParams() : TMyForm(kForm, kLayout) {
-  chbSendAnswer = Ctl<TCheckBox>(L"chbSendAnswer");
-  chbWaitAnswer = Ctl<TCheckBox>(L"chbWaitAnswer");
-  edtTimeout = Ctl<TEdit>(L"edtTimeout");
-  btnOK = Ctl<TButton>(L"btnOK");
-  btnCancel = Ctl<TButton>(L"btnCancel");
-  btnDefaults = Ctl<TButton>(L"btnDefaults");
+  BindFields(*this, kLayout);
 }
 
 void TfmParams::ParamsToControls(const TAppParams& params) {

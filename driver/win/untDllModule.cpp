@@ -9,6 +9,7 @@
 #include "untDriverObject.h"
 #include "untNotifyWindow.h"
 #include "untText.h"
+#include "win/WinModule.h"
 
 namespace {
 
@@ -58,17 +59,7 @@ TClassFactory GFactory;
 
 HMODULE ModuleHandle() { return GModule; }
 
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(GModule, path.data(), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
+std::wstring ModulePath() { return ModuleFileName(GModule); }
 
 void ModuleAddRef() { ++GModuleRefs; }
 void ModuleRelease() { --GModuleRefs; }

@@ -7,9 +7,11 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Команды");
 
 const TCtlDef kLayout[] = {
-    {TKind::Memo, L"Memo", L"", 8, 8, 361, 375, akAll, {.Flags = cfNoWordWrap, .Font = &kListingFont}},
-    {TKind::Button, L"btnClear", L"Очистить", 376, 8, 94, 25, akTop | akRight, &TfmCommands::btnClearClick,
-     {.Glyph = bgClear}},
+    {TKind::Memo, FORM_FIELD(TfmCommands, Memo), L"", 8, 8, 361, 375, akAll, {.Flags = cfNoWordWrap,
+                                                                              .Font = &kListingFont}},
+    {TKind::Button, FORM_FIELD(TfmCommands, btnClear), L"Очистить", 376, 8, 94, 25, akTop | akRight,
+     &TfmCommands::btnClearClick,
+     {.Button = {.Glyph = bgClear}}},
 };
 
 }  // namespace
@@ -21,8 +23,7 @@ void TfmCommands::TLockedAnswerer::DriverCommand(TDriver& driver, int32_t comman
 
 TfmCommands::TfmCommands()
     : TPage(kForm, kLayout), FAnswerer(*this, [this](const std::wstring& line) { Memo->Add(line); }) {
-  Memo = Ctl<TMemo>(L"Memo");
-  btnClear = Ctl<TButton>(L"btnClear");
+  BindFields(*this, kLayout);
   OnShow = [this] { FormShow(); };
   OnHide = [this] { FormHide(); };
   ShowHeader();

@@ -10,33 +10,27 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Дополнительно");
 
 const TCtlDef kLayout[] = {
-    {TKind::Label, L"lblECRDate", L"Дата ККМ:", 8, 14, 90, 13},
-    {TKind::DateTimePicker, L"dtpDate", L"", 104, 10, 121, 21},
-    {TKind::Button, L"btnSetDate", L"Записать", 232, 8, 75, 25, akLeftTop, &TfmDate::btnSetDateClick},
-    {TKind::Label, L"lblECRTime", L"Время ККМ:", 8, 46, 90, 13},
-    {TKind::DateTimePicker, L"dtpTime", L"", 104, 42, 121, 21, akLeftTop, {.Flags = cfTimeKind}},
-    {TKind::Button, L"btnSetTime", L"Записать", 232, 40, 75, 25, akLeftTop, &TfmDate::btnSetTimeClick},
-    {TKind::Label, L"lblDateTime", L"Установка текущей даты и времени", 8, 78, 217, 13},
-    {TKind::Button, L"btnSetDateTime", L"Выполнить", 232, 72, 75, 25, akLeftTop, &TfmDate::btnSetDateTimeClick},
-    {TKind::Bevel, L"Bevel1", L"", 8, 108, 462, 2, akLeft | akTop | akRight, {.Shape = bsTopLine}},
-    {TKind::Label, L"lblInitTables", L"Инициализация таблиц", 8, 126, 217, 13},
-    {TKind::Button, L"btnInitTables", L"Выполнить", 232, 120, 75, 25, akLeftTop, &TfmDate::btnInitTablesClick},
+    {TKind::Label, FORM_FIELD(TfmDate, lblECRDate), L"Дата ККМ:", 8, 14, 90, 13},
+    {TKind::DateTimePicker, FORM_FIELD(TfmDate, dtpDate), L"", 104, 10, 121, 21},
+    {TKind::Button, FORM_FIELD(TfmDate, btnSetDate), L"Записать", 232, 8, 75, 25, akLeftTop, &TfmDate::btnSetDateClick},
+    {TKind::Label, FORM_FIELD(TfmDate, lblECRTime), L"Время ККМ:", 8, 46, 90, 13},
+    {TKind::DateTimePicker, FORM_FIELD(TfmDate, dtpTime), L"", 104, 42, 121, 21, akLeftTop, {.Flags = cfTimeKind}},
+    {TKind::Button, FORM_FIELD(TfmDate, btnSetTime), L"Записать", 232, 40, 75, 25, akLeftTop,
+     &TfmDate::btnSetTimeClick},
+    {TKind::Label, FORM_FIELD(TfmDate, lblDateTime), L"Установка текущей даты и времени", 8, 78, 217, 13},
+    {TKind::Button, FORM_FIELD(TfmDate, btnSetDateTime), L"Выполнить", 232, 72, 75, 25, akLeftTop,
+     &TfmDate::btnSetDateTimeClick},
+    {TKind::Bevel, FORM_FIELD(TfmDate, Bevel1), L"", 8, 108, 462, 2, akLeft | akTop | akRight,
+     {.Bevel = {.Shape = bsTopLine}}},
+    {TKind::Label, FORM_FIELD(TfmDate, lblInitTables), L"Инициализация таблиц", 8, 126, 217, 13},
+    {TKind::Button, FORM_FIELD(TfmDate, btnInitTables), L"Выполнить", 232, 120, 75, 25, akLeftTop,
+     &TfmDate::btnInitTablesClick},
 };
 
 }  // namespace
 
 TfmDate::TfmDate() : TPage(kForm, kLayout) {
-  lblECRDate = Ctl<TLabel>(L"lblECRDate");
-  dtpDate = Ctl<TDateTimePicker>(L"dtpDate");
-  btnSetDate = Ctl<TButton>(L"btnSetDate");
-  lblECRTime = Ctl<TLabel>(L"lblECRTime");
-  dtpTime = Ctl<TDateTimePicker>(L"dtpTime");
-  btnSetTime = Ctl<TButton>(L"btnSetTime");
-  lblDateTime = Ctl<TLabel>(L"lblDateTime");
-  btnSetDateTime = Ctl<TButton>(L"btnSetDateTime");
-  Bevel1 = Ctl<TBevel>(L"Bevel1");
-  lblInitTables = Ctl<TLabel>(L"lblInitTables");
-  btnInitTables = Ctl<TButton>(L"btnInitTables");
+  BindFields(*this, kLayout);
   FormCreate();
 }
 

@@ -11,25 +11,26 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Дамп");
 
 const TCtlDef kLayout[] = {
-    {TKind::Label, L"lblDevice", L"Устройство:", 8, 12, 0, 0},
-    {TKind::ComboBox, L"cbDevice", L"", 88, 8, 233, 21, akLeftTop,
-     {.Items = L"Накопитель ФП\nЧасы\nЭнергонезависимая память\nПроцессор ФП\nПамять программ ККМ\n"
-               L"Оперативная память ККМ"}},
-    {TKind::Label, L"Label1", L"Параметры", 8, 44, 0, 0},
-    {TKind::Bevel, L"Bevel1", L"", 72, 51, 395, 2, akLeft | akTop | akRight, {.Shape = bsTopLine}},
-    {TKind::RadioButton, L"rbAll", L"Весь дамп", 16, 64, 113, 17, akLeftTop, &TfmDump::rbRangeClick,
+    {TKind::Label, FORM_FIELD(TfmDump, lblDevice), L"Устройство:", 8, 12, 0, 0},
+    {TKind::ComboBox, FORM_FIELD(TfmDump, cbDevice), L"", 88, 8, 233, 21, akLeftTop,
+     {.List = {.Items = L"Накопитель ФП\nЧасы\nЭнергонезависимая память\nПроцессор ФП\nПамять программ ККМ\n"
+               L"Оперативная память ККМ"}}},
+    {TKind::Label, FORM_FIELD(TfmDump, Label1), L"Параметры", 8, 44, 0, 0},
+    {TKind::Bevel, L"Bevel1", L"", 72, 51, 395, 2, akLeft | akTop | akRight, {.Bevel = {.Shape = bsTopLine}}},
+    {TKind::RadioButton, FORM_FIELD(TfmDump, rbAll), L"Весь дамп", 16, 64, 113, 17, akLeftTop, &TfmDump::rbRangeClick,
      {.Flags = cfChecked}},
-    {TKind::RadioButton, L"rbRange", L"Диапазон блоков", 16, 88, 113, 17, akLeftTop, &TfmDump::rbRangeClick},
-    {TKind::Label, L"lblStartBlock", L"Начальный:", 136, 90, 0, 0, akLeftTop, {.Flags = cfDisabled}},
-    {TKind::Edit, L"edtStartBlock", L"0", 208, 86, 73, 21, akLeftTop, {.Flags = cfDisabled}},
-    {TKind::Label, L"lblEndBlock", L"Конечный:", 296, 90, 0, 0, akLeftTop, {.Flags = cfDisabled}},
-    {TKind::Edit, L"edtEndBlock", L"0", 360, 86, 73, 21, akLeftTop, {.Flags = cfDisabled}},
-    {TKind::Button, L"btnStart", L"Начать", 8, 128, 75, 25, akLeftTop, &TfmDump::btnStartClick},
-    {TKind::Button, L"btnView", L"Просмотр", 88, 128, 75, 25, akLeftTop, &TfmDump::btnViewClick},
-    {TKind::Button, L"btnSave", L"Сохранить", 168, 128, 75, 25, akLeftTop, &TfmDump::btnSaveClick},
-    {TKind::Label, L"lblInfo", L"", 8, 168, 0, 0, akLeftTop, {.Flags = cfHidden}},
-    {TKind::Label, L"lblTime", L"", 8, 188, 0, 0, akLeftTop, {.Flags = cfHidden}},
-    {TKind::ProgressBar, L"ProgressBar", L"", 8, 212, 459, 17, akLeft | akTop | akRight},
+    {TKind::RadioButton, FORM_FIELD(TfmDump, rbRange), L"Диапазон блоков", 16, 88, 113, 17, akLeftTop,
+     &TfmDump::rbRangeClick},
+    {TKind::Label, FORM_FIELD(TfmDump, lblStartBlock), L"Начальный:", 136, 90, 0, 0, akLeftTop, {.Flags = cfDisabled}},
+    {TKind::Edit, FORM_FIELD(TfmDump, edtStartBlock), L"0", 208, 86, 73, 21, akLeftTop, {.Flags = cfDisabled}},
+    {TKind::Label, FORM_FIELD(TfmDump, lblEndBlock), L"Конечный:", 296, 90, 0, 0, akLeftTop, {.Flags = cfDisabled}},
+    {TKind::Edit, FORM_FIELD(TfmDump, edtEndBlock), L"0", 360, 86, 73, 21, akLeftTop, {.Flags = cfDisabled}},
+    {TKind::Button, FORM_FIELD(TfmDump, btnStart), L"Начать", 8, 128, 75, 25, akLeftTop, &TfmDump::btnStartClick},
+    {TKind::Button, FORM_FIELD(TfmDump, btnView), L"Просмотр", 88, 128, 75, 25, akLeftTop, &TfmDump::btnViewClick},
+    {TKind::Button, FORM_FIELD(TfmDump, btnSave), L"Сохранить", 168, 128, 75, 25, akLeftTop, &TfmDump::btnSaveClick},
+    {TKind::Label, FORM_FIELD(TfmDump, lblInfo), L"", 8, 168, 0, 0, akLeftTop, {.Flags = cfHidden}},
+    {TKind::Label, FORM_FIELD(TfmDump, lblTime), L"", 8, 188, 0, 0, akLeftTop, {.Flags = cfHidden}},
+    {TKind::ProgressBar, FORM_FIELD(TfmDump, ProgressBar), L"", 8, 212, 459, 17, akLeft | akTop | akRight},
 };
 
 const wchar_t kFilter[] = L"Файлы дампов (*.dmp)|*.dmp|Все файлы (*.*)|*.*";
@@ -42,21 +43,7 @@ uint64_t Milliseconds() {
 }  // namespace
 
 TfmDump::TfmDump() : TPage(kForm, kLayout) {
-  lblDevice = Ctl<TLabel>(L"lblDevice");
-  cbDevice = Ctl<TComboBox>(L"cbDevice");
-  Label1 = Ctl<TLabel>(L"Label1");
-  rbAll = Ctl<TRadioButton>(L"rbAll");
-  rbRange = Ctl<TRadioButton>(L"rbRange");
-  lblStartBlock = Ctl<TLabel>(L"lblStartBlock");
-  edtStartBlock = Ctl<TEdit>(L"edtStartBlock");
-  lblEndBlock = Ctl<TLabel>(L"lblEndBlock");
-  edtEndBlock = Ctl<TEdit>(L"edtEndBlock");
-  btnStart = Ctl<TButton>(L"btnStart");
-  btnView = Ctl<TButton>(L"btnView");
-  btnSave = Ctl<TButton>(L"btnSave");
-  lblInfo = Ctl<TLabel>(L"lblInfo");
-  lblTime = Ctl<TLabel>(L"lblTime");
-  ProgressBar = Ctl<TProgressBar>(L"ProgressBar");
+  BindFields(*this, kLayout);
   FormCreate();
 }
 

@@ -8,17 +8,16 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Флаги ККМ");
 
 const TCtlDef kLayout[] = {
-    {TKind::Memo, L"Memo", L"", 8, 8, 377, 375, akAll,
+    {TKind::Memo, FORM_FIELD(TfmFlags, Memo), L"", 8, 8, 377, 375, akAll,
      {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont}},
-    {TKind::Button, L"btnGetECRFlags", L"Прочитать", 392, 8, 75, 25, akTop | akRight,
+    {TKind::Button, FORM_FIELD(TfmFlags, btnGetECRFlags), L"Прочитать", 392, 8, 75, 25, akTop | akRight,
      &TfmFlags::btnGetECRFlagsClick},
 };
 
 }  // namespace
 
 TfmFlags::TfmFlags() : TPage(kForm, kLayout) {
-  Memo = Ctl<TMemo>(L"Memo");
-  btnGetECRFlags = Ctl<TButton>(L"btnGetECRFlags");
+  BindFields(*this, kLayout);
 }
 
 void TfmFlags::btnGetECRFlagsClick() {

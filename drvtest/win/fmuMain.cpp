@@ -30,24 +30,23 @@ const TFormDef kForm = [] {
 }();
 
 const TCtlDef kLayout[] = {
-    {TKind::ListBox, L"ListBox", L"", 8, 8, 129, 377, akLeft | akTop | akBottom, &TfmMain::ListBoxClick},
-    {TKind::Panel, L"pnlData", L"", 138, 0, 478, 391, akAll},
-    {TKind::Bevel, L"Bevel", L"", 8, 391, 603, 2, akLeft | akRight | akBottom, {.Shape = bsTopLine}},
-    {TKind::Button, L"btnProperties", L"Настройка...", 8, 395, 82, 25, akLeft | akBottom,
+    {TKind::ListBox, FORM_FIELD(TfmMain, ListBox), L"", 8, 8, 129, 377, akLeft | akTop | akBottom,
+     &TfmMain::ListBoxClick},
+    {TKind::Panel, FORM_FIELD(TfmMain, pnlData), L"", 138, 0, 478, 391, akAll},
+    {TKind::Bevel, L"Bevel", L"", 8, 391, 603, 2, akLeft | akRight | akBottom, {.Bevel = {.Shape = bsTopLine}}},
+    {TKind::Button, FORM_FIELD(TfmMain, btnProperties), L"Настройка...", 8, 395, 82, 25, akLeft | akBottom,
      &TfmMain::btnPropertiesClick},
-    {TKind::Button, L"btnAbout", L"О программе...", 96, 395, 90, 25, akLeft | akBottom, &TfmMain::btnAboutClick},
-    {TKind::Button, L"btnClose", L"Закрыть", 536, 395, 75, 25, akRight | akBottom, &TfmMain::btnCloseClick,
+    {TKind::Button, FORM_FIELD(TfmMain, btnAbout), L"О программе...", 96, 395, 90, 25, akLeft | akBottom,
+     &TfmMain::btnAboutClick},
+    {TKind::Button, FORM_FIELD(TfmMain, btnClose), L"Закрыть", 536, 395, 75, 25, akRight | akBottom,
+     &TfmMain::btnCloseClick,
      {.Flags = cfCancel}},
 };
 
 }  // namespace
 
 TfmMain::TfmMain(TPages::TDriverFactory driverFactory) : TMyForm(kForm, kLayout) {
-  ListBox = Ctl<TListBox>(L"ListBox");
-  pnlData = Ctl<TPanel>(L"pnlData");
-  btnProperties = Ctl<TButton>(L"btnProperties");
-  btnAbout = Ctl<TButton>(L"btnAbout");
-  btnClose = Ctl<TButton>(L"btnClose");
+  BindFields(*this, kLayout);
   FPages = std::make_unique<TPages>(std::move(driverFactory));
   // The pages in list order; a new page is one more line here.
   AddPage<TfmStatus>(1);

@@ -9,13 +9,14 @@ const TFormDef kForm = TPage::PageDef(L"Чеки");
 const TCtlOpts kFigure = {.Flags = cfReadOnly, .Color = clBtnFace};
 
 const TCtlDef kLayout[] = {
-    {TKind::Label, L"lblTotalSum", L"Общая сумма, руб.:", 8, 12, 0, 0},
-    {TKind::Edit, L"edtTotalSum", L"", 128, 8, 145, 21, akLeftTop, kFigure},
-    {TKind::Label, L"lblRecCount", L"Количество чеков:", 8, 44, 0, 0},
-    {TKind::Edit, L"edtRecCount", L"", 128, 40, 145, 21, akLeftTop, kFigure},
-    {TKind::Label, L"lblRecSum", L"Сумма чека, руб.:", 8, 76, 0, 0},
-    {TKind::Edit, L"edtRecSum", L"", 128, 72, 145, 21, akLeftTop, kFigure},
-    {TKind::Button, L"btnResetSum", L"Сбросить", 392, 8, 75, 25, akTop | akRight, &TfmReceipt::btnResetSumClick},
+    {TKind::Label, FORM_FIELD(TfmReceipt, lblTotalSum), L"Общая сумма, руб.:", 8, 12, 0, 0},
+    {TKind::Edit, FORM_FIELD(TfmReceipt, edtTotalSum), L"", 128, 8, 145, 21, akLeftTop, kFigure},
+    {TKind::Label, FORM_FIELD(TfmReceipt, lblRecCount), L"Количество чеков:", 8, 44, 0, 0},
+    {TKind::Edit, FORM_FIELD(TfmReceipt, edtRecCount), L"", 128, 40, 145, 21, akLeftTop, kFigure},
+    {TKind::Label, FORM_FIELD(TfmReceipt, lblRecSum), L"Сумма чека, руб.:", 8, 76, 0, 0},
+    {TKind::Edit, FORM_FIELD(TfmReceipt, edtRecSum), L"", 128, 72, 145, 21, akLeftTop, kFigure},
+    {TKind::Button, FORM_FIELD(TfmReceipt, btnResetSum), L"Сбросить", 392, 8, 75, 25, akTop | akRight,
+     &TfmReceipt::btnResetSumClick},
 };
 
 }  // namespace
@@ -26,13 +27,7 @@ void TfmReceipt::TLockedMonitor::DriverCommand(TDriver& driver, int32_t commandI
 }
 
 TfmReceipt::TfmReceipt() : TPage(kForm, kLayout), FMonitor(*this, [this] { Refresh(); }) {
-  lblTotalSum = Ctl<TLabel>(L"lblTotalSum");
-  edtTotalSum = Ctl<TEdit>(L"edtTotalSum");
-  lblRecCount = Ctl<TLabel>(L"lblRecCount");
-  edtRecCount = Ctl<TEdit>(L"edtRecCount");
-  lblRecSum = Ctl<TLabel>(L"lblRecSum");
-  edtRecSum = Ctl<TEdit>(L"edtRecSum");
-  btnResetSum = Ctl<TButton>(L"btnResetSum");
+  BindFields(*this, kLayout);
   OnShow = [this] { FormShow(); };
   OnHide = [this] { FormHide(); };
 }

@@ -8,23 +8,19 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Значения регистров");
 
 const TCtlDef kLayout[] = {
-    {TKind::Label, L"lblRegType", L"Тип регистра:", 8, 12, 0, 0},
-    {TKind::ComboBox, L"cbRegType", L"", 88, 8, 201, 21, akLeftTop,
-     {.Items = L"Денежные регистры\nОперационные регистры\nРегистры остатков"}},
-    {TKind::Button, L"btnRead", L"Прочитать", 392, 8, 75, 25, akTop | akRight, &TfmReg::btnReadClick},
-    {TKind::Label, L"lblInfo", L"", 296, 12, 90, 13, akTop | akRight, {.Flags = cfHidden}},
-    {TKind::Memo, L"Memo", L"", 8, 40, 459, 343, akAll,
+    {TKind::Label, FORM_FIELD(TfmReg, lblRegType), L"Тип регистра:", 8, 12, 0, 0},
+    {TKind::ComboBox, FORM_FIELD(TfmReg, cbRegType), L"", 88, 8, 201, 21, akLeftTop,
+     {.List = {.Items = L"Денежные регистры\nОперационные регистры\nРегистры остатков"}}},
+    {TKind::Button, FORM_FIELD(TfmReg, btnRead), L"Прочитать", 392, 8, 75, 25, akTop | akRight, &TfmReg::btnReadClick},
+    {TKind::Label, FORM_FIELD(TfmReg, lblInfo), L"", 296, 12, 90, 13, akTop | akRight, {.Flags = cfHidden}},
+    {TKind::Memo, FORM_FIELD(TfmReg, Memo), L"", 8, 40, 459, 343, akAll,
      {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont}},
 };
 
 }  // namespace
 
 TfmReg::TfmReg() : TPage(kForm, kLayout) {
-  lblRegType = Ctl<TLabel>(L"lblRegType");
-  cbRegType = Ctl<TComboBox>(L"cbRegType");
-  btnRead = Ctl<TButton>(L"btnRead");
-  lblInfo = Ctl<TLabel>(L"lblInfo");
-  Memo = Ctl<TMemo>(L"Memo");
+  BindFields(*this, kLayout);
   cbRegType->SetItemIndex(0);
 }
 

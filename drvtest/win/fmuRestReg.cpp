@@ -9,47 +9,40 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Регистры остатков");
 
 const TCtlDef kLayout[] = {
-    {TKind::Bevel, L"bvlRead", L"", 8, 8, 361, 37, akLeft | akTop | akRight, {.Shape = bsFrame}},
-    {TKind::Label, L"Label1", L"Чтение  ", 16, 20, 52, 13},
-    {TKind::RadioButton, L"rbAll", L"все", 72, 18, 45, 17, akLeftTop, &TfmRestReg::rbAllClick, {.Flags = cfChecked}},
-    {TKind::RadioButton, L"rbSel", L"с", 124, 18, 29, 17, akLeftTop, &TfmRestReg::rbSelClick},
-    {TKind::Edit, L"edtStartNum", L"0", 156, 16, 65, 21},
-    {TKind::Label, L"lblEndNum", L"по", 230, 20, 20, 13},
-    {TKind::Edit, L"edtEndNum", L"1000", 252, 16, 65, 21},
-    {TKind::Memo, L"Memo", L"", 8, 52, 361, 305, akAll, {.Flags = cfNoWordWrap, .Font = &kListingFont}},
-    {TKind::ProgressBar, L"ProgressBar", L"", 8, 366, 297, 17, akLeft | akRight | akBottom, {.Flags = cfHidden}},
-    {TKind::Label, L"lblRegisterNumber", L"", 312, 368, 57, 13, akRight | akBottom,
+    {TKind::Bevel, FORM_FIELD(TfmRestReg, bvlRead), L"", 8, 8, 361, 37, akLeft | akTop | akRight,
+     {.Bevel = {.Shape = bsFrame}}},
+    {TKind::Label, FORM_FIELD(TfmRestReg, Label1), L"Чтение  ", 16, 20, 52, 13},
+    {TKind::RadioButton, FORM_FIELD(TfmRestReg, rbAll), L"все", 72, 18, 45, 17, akLeftTop, &TfmRestReg::rbAllClick,
+     {.Flags = cfChecked}},
+    {TKind::RadioButton, FORM_FIELD(TfmRestReg, rbSel), L"с", 124, 18, 29, 17, akLeftTop, &TfmRestReg::rbSelClick},
+    {TKind::Edit, FORM_FIELD(TfmRestReg, edtStartNum), L"0", 156, 16, 65, 21},
+    {TKind::Label, FORM_FIELD(TfmRestReg, lblEndNum), L"по", 230, 20, 20, 13},
+    {TKind::Edit, FORM_FIELD(TfmRestReg, edtEndNum), L"1000", 252, 16, 65, 21},
+    {TKind::Memo, FORM_FIELD(TfmRestReg, Memo), L"", 8, 52, 361, 305, akAll, {.Flags = cfNoWordWrap,
+                                                                              .Font = &kListingFont}},
+    {TKind::ProgressBar, FORM_FIELD(TfmRestReg, ProgressBar), L"", 8, 366, 297, 17, akLeft | akRight | akBottom,
+     {.Flags = cfHidden}},
+    {TKind::Label, FORM_FIELD(TfmRestReg, lblRegisterNumber), L"", 312, 368, 57, 13, akRight | akBottom,
      {.Flags = cfHidden | cfAlignRight}},
-    {TKind::Button, L"btnRead", L"Прочитать", 376, 8, 94, 25, akTop | akRight, &TfmRestReg::btnReadClick},
-    {TKind::Button, L"btnWrite", L"Записать", 376, 40, 94, 25, akTop | akRight, &TfmRestReg::btnWriteClick},
-    {TKind::Button, L"btnBreak", L"Прервать", 376, 72, 94, 25, akTop | akRight, &TfmRestReg::btnBreakClick,
+    {TKind::Button, FORM_FIELD(TfmRestReg, btnRead), L"Прочитать", 376, 8, 94, 25, akTop | akRight,
+     &TfmRestReg::btnReadClick},
+    {TKind::Button, FORM_FIELD(TfmRestReg, btnWrite), L"Записать", 376, 40, 94, 25, akTop | akRight,
+     &TfmRestReg::btnWriteClick},
+    {TKind::Button, FORM_FIELD(TfmRestReg, btnBreak), L"Прервать", 376, 72, 94, 25, akTop | akRight,
+     &TfmRestReg::btnBreakClick,
      {.Flags = cfDisabled}},
-    {TKind::Button, L"btnClear", L"Очистить", 376, 104, 94, 25, akTop | akRight, &TfmRestReg::btnClearClick},
-    {TKind::Button, L"btnLoadFromFile", L"Загрузить...", 376, 144, 94, 25, akTop | akRight,
-     &TfmRestReg::btnLoadFromFileClick, {.Glyph = bgOpen}},
-    {TKind::Button, L"btnSaveToFile", L"Сохранить...", 376, 176, 94, 25, akTop | akRight,
-     &TfmRestReg::btnSaveToFileClick, {.Glyph = bgSave}},
+    {TKind::Button, FORM_FIELD(TfmRestReg, btnClear), L"Очистить", 376, 104, 94, 25, akTop | akRight,
+     &TfmRestReg::btnClearClick},
+    {TKind::Button, FORM_FIELD(TfmRestReg, btnLoadFromFile), L"Загрузить...", 376, 144, 94, 25, akTop | akRight,
+     &TfmRestReg::btnLoadFromFileClick, {.Button = {.Glyph = bgOpen}}},
+    {TKind::Button, FORM_FIELD(TfmRestReg, btnSaveToFile), L"Сохранить...", 376, 176, 94, 25, akTop | akRight,
+     &TfmRestReg::btnSaveToFileClick, {.Button = {.Glyph = bgSave}}},
 };
 
 }  // namespace
 
 TfmRestReg::TfmRestReg() : TPage(kForm, kLayout) {
-  bvlRead = Ctl<TBevel>(L"bvlRead");
-  Label1 = Ctl<TLabel>(L"Label1");
-  rbAll = Ctl<TRadioButton>(L"rbAll");
-  rbSel = Ctl<TRadioButton>(L"rbSel");
-  edtStartNum = Ctl<TEdit>(L"edtStartNum");
-  lblEndNum = Ctl<TLabel>(L"lblEndNum");
-  edtEndNum = Ctl<TEdit>(L"edtEndNum");
-  Memo = Ctl<TMemo>(L"Memo");
-  ProgressBar = Ctl<TProgressBar>(L"ProgressBar");
-  lblRegisterNumber = Ctl<TLabel>(L"lblRegisterNumber");
-  btnRead = Ctl<TButton>(L"btnRead");
-  btnWrite = Ctl<TButton>(L"btnWrite");
-  btnBreak = Ctl<TButton>(L"btnBreak");
-  btnClear = Ctl<TButton>(L"btnClear");
-  btnLoadFromFile = Ctl<TButton>(L"btnLoadFromFile");
-  btnSaveToFile = Ctl<TButton>(L"btnSaveToFile");
+  BindFields(*this, kLayout);
   Memo->OnChange = [this] { FMemoChanged = true; };
   OnClose = [this](TCloseAction&) { StopRequested = true; };
   FormCreate();

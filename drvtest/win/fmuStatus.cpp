@@ -7,18 +7,18 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Состояние");
 
 const TCtlDef kLayout[] = {
-    {TKind::Memo, L"Memo", L"", 8, 8, 377, 375, akAll,
+    {TKind::Memo, FORM_FIELD(TfmStatus, Memo), L"", 8, 8, 377, 375, akAll,
      {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont}},
-    {TKind::Button, L"btnGetECRStatus", L"ККМ", 392, 8, 75, 25, akTop | akRight, &TfmStatus::btnGetECRStatusClick},
-    {TKind::Button, L"btnGetFMStatus", L"ФП", 392, 40, 75, 25, akTop | akRight, &TfmStatus::btnGetFMStatusClick},
+    {TKind::Button, FORM_FIELD(TfmStatus, btnGetECRStatus), L"ККМ", 392, 8, 75, 25, akTop | akRight,
+     &TfmStatus::btnGetECRStatusClick},
+    {TKind::Button, FORM_FIELD(TfmStatus, btnGetFMStatus), L"ФП", 392, 40, 75, 25, akTop | akRight,
+     &TfmStatus::btnGetFMStatusClick},
 };
 
 }  // namespace
 
 TfmStatus::TfmStatus() : TPage(kForm, kLayout) {
-  Memo = Ctl<TMemo>(L"Memo");
-  btnGetECRStatus = Ctl<TButton>(L"btnGetECRStatus");
-  btnGetFMStatus = Ctl<TButton>(L"btnGetFMStatus");
+  BindFields(*this, kLayout);
 }
 
 void TfmStatus::btnGetECRStatusClick() {

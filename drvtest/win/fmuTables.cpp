@@ -10,16 +10,17 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Структура таблиц");
 
 const TCtlDef kLayout[] = {
-    {TKind::Memo, L"Memo", L"", 8, 8, 361, 375, akAll, {.Flags = cfScrollBars, .Font = &kListingFont}},
-    {TKind::Button, L"btnRead", L"Прочитать", 376, 8, 94, 25, akTop | akRight, &TfmTables::btnReadClick,
-     {.Glyph = bgTable}},
+    {TKind::Memo, FORM_FIELD(TfmTables, Memo), L"", 8, 8, 361, 375, akAll, {.Flags = cfScrollBars,
+                                                                            .Font = &kListingFont}},
+    {TKind::Button, FORM_FIELD(TfmTables, btnRead), L"Прочитать", 376, 8, 94, 25, akTop | akRight,
+     &TfmTables::btnReadClick,
+     {.Button = {.Glyph = bgTable}}},
 };
 
 }  // namespace
 
 TfmTables::TfmTables() : TPage(kForm, kLayout) {
-  Memo = Ctl<TMemo>(L"Memo");
-  btnRead = Ctl<TButton>(L"btnRead");
+  BindFields(*this, kLayout);
 }
 
 void TfmTables::btnReadClick() {

@@ -15,44 +15,29 @@ const TFormDef kForm = PageForm();
 constexpr TCtlOpts kValue{.Flags = cfAlignRight};
 
 const TCtlDef kLayout[] = {
-    {TKind::Bevel, L"bvlCounters", L"", 8, 8, 297, 161, akLeftTop, {.Shape = bsFrame}},
-    {TKind::Label, L"lblRepCount2", L"Количество повторов:", 20, 20, 160, 13},
-    {TKind::Label, L"lblRepCount", L"0", 184, 20, 105, 13, akLeftTop, kValue},
-    {TKind::Label, L"lblErrCount2", L"Количество ошибок:", 20, 44, 160, 13},
-    {TKind::Label, L"lblErrCount", L"0", 184, 44, 105, 13, akLeftTop, kValue},
-    {TKind::Label, L"lblSpeed", L"Скорость, команд/c:", 20, 68, 160, 13},
-    {TKind::Label, L"lblTxSpeed", L"0", 184, 68, 105, 13, akLeftTop, kValue},
-    {TKind::Label, L"Label2", L"Время команды, мс.:", 20, 92, 160, 13},
-    {TKind::Label, L"lblCommandTime", L"0", 184, 92, 105, 13, akLeftTop, kValue},
-    {TKind::Label, L"Label1", L"Процент ошибок:", 20, 116, 160, 13},
-    {TKind::Label, L"lblErrRate", L"0", 184, 116, 105, 13, akLeftTop, kValue},
-    {TKind::Label, L"lblTimeLeft2", L"Время теста, секунд:", 20, 140, 160, 13},
-    {TKind::Label, L"lblTimeLeft", L"0", 184, 140, 105, 13, akLeftTop, kValue},
-    {TKind::Button, L"btnStart", L"Начать", 392, 8, 75, 25, akTop | akRight, &TfmTest::btnStartClick},
-    {TKind::Button, L"btnStop", L"Прервать", 392, 40, 75, 25, akTop | akRight, &TfmTest::btnStopClick,
+    {TKind::Bevel, FORM_FIELD(TfmTest, bvlCounters), L"", 8, 8, 297, 161, akLeftTop, {.Bevel = {.Shape = bsFrame}}},
+    {TKind::Label, FORM_FIELD(TfmTest, lblRepCount2), L"Количество повторов:", 20, 20, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblRepCount), L"0", 184, 20, 105, 13, akLeftTop, kValue},
+    {TKind::Label, FORM_FIELD(TfmTest, lblErrCount2), L"Количество ошибок:", 20, 44, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblErrCount), L"0", 184, 44, 105, 13, akLeftTop, kValue},
+    {TKind::Label, FORM_FIELD(TfmTest, lblSpeed), L"Скорость, команд/c:", 20, 68, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblTxSpeed), L"0", 184, 68, 105, 13, akLeftTop, kValue},
+    {TKind::Label, FORM_FIELD(TfmTest, Label2), L"Время команды, мс.:", 20, 92, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblCommandTime), L"0", 184, 92, 105, 13, akLeftTop, kValue},
+    {TKind::Label, FORM_FIELD(TfmTest, Label1), L"Процент ошибок:", 20, 116, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblErrRate), L"0", 184, 116, 105, 13, akLeftTop, kValue},
+    {TKind::Label, FORM_FIELD(TfmTest, lblTimeLeft2), L"Время теста, секунд:", 20, 140, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblTimeLeft), L"0", 184, 140, 105, 13, akLeftTop, kValue},
+    {TKind::Button, FORM_FIELD(TfmTest, btnStart), L"Начать", 392, 8, 75, 25, akTop | akRight, &TfmTest::btnStartClick},
+    {TKind::Button, FORM_FIELD(TfmTest, btnStop), L"Прервать", 392, 40, 75, 25, akTop | akRight, &TfmTest::btnStopClick,
      {.Flags = cfDisabled}},
-    {TKind::CheckBox, L"chbStopOnError", L"Остановка при ошибке", 8, 180, 177, 17},
+    {TKind::CheckBox, FORM_FIELD(TfmTest, chbStopOnError), L"Остановка при ошибке", 8, 180, 177, 17},
 };
 
 }  // namespace
 
 TfmTest::TfmTest() : TPage(kForm, kLayout) {
-  bvlCounters = Ctl<TBevel>(L"bvlCounters");
-  lblRepCount2 = Ctl<TLabel>(L"lblRepCount2");
-  lblRepCount = Ctl<TLabel>(L"lblRepCount");
-  lblErrCount2 = Ctl<TLabel>(L"lblErrCount2");
-  lblErrCount = Ctl<TLabel>(L"lblErrCount");
-  lblSpeed = Ctl<TLabel>(L"lblSpeed");
-  lblTxSpeed = Ctl<TLabel>(L"lblTxSpeed");
-  Label2 = Ctl<TLabel>(L"Label2");
-  lblCommandTime = Ctl<TLabel>(L"lblCommandTime");
-  Label1 = Ctl<TLabel>(L"Label1");
-  lblErrRate = Ctl<TLabel>(L"lblErrRate");
-  lblTimeLeft2 = Ctl<TLabel>(L"lblTimeLeft2");
-  lblTimeLeft = Ctl<TLabel>(L"lblTimeLeft");
-  btnStart = Ctl<TButton>(L"btnStart");
-  btnStop = Ctl<TButton>(L"btnStop");
-  chbStopOnError = Ctl<TCheckBox>(L"chbStopOnError");
+  BindFields(*this, kLayout);
   OnClose = [this](TCloseAction&) { StopRequested = true; };
 }
 

@@ -16,23 +16,23 @@ const TFormDef kForm = [] {
 }();
 
 const TCtlDef kLayout[] = {
-    {TKind::Panel, L"pnlLeft", L"", 0, 0, 367, 347, akLeftTop, {.Align = alClient}},
-    {TKind::ToolBar, L"tbLeft", L"", 0, 0, 367, 26, akLeftTop,
+    {TKind::Panel, FORM_FIELD(TfmView, pnlLeft), L"", 0, 0, 367, 347, akLeftTop, {.Align = alClient}},
+    {TKind::ToolBar, FORM_FIELD(TfmView, tbLeft), L"", 0, 0, 367, 26, akLeftTop,
      {.Flags = cfFlat | cfNoTabStop, .Parent = L"pnlLeft", .Align = alTop}},
-    {TKind::ToolButton, L"tbOpen", L"", 0, 0, 23, 22, akLeftTop, &TfmView::tbOpenClick,
-     {.Parent = L"tbLeft", .Hint = L"Открыть файл", .ImageIndex = 0}},
-    {TKind::ToolButton, L"tbSave", L"", 0, 0, 23, 22, akLeftTop, &TfmView::tbSaveClick,
-     {.Parent = L"tbLeft", .Hint = L"Сохранить файл", .ImageIndex = 1}},
-    {TKind::ToolButton, L"tbCompare", L"", 0, 0, 23, 22, akLeftTop, &TfmView::tbCompareClick,
-     {.Parent = L"tbLeft", .Hint = L"Сравнить с файлом", .ImageIndex = 2}},
-    {TKind::Grid, L"Grid", L"", 0, 26, 367, 321, akLeftTop,
+    {TKind::ToolButton, FORM_FIELD(TfmView, tbOpen), L"", 0, 0, 23, 22, akLeftTop, &TfmView::tbOpenClick,
+     {.Parent = L"tbLeft", .Hint = L"Открыть файл", .Tool = {.ImageIndex = 0}}},
+    {TKind::ToolButton, FORM_FIELD(TfmView, tbSave), L"", 0, 0, 23, 22, akLeftTop, &TfmView::tbSaveClick,
+     {.Parent = L"tbLeft", .Hint = L"Сохранить файл", .Tool = {.ImageIndex = 1}}},
+    {TKind::ToolButton, FORM_FIELD(TfmView, tbCompare), L"", 0, 0, 23, 22, akLeftTop, &TfmView::tbCompareClick,
+     {.Parent = L"tbLeft", .Hint = L"Сравнить с файлом", .Tool = {.ImageIndex = 2}}},
+    {TKind::Grid, FORM_FIELD(TfmView, Grid), L"", 0, 26, 367, 321, akLeftTop,
      {.Parent = L"pnlLeft",
-      .ColCount = 17,
-      .RowCount = 2,
-      .ColWidth = 20,
-      .RowHeight = 18,
       .Align = alClient,
-      .GridOptions = goFixedVertLine | goFixedHorzLine | goHorzLine | goRangeSelect}},
+      .Grid = {.ColCount = 17,
+               .RowCount = 2,
+               .ColWidth = 20,
+               .RowHeight = 18,
+               .Options = goFixedVertLine | goFixedHorzLine | goHorzLine | goRangeSelect}}},
 };
 
 const wchar_t kFilter[] = L"Файлы дампов (*.dmp)|*.dmp|Все файлы (*.*)|*.*";
@@ -50,12 +50,7 @@ class TfmView::TSource : public TGridSource {
 };
 
 TfmView::TfmView() : TMyForm(kForm, kLayout), FSource(std::make_unique<TSource>(Data)) {
-  pnlLeft = Ctl<TPanel>(L"pnlLeft");
-  tbLeft = Ctl<TToolBar>(L"tbLeft");
-  tbOpen = Ctl<TToolButton>(L"tbOpen");
-  tbSave = Ctl<TToolButton>(L"tbSave");
-  tbCompare = Ctl<TToolButton>(L"tbCompare");
-  Grid = Ctl<TStringGrid>(L"Grid");
+  BindFields(*this, kLayout);
   tbLeft->SetImages(CreateFileToolImages());
   Grid->SetColWidths(0, ScaleToScreen(60));
   Grid->SetSource(FSource.get());

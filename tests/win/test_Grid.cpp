@@ -20,7 +20,8 @@ TFormDef GridFormDef() {
 
 const TCtlDef kLayout[] = {
     {TKind::Grid, L"Grid", L"", 8, 8, 404, 244, akAll,
-     {.Flags = cfGridEditing | cfGridColSizing, .ColCount = 2, .RowCount = 2, .ColWidth = 200, .RowHeight = 20}},
+     {.Flags = cfGridEditing | cfGridColSizing, .Grid = {.ColCount = 2, .RowCount = 2, .ColWidth = 200,
+                                                         .RowHeight = 20}}},
 };
 
 // Rows computed on demand; counts what it was asked for.
@@ -185,7 +186,9 @@ TEST_F(GridTest, AMillionRowsAskOnlyForTheVisibleOnes) {
 TEST_F(GridTest, EachScrollBarsPageCountsTheRoomTheOtherBarLeaves) {
   Grid->SetRowCount(100);
   Grid->SetColCount(5);
-  SCROLLINFO v{sizeof v, SIF_PAGE | SIF_RANGE}, h{sizeof h, SIF_PAGE | SIF_RANGE};
+  SCROLLINFO v{}, h{};
+  v.cbSize = h.cbSize = sizeof v;
+  v.fMask = h.fMask = SIF_PAGE | SIF_RANGE;
   ASSERT_TRUE(GetScrollInfo(Grid->Handle(), SB_VERT, &v));
   ASSERT_TRUE(GetScrollInfo(Grid->Handle(), SB_HORZ, &h));
   EXPECT_TRUE(GetWindowLongW(Grid->Handle(), GWL_STYLE) & WS_HSCROLL);

@@ -194,7 +194,7 @@ TEST(Timers, ATimerRunsUntilStopped) {
 
 TEST(Modal, TheButtonsResultEndsTheLoopAndCloseCancels) {
   const TCtlDef layout[] = {
-      {TKind::Button, L"btnOk", L"OK", 8, 8, 75, 25, akLeftTop, {.ModalResult = mrOk}},
+      {TKind::Button, L"btnOk", L"OK", 8, 8, 75, 25, akLeftTop, {.Button = {.ModalResult = mrOk}}},
   };
   TProbeForm form(FormDef(), layout);
   Application().OnModalStart = [&](TForm& f) { f.Ctl<TButton>(L"btnOk")->Perform(BM_CLICK); };
@@ -274,12 +274,13 @@ TEST(Controls, RadioButtonsOfOneContainerExcludeEachOther) {
 
 TEST(Controls, ListsComboUpDownAndDatePickerKeepTheirValues) {
   const TCtlDef layout[] = {
-      {TKind::ComboBox, L"cb", L"", 8, 8, 120, 21, akLeftTop, {.Items = L"ККМ\nФП\nЭКЛЗ"}},
+      {TKind::ComboBox, L"cb", L"", 8, 8, 120, 21, akLeftTop, {.List = {.Items = L"ККМ\nФП\nЭКЛЗ"}}},
       {TKind::Edit, L"edtCount", L"", 8, 40, 60, 21},
-      {TKind::UpDown, L"udCount", L"", 68, 40, 16, 21, akLeftTop, {.Min = 1, .Max = 50, .Position = 5, .Associate = L"edtCount"}},
+      {TKind::UpDown, L"udCount", L"", 68, 40, 16, 21, akLeftTop, {.Range = {.Min = 1, .Max = 50, .Position = 5,
+                                                                             .Associate = L"edtCount"}}},
       {TKind::DateTimePicker, L"dtpDate", L"", 8, 70, 120, 21},
       {TKind::DateTimePicker, L"dtpTime", L"", 140, 70, 100, 21, akLeftTop, {.Flags = cfTimeKind}},
-      {TKind::ListBox, L"lb", L"", 140, 100, 100, 60, akLeftTop, {.Flags = cfOwnerDraw, .ItemHeight = 18}},
+      {TKind::ListBox, L"lb", L"", 140, 100, 100, 60, akLeftTop, {.Flags = cfOwnerDraw, .List = {.ItemHeight = 18}}},
   };
   TProbeForm form(FormDef(), layout);
   auto* cb = form.Ctl<TComboBox>(L"cb");

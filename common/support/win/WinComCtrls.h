@@ -3,7 +3,7 @@
 // container (panel).
 #include <functional>
 
-#include "WinControl.h"
+#include "WinContainer.h"
 #include "untVariant.h"  // TDateTime
 
 class TUpDown : public TWinControl {

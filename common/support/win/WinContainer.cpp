@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "WinApp.h"
-#include "WinControl.h"
+#include "WinContainer.h"
 
 // ---------------------------------------------------------------- TContainer
 

@@ -463,46 +463,6 @@ LRESULT TWinControl::Perform(UINT msg, WPARAM wp, LPARAM lp) const {
   return FHandle ? SendMessageW(FHandle, msg, wp, lp) : 0;
 }
 
-void TWinControl::SetHint(const std::wstring& hint) {
-  TControl::SetHint(hint);
-  if (!FHintToolsAdded || !FHandle) return;
-  TForm* form = ParentForm();
-  if (!form) return;
-  TOOLINFOW ti{};
-  ti.cbSize = sizeof ti;
-  ti.uFlags = TTF_IDISHWND;
-  ti.hwnd = FHandle;
-  ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
-  ti.lpszText = const_cast<wchar_t*>(Hint().c_str());
-  SendMessageW(form->HintWindow(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
-}
-
-void TWinControl::AddHintTools(HWND tooltip) {
-  TOOLINFOW ti{};
-  ti.cbSize = sizeof ti;
-  ti.uFlags = TTF_IDISHWND;
-  ti.hwnd = FHandle;
-  ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
-  ti.lpszText = const_cast<wchar_t*>(Hint().c_str());
-  SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-}
-
-// Mouse messages reach the tooltip through us: the tooltip's own way of
-// watching a window (subclassing it) would cost window-property round trips
-// on every message.
-void TWinControl::RelayHint(UINT msg, WPARAM wp, LPARAM lp) {
-  TForm* form = ParentForm();
-  if (!form || !FHandle) return;
-  HWND tooltip = form->HintWindow();
-  if (!tooltip) return;
-  if (!FHintToolsAdded) {
-    FHintToolsAdded = true;
-    AddHintTools(tooltip);
-  }
-  MSG m{FHandle, msg, wp, lp, 0, {}};
-  SendMessageW(tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
-}
-
 void TWinControl::SetMessageHandler(UINT msg, std::function<LRESULT(WPARAM, LPARAM)> handler) {
   auto it = std::find_if(FMessageHandlers.begin(), FMessageHandlers.end(),
                          [msg](const auto& p) { return p.first == msg; });

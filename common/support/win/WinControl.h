@@ -11,9 +11,7 @@
 //                    WM_DRAWITEM and scroll messages are reflected by the
 //                    parent to the child's wrapper, so a button fires its own
 //                    click.
-//  TContainer        a window that holds controls (form, panel):
-//                    keeps them in child-index order, lays them out by Align
-//                    and Anchors when it is resized, paints its graphic ones.
+//  TContainer        a window that holds controls (WinContainer.h).
 #include <windows.h>
 
 #include <functional>
@@ -220,37 +218,4 @@ class TWinControl : public TControl {
   WNDPROC FSystemProc = nullptr;  // a subclassed system control's own procedure
   TBrushHandle FBrush;
   std::vector<std::pair<UINT, std::function<LRESULT(WPARAM, LPARAM)>>> FMessageHandlers;
-};
-
-class TContainer : public TWinControl {
- public:
-  ~TContainer() override;
-  // The controls placed directly on this container, in child-index order.
-  int ControlCount() const { return static_cast<int>(FControls.size()); }
-  TControl* Controls(int index) const { return FControls.at(index); }
-  // Lays the controls out again by Align and Anchors.
-  void Realign();
-  void DisableAlign() { ++FAlignLock; }
-  void EnableAlign();
-  std::function<void()> OnResize;
-
- protected:
-  explicit TContainer(const TCreateArgs& args) : TWinControl(args) {}
-  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-  void FontChanged() override;
-  // Background and frame; graphic controls are painted after it.
-  virtual void PaintBackground(HDC dc, const RECT& clip);
-  // The area Align distributes.
-  virtual RECT AlignRect() const;
-  static constexpr const wchar_t* kPanelClass = L"PloverPanel";
-
- private:
-  friend class TControl;
-  void InsertControl(TControl* control);
-  void RemoveControl(TControl* control);
-  TGraphicControl* GraphicAt(POINT pt) const;
-  void PaintGraphics(HDC dc, const RECT& clip, bool screenPaint);
-  std::vector<TControl*> FControls;
-  int FAlignLock = 0;
-  TGraphicControl* FMouseDown = nullptr;
 };

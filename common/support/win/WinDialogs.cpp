@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "WinModule.h"
+
 namespace {
 
 TFileDialogHook& Hook() {
@@ -42,17 +44,9 @@ bool RunDialog(bool save, TFileDialogArgs& args) {
 }  // namespace
 
 std::wstring ProgramFolder() {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      std::wstring full(path.data(), n);
-      const size_t slash = full.find_last_of(L"\\/");
-      return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
-    }
-    path.resize(path.size() * 2);
-  }
+  const std::wstring full = ModuleFileName(nullptr);
+  const size_t slash = full.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
 }
 
 bool OpenFileDialog(TFileDialogArgs& args) { return RunDialog(false, args); }

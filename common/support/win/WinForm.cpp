@@ -131,17 +131,6 @@ void TForm::ApplyStyles(int clientWidth, int clientHeight) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
-HWND TForm::HintWindow() {
-  if (FHintWindow || !Handle()) return FHintWindow;
-  // Owned by the top-level window the form is in now (a page sits in the
-  // main window), so the tip shows above it.
-  FHintWindow = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                GetAncestor(Handle(), GA_ROOT), nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (FHintWindow) SendMessageW(FHintWindow, TTM_SETMAXTIPWIDTH, 0, 400);
-  return FHintWindow;
-}
-
 void TForm::SetText(const std::wstring& text) {
   if (text != FText) TContainer::SetText(text);
 }
@@ -330,62 +319,89 @@ void TForm::StopTimer(UINT id) {
 LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CLOSE:
-      Application().Guard([&] { Close(); });
+      OnCloseRequest();
       return 0;
     case WM_COMMAND:
-      // Enter and Esc from the dialog navigation, when no control sent them.
-      if (lp == 0 && HIWORD(wp) == 0) {
-        if (LOWORD(wp) == IDCANCEL) {
-          PressButton(CancelButton());
-          return 0;
-        }
-        if (LOWORD(wp) == IDOK) {
-          PressButton(DefaultButton());
-          return 0;
-        }
-      }
+      if (lp == 0 && HIWORD(wp) == 0 && OnDialogKey(LOWORD(wp))) return 0;
       break;
-    case DM_GETDEFID: {
-      // A focused push button is the one Enter presses; else the default button.
-      HWND focus = GetFocus();
-      if (dynamic_cast<TButton*>(FromHandle(focus)) && IsChild(Handle(), focus))
-        return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
-      TButton* def = DefaultButton();
-      if (def && def->Handle() && def->Showing() && def->Enabled())
-        return MAKELRESULT(GetDlgCtrlID(def->Handle()), DC_HASDEFID);
-      return 0;
-    }
+    case DM_GETDEFID:
+      return OnGetDefId();
     case WM_ACTIVATE:
-      if (LOWORD(wp) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(Handle(), focus)) FLastFocus = focus;
-      } else if (!HIWORD(wp)) {
-        if (FLastFocus && IsWindow(FLastFocus) && IsChild(Handle(), FLastFocus) && IsWindowEnabled(FLastFocus))
-          ::SetFocus(FLastFocus);
-        else
-          FocusFirst();
-        return 0;
-      }
+      if (OnActivate(LOWORD(wp) != WA_INACTIVE, HIWORD(wp) != 0)) return 0;
       break;
     case WM_GETMINMAXINFO:
-      if (FMinWidth > 0 || FMinHeight > 0) {
-        auto* info = reinterpret_cast<MINMAXINFO*>(lp);
-        info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, FMinWidth);
-        info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, FMinHeight);
-        return 0;
-      }
+      if (OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lp))) return 0;
       break;
     case WM_TIMER:
-      for (auto& [id, handler] : FTimers) {
-        if (id != wp) continue;
-        auto h = handler;
-        Application().Guard([&] { h(); });
-        return 0;
-      }
+      if (OnTimer(static_cast<UINT>(wp))) return 0;
       break;
     case WM_DESTROY:
-      if (Application().MainForm() == this) PostQuitMessage(0);
+      OnDestroy();
       break;
   }
   return TContainer::WndProc(msg, wp, lp);
+}
+
+void TForm::OnCloseRequest() {
+  Application().Guard([&] { Close(); });
+}
+
+// Enter and Esc from the dialog navigation, when no control sent them.
+bool TForm::OnDialogKey(WORD id) {
+  if (id == IDCANCEL) {
+    PressButton(CancelButton());
+    return true;
+  }
+  if (id == IDOK) {
+    PressButton(DefaultButton());
+    return true;
+  }
+  return false;
+}
+
+// A focused push button is the one Enter presses; else the default button.
+LRESULT TForm::OnGetDefId() {
+  HWND focus = GetFocus();
+  if (dynamic_cast<TButton*>(FromHandle(focus)) && IsChild(Handle(), focus))
+    return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+  TButton* def = DefaultButton();
+  if (def && def->Handle() && def->Showing() && def->Enabled())
+    return MAKELRESULT(GetDlgCtrlID(def->Handle()), DC_HASDEFID);
+  return 0;
+}
+
+// The focus goes back to the control that had it when the form was left.
+bool TForm::OnActivate(bool active, bool minimized) {
+  if (!active) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(Handle(), focus)) FLastFocus = focus;
+    return false;
+  }
+  if (minimized) return false;
+  if (FLastFocus && IsWindow(FLastFocus) && IsChild(Handle(), FLastFocus) && IsWindowEnabled(FLastFocus))
+    ::SetFocus(FLastFocus);
+  else
+    FocusFirst();
+  return true;
+}
+
+bool TForm::OnGetMinMaxInfo(MINMAXINFO& info) {
+  if (FMinWidth <= 0 && FMinHeight <= 0) return false;
+  info.ptMinTrackSize.x = std::max<LONG>(info.ptMinTrackSize.x, FMinWidth);
+  info.ptMinTrackSize.y = std::max<LONG>(info.ptMinTrackSize.y, FMinHeight);
+  return true;
+}
+
+bool TForm::OnTimer(UINT id) {
+  for (auto& [timer, handler] : FTimers) {
+    if (timer != id) continue;
+    auto h = handler;  // the handler may stop its own timer
+    Application().Guard([&] { h(); });
+    return true;
+  }
+  return false;
+}
+
+void TForm::OnDestroy() {
+  if (Application().MainForm() == this) PostQuitMessage(0);
 }

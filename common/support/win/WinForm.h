@@ -11,7 +11,7 @@
 #include <typeinfo>
 #include <vector>
 
-#include "WinControl.h"
+#include "WinContainer.h"
 #include "WinLayout.h"
 #include "untError.h"
 
@@ -112,6 +112,14 @@ class TForm : public TContainer {
   void VisibleChanged() override;
 
  private:
+  // One member a message; WndProc only unpacks. True: handled, no default.
+  void OnCloseRequest();
+  bool OnDialogKey(WORD id);
+  LRESULT OnGetDefId();
+  bool OnActivate(bool active, bool minimized);
+  bool OnGetMinMaxInfo(MINMAXINFO& info);
+  bool OnTimer(UINT id);
+  void OnDestroy();
   void ApplyStyles(int clientWidth, int clientHeight);
   void FocusFirst();
   bool PressButton(TButton* button);
@@ -131,3 +139,7 @@ class TForm : public TContainer {
 // Builds the controls of a layout table on a form (used by TForm's constructor).
 void BuildLayout(TForm& form, std::span<const TCtlDef> layout,
                  std::vector<std::unique_ptr<TControl>>& components);
+// Fills the form's members that the table's rows name (FORM_FIELD) with the
+// controls made for them. The derived form's constructor calls it first, once
+// the form is of its own class. Raises Exception for a member of another kind.
+void BindFields(TForm& form, std::span<const TCtlDef> layout);

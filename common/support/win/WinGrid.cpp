@@ -29,25 +29,11 @@ TStringGrid::TStringGrid(const TCreateArgs& args) : TWinControl(args) {
   // No scroll bar styles: SetScrollInfo shows a bar when its range needs one, and
   // a grid that fits is spared hiding both again.
   CreateHandle(kGridClass, WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CLIENTEDGE, true);
-  FEditor = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(), nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(FEditor, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), FALSE);
-  // Plain subclassing (the grid in the editor's user data): the common
-  // controls' chain would cost window-property reads on every keystroke.
-  SetWindowLongPtrW(FEditor, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  FEditorProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(FEditor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TStringGrid::EditorProc)));
+  FEditor = std::make_unique<TGridEditor>(Handle(), FontHandle(), [this](WPARAM key) { KeyDown(key); });
   UpdateScrollBars();
 }
 
-TStringGrid::~TStringGrid() {
-  // The editor must not call back into a grid that is half gone.
-  if (FEditor) {
-    SetWindowLongPtrW(FEditor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FEditorProc));
-    SetWindowLongPtrW(FEditor, GWLP_USERDATA, 0);
-    DestroyWindow(FEditor);
-  }
-}
+TStringGrid::~TStringGrid() = default;
 
 void TStringGrid::SetColCount(int count) {
   FColCount = std::max(count, 0);
@@ -270,52 +256,35 @@ void TStringGrid::SetScrollBarPages() {
   apply(SB_HORZ, si);
 }
 
-bool TStringGrid::EditorVisible() const { return FEditor && IsWindowVisible(FEditor); }
+HWND TStringGrid::EditorHandle() const { return FEditor ? FEditor->Handle() : nullptr; }
+
+bool TStringGrid::EditorVisible() const { return FEditor && FEditor->Visible(); }
 
 void TStringGrid::UpdateEditor() {
-  if (!FEditor) return;
+  if (!FEditor || !FEditor->Handle()) return;
   bool show = (FOptions & goEditing) && (FOptions & goAlwaysShowEditor) && Enabled() && FCol >= FFixedCols &&
               FRow >= FFixedRows && FCol < FColCount && FRow < FRowCount;
   const RECT r = show ? CellRect(FCol, FRow) : RECT{};
   if (IsRectEmpty(&r)) show = false;
   if (!show) {
-    if (!(GetWindowLongW(FEditor, GWL_STYLE) & WS_VISIBLE)) return;
-    const bool hadFocus = GetFocus() == FEditor;
-    ShowWindow(FEditor, SW_HIDE);
-    if (hadFocus) ::SetFocus(Handle());
+    FEditor->Hide();
     return;
   }
   const std::wstring text = Cells(FCol, FRow);
-  std::wstring shown(static_cast<size_t>(GetWindowTextLengthW(FEditor)) + 1, L'\0');
-  shown.resize(static_cast<size_t>(GetWindowTextW(FEditor, shown.data(), static_cast<int>(shown.size()))));
-  if (shown != text) {
-    FLoadingEditor = true;
-    SetWindowTextW(FEditor, text.c_str());
-    FLoadingEditor = false;
-    SendMessageW(FEditor, EM_SETSEL, 0, -1);
-  }
-  // Moved only when it must: each move is a round trip to the window server.
-  RECT now{};
-  GetWindowRect(FEditor, &now);
-  MapWindowPoints(HWND_DESKTOP, Handle(), reinterpret_cast<POINT*>(&now), 2);
-  const RECT wanted{r.left + 2, r.top + 2, r.right, r.bottom};
-  if (!EqualRect(&now, &wanted) || !(GetWindowLongW(FEditor, GWL_STYLE) & WS_VISIBLE))
-    SetWindowPos(FEditor, nullptr, wanted.left, wanted.top, wanted.right - wanted.left, wanted.bottom - wanted.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-  if (GetFocus() == Handle()) ::SetFocus(FEditor);
+  if (FEditor->Text() != text) FEditor->Load(text);
+  FEditor->ShowAt(RECT{r.left + 2, r.top + 2, r.right, r.bottom});
+  if (GetFocus() == Handle()) FEditor->Focus();
 }
 
 void TStringGrid::EditorChanged() {
-  if (FLoadingEditor) return;
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(FEditor)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(FEditor, text.data(), static_cast<int>(text.size()))));
-  FSource->SetCellText(FCol, FRow, text);
+  if (FEditor->Loading()) return;
+  FSource->SetCellText(FCol, FRow, FEditor->Text());
   if (OnSetEditText) Application().Guard([&] { OnSetEditText(FCol, FRow); });
 }
 
 void TStringGrid::FontChanged() {
   TWinControl::FontChanged();
-  if (FEditor) SendMessageW(FEditor, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), IsWindowVisible(FEditor));
+  if (FEditor) FEditor->SetFont(FontHandle());
   Invalidate();
 }
 
@@ -341,31 +310,4 @@ bool TStringGrid::KeyDown(WPARAM key) {
   }
   MoveTo(col, row, GetKeyState(VK_SHIFT) < 0);
   return true;
-}
-
-LRESULT CALLBACK TStringGrid::EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* grid = reinterpret_cast<TStringGrid*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
-  if (!grid) return DefWindowProcW(wnd, msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    // Gone with the grid's window before the grid object: the grid must not
-    // touch the handle again, it may soon name another window.
-    const WNDPROC editProc = grid->FEditorProc;
-    SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
-    grid->FEditor = nullptr;
-    return CallWindowProcW(editProc, wnd, msg, wp, lp);
-  }
-  if (msg == WM_KEYDOWN) {
-    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
-    // Rows move from inside the editor; left and right stay with the text.
-    if (wp == VK_UP || wp == VK_DOWN || wp == VK_PRIOR || wp == VK_NEXT ||
-        (ctrl && (wp == VK_HOME || wp == VK_END))) {
-      try {
-        grid->KeyDown(wp);
-      } catch (const std::exception& e) {
-        Application().ShowException(e);
-      }
-      return 0;
-    }
-  }
-  return CallWindowProcW(grid->FEditorProc, wnd, msg, wp, lp);
 }

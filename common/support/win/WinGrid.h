@@ -8,10 +8,12 @@
 // non-fixed cell always carries an edit box; what is typed goes into the cell
 // at once. With goColSizing the user drags column borders in the fixed row.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "WinControl.h"
+#include "WinGridEdit.h"
 
 class TGridSource {
  public:
@@ -85,7 +87,7 @@ class TStringGrid : public TWinControl {
   // Client rectangle of a cell; empty when it is scrolled out of view.
   RECT CellRect(int col, int row) const;
   bool MouseToCell(int x, int y, int& col, int& row) const;
-  HWND EditorHandle() const { return FEditor; }
+  HWND EditorHandle() const;
   bool EditorVisible() const;
 
   std::function<void()> OnSelectCell;        // the current cell changed
@@ -123,7 +125,6 @@ class TStringGrid : public TWinControl {
   void MoveTo(int col, int row, bool extend);
   int SizingColAt(int x, int y) const;
   void ClampCurrent();
-  static LRESULT CALLBACK EditorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 
   int FColCount = 5, FRowCount = 5, FFixedCols = 1, FFixedRows = 1;
   int FDefaultColWidth = 64, FRowHeight = 24;
@@ -134,9 +135,7 @@ class TStringGrid : public TWinControl {
   int FCol = 1, FRow = 1, FTopRow = 1, FLeftCol = 1;
   int FAnchorCol = 1, FAnchorRow = 1;
   bool FSelecting = false;  // the mouse is dragging a selection
-  HWND FEditor = nullptr;
-  WNDPROC FEditorProc = nullptr;  // the edit control's own procedure
-  bool FLoadingEditor = false;
+  std::unique_ptr<TGridEditor> FEditor;
   bool FInScrollUpdate = false;
   int FSizingCol = -1, FSizingStartX = 0, FSizingStartWidth = 0;
 };

@@ -208,14 +208,14 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (KeyDown(wp)) return 0;
       break;
     case WM_SETFOCUS:
-      if (EditorVisible()) ::SetFocus(FEditor);
+      if (EditorVisible()) FEditor->Focus();
       Invalidate();
       return 0;
     case WM_KILLFOCUS:
       Invalidate();
       break;
     case WM_COMMAND:
-      if (reinterpret_cast<HWND>(lp) == FEditor) {
+      if (FEditor && reinterpret_cast<HWND>(lp) == FEditor->Handle()) {
         if (HIWORD(wp) == EN_CHANGE) EditorChanged();
         return 0;
       }
@@ -233,7 +233,7 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_LBUTTONDOWN: {
       const int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
-      if (GetFocus() != Handle() && GetFocus() != FEditor) ::SetFocus(Handle());
+      if (GetFocus() != Handle() && !(FEditor && FEditor->Focused())) ::SetFocus(Handle());
       if (int c = SizingColAt(x, y); c >= 0) {
         FSizingCol = c;
         FSizingStartX = x;

@@ -40,8 +40,8 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       auto b = std::make_unique<TButton>(a);
       if (f & cfDefault) b->SetDefault(true);
       if (f & cfCancel) b->SetCancel(true);
-      b->ModalResult = d.Opts.ModalResult;
-      if (d.Opts.Glyph != bgNone) b->SetGlyph(d.Opts.Glyph);
+      b->ModalResult = d.Opts.Button.ModalResult;
+      if (d.Opts.Button.Glyph != bgNone) b->SetGlyph(d.Opts.Button.Glyph);
       b->OnClick = handler();
       return b;
     }
@@ -54,7 +54,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
     case TKind::Edit: {
       auto e = std::make_unique<TEdit>(a);
       if (f & cfReadOnly) e->SetReadOnly(true);
-      if (d.Opts.MaxLength > 0) e->SetMaxLength(d.Opts.MaxLength);
+      if (d.Opts.Edit.MaxLength > 0) e->SetMaxLength(d.Opts.Edit.MaxLength);
       e->OnChange = handler();
       return e;
     }
@@ -65,15 +65,16 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       return m;
     }
     case TKind::ListBox: {
-      const int itemHeight = (f & cfOwnerDraw) ? ScaleToScreen(d.Opts.ItemHeight > 0 ? d.Opts.ItemHeight : 16) : 0;
+      const int itemHeight =
+          (f & cfOwnerDraw) ? ScaleToScreen(d.Opts.List.ItemHeight > 0 ? d.Opts.List.ItemHeight : 16) : 0;
       auto l = std::make_unique<TListBox>(a, itemHeight);
-      AddItems(*l, d.Opts.Items);
+      AddItems(*l, d.Opts.List.Items);
       l->OnClick = handler();
       return l;
     }
     case TKind::ComboBox: {
       auto c = std::make_unique<TComboBox>(a);
-      AddItems(*c, d.Opts.Items);
+      AddItems(*c, d.Opts.List.Items);
       c->OnChange = handler();
       return c;
     }
@@ -91,20 +92,20 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
     }
     case TKind::UpDown: {
       auto u = std::make_unique<TUpDown>(a);
-      u->SetRange(d.Opts.Min, d.Opts.Max ? d.Opts.Max : 100);
-      if (d.Opts.Associate) {
-        auto* buddy = dynamic_cast<TWinControl*>(FindIn(components, d.Opts.Associate));
-        if (!buddy) throw Exception(Format(L"Нет элемента %ls для %ls", d.Opts.Associate, d.Name));
+      u->SetRange(d.Opts.Range.Min, d.Opts.Range.Max ? d.Opts.Range.Max : 100);
+      if (d.Opts.Range.Associate) {
+        auto* buddy = dynamic_cast<TWinControl*>(FindIn(components, d.Opts.Range.Associate));
+        if (!buddy) throw Exception(Format(L"Нет элемента %ls для %ls", d.Opts.Range.Associate, d.Name));
         u->SetAssociate(buddy);
       }
-      u->SetPosition(d.Opts.Position);
+      u->SetPosition(d.Opts.Range.Position);
       u->OnChange = handler();
       return u;
     }
     case TKind::ProgressBar: {
       auto p = std::make_unique<TProgressBar>(a);
-      p->SetRange(d.Opts.Min, d.Opts.Max ? d.Opts.Max : 100);
-      p->SetPosition(d.Opts.Position);
+      p->SetRange(d.Opts.Range.Min, d.Opts.Range.Max ? d.Opts.Range.Max : 100);
+      p->SetPosition(d.Opts.Range.Position);
       return p;
     }
     case TKind::DateTimePicker: {
@@ -116,7 +117,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
     case TKind::Panel:
       return std::make_unique<TPanel>(a);
     case TKind::Bevel:
-      return std::make_unique<TBevel>(a, d.Opts.Shape);
+      return std::make_unique<TBevel>(a, d.Opts.Bevel.Shape);
     case TKind::Shape: {
       auto s = std::make_unique<TShape>(a);
       s->OnClick = handler();
@@ -129,13 +130,13 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
     }
     case TKind::Grid: {
       auto g = std::make_unique<TStringGrid>(a);
-      g->SetColCount(d.Opts.ColCount > 0 ? d.Opts.ColCount : 5);
-      g->SetRowCount(d.Opts.RowCount > 0 ? d.Opts.RowCount : 5);
-      g->SetFixedCols(d.Opts.FixedCols);
-      g->SetFixedRows(d.Opts.FixedRows);
-      g->SetDefaultColWidth(ScaleToScreen(d.Opts.ColWidth > 0 ? d.Opts.ColWidth : 64));
-      g->SetDefaultRowHeight(ScaleToScreen(d.Opts.RowHeight > 0 ? d.Opts.RowHeight : 24));
-      unsigned options = d.Opts.GridOptions;
+      g->SetColCount(d.Opts.Grid.ColCount > 0 ? d.Opts.Grid.ColCount : 5);
+      g->SetRowCount(d.Opts.Grid.RowCount > 0 ? d.Opts.Grid.RowCount : 5);
+      g->SetFixedCols(d.Opts.Grid.FixedCols);
+      g->SetFixedRows(d.Opts.Grid.FixedRows);
+      g->SetDefaultColWidth(ScaleToScreen(d.Opts.Grid.ColWidth > 0 ? d.Opts.Grid.ColWidth : 64));
+      g->SetDefaultRowHeight(ScaleToScreen(d.Opts.Grid.RowHeight > 0 ? d.Opts.Grid.RowHeight : 24));
+      unsigned options = d.Opts.Grid.Options;
       if (options == 0) {
         options = goAllLines;
         if (f & cfGridEditing) options |= goEditing | goAlwaysShowEditor;
@@ -151,7 +152,7 @@ std::unique_ptr<TControl> CreateKind(const TCtlDef& d, const TCreateArgs& a, TFo
       if (!bar) throw Exception(Format(L"Нет панели инструментов для %ls", d.Name));
       TCreateArgs buttonArgs = a;
       buttonArgs.Parent = nullptr;
-      auto b = std::make_unique<TToolButton>(buttonArgs, *bar, d.Opts.ImageIndex);
+      auto b = std::make_unique<TToolButton>(buttonArgs, *bar, d.Opts.Tool.ImageIndex);
       b->OnClick = handler();
       return b;
     }
@@ -192,5 +193,13 @@ void BuildLayout(TForm& form, std::span<const TCtlDef> layout, std::vector<std::
     if (d.Opts.Align != alNone) c->SetAlign(d.Opts.Align);
     if (d.Opts.Hint) c->SetHint(d.Opts.Hint);
     components.push_back(std::move(c));
+  }
+}
+
+void BindFields(TForm& form, std::span<const TCtlDef> layout) {
+  for (const TCtlDef& d : layout) {
+    if (!d.Bind) continue;
+    TControl* c = form.FindControl(d.Name);
+    if (!c || !d.Bind(form, *c)) throw Exception(Format(L"Нет элемента %ls нужного вида", d.Name));
   }
 }

@@ -2,25 +2,30 @@
 // The declarative layout of a form: one TCtlDef per control, in tab order.
 //
 //   static const TCtlDef kLayout[] = {
-//     {TKind::ListBox, L"ListBox", L"", 8, 8, 129, 377, akLeft | akTop | akBottom, &TfmMain::ListBoxClick},
-//     {TKind::Button, L"btnClose", L"Закрыть", 536, 395, 75, 25, akRight | akBottom,
+//     {TKind::ListBox, FORM_FIELD(TfmMain, ListBox), L"", 8, 8, 129, 377, akLeft | akTop | akBottom,
+//      &TfmMain::ListBoxClick},
+//     {TKind::Button, FORM_FIELD(TfmMain, btnClose), L"Закрыть", 536, 395, 75, 25, akRight | akBottom,
 //      &TfmMain::btnCloseClick, {.Flags = cfCancel}},
-//     {TKind::Memo, L"Memo", L"", 8, 8, 377, 375, akAll, {.Flags = cfReadOnly, .Font = &kFixedFont}},
+//     {TKind::Bevel, L"Bevel1", L"", 8, 400, 600, 2, akLeftTop, {.Bevel = {.Shape = bsTopLine}}},
 //   };
 //
 // Positions are left, top, width, height in pixels within the parent's client
 // area (the form, or the container named in Opts.Parent, which must come
-// earlier in the table). The handler is bound to the kind's main event:
-// OnClick for buttons, check and radio buttons, labels, images, panels and
-// list boxes (selection changed, by mouse or keyboard) and tool buttons
-// (whose Opts.Parent names their tool bar); OnChange for edits,
-// memos, combo boxes, up-downs and date-time pickers. Other events are set on
-// the control in the form's constructor.
+// earlier in the table). A row that names its control with FORM_FIELD fills
+// that member of the form when the form's constructor calls BindFields.
+//
+// The handler is bound to the kind's main event: OnClick for buttons, check
+// and radio buttons, labels, images, panels and list boxes (selection
+// changed, by mouse or keyboard) and tool buttons (whose Opts.Parent names
+// their tool bar); OnChange for edits, memos, combo boxes, up-downs and
+// date-time pickers. Other events are set on the control in the form's
+// constructor.
 #include <cstddef>
 
 #include "WinTypes.h"
 
 class TForm;
+class TControl;
 
 enum class TKind {
   Button, Label, Edit, Memo, ListBox, ComboBox, CheckBox, RadioButton, UpDown, ProgressBar,
@@ -52,28 +57,83 @@ enum TBevelShape { bsFrame, bsTopLine };
 // The small picture a push button shows beside its caption (WinGlyphs.h).
 enum TButtonGlyph { bgNone, bgOpen, bgSave, bgCompare, bgRead, bgWrite, bgClear, bgTable, bgField, bgInit };
 
+// What only some kinds of control take.
+struct TButtonOpts {
+  TModalResult ModalResult = mrNone;  // given to the form when clicked
+  TButtonGlyph Glyph = bgNone;        // a picture beside the caption
+};
+struct TEditOpts {
+  int MaxLength = 0;  // at most this many characters (0: no limit)
+};
+struct TListOpts {                  // list box, combo box
+  const wchar_t* Items = nullptr;   // separated by '\n'
+  int ItemHeight = 0;               // owner-drawn list box (16 when 0)
+};
+struct TRangeOpts {                    // up-down, progress bar
+  int Min = 0, Max = 0, Position = 0;  // Max 0: 100
+  const wchar_t* Associate = nullptr;  // up-down: the edit it steps
+};
+struct TBevelOpts {
+  TBevelShape Shape = bsFrame;
+};
+struct TGridOpts {
+  int ColCount = 0, RowCount = 0, FixedCols = 1, FixedRows = 1;  // counts 5 when 0
+  int ColWidth = 0, RowHeight = 0;                               // 64 and 24 when 0
+  unsigned Options = 0;  // TGridOption set; 0: from the flags, lines everywhere
+};
+struct TToolOpts {
+  int ImageIndex = -1;  // tool button: picture of the bar's image list
+};
+
+// A row's options: those every control takes, then one group per kind.
 struct TCtlOpts {
   unsigned Flags = 0;
   const TFontDef* Font = nullptr;  // a font of its own instead of the parent's
   TColor Color = clDefault;
   const wchar_t* Parent = nullptr;  // container name; the form when empty
-  int ItemHeight = 0;               // owner-draw list box
-  const wchar_t* Items = nullptr;   // list and combo box items, separated by '\n'
-  TModalResult ModalResult = mrNone;
-  int Min = 0, Max = 0, Position = 0;  // up-down, progress bar (Max 0: 100)
-  const wchar_t* Associate = nullptr;  // up-down: the edit it steps
-  TBevelShape Shape = bsFrame;           // bevel
-  int ColCount = 0, RowCount = 0, FixedCols = 1, FixedRows = 1;  // grid
-  int ColWidth = 0, RowHeight = 0;     // grid defaults (64 and 24 when 0)
   TAlign Align = alNone;
-  const wchar_t* Hint = nullptr;       // tooltip (windowed controls, tool buttons)
-  int ImageIndex = -1;                 // tool button: picture of the bar's image list
-  unsigned GridOptions = 0;            // grid: TGridOption set; 0: from the flags, lines everywhere
-  int MaxLength = 0;                   // edit: at most this many characters (0: no limit)
-  TButtonGlyph Glyph = bgNone;         // push button: a picture beside the caption
+  const wchar_t* Hint = nullptr;  // tooltip (windowed controls, tool buttons)
+  TButtonOpts Button{};
+  TEditOpts Edit{};
+  TListOpts List{};
+  TRangeOpts Range{};
+  TBevelOpts Bevel{};
+  TGridOpts Grid{};
+  TToolOpts Tool{};
 };
 
 using TMethod = void (TForm::*)();
+
+// The member of a form class that a row fills with the control it makes
+// (TForm::BindFields), with the control's name, which is the member's own:
+//   {TKind::Button, FORM_FIELD(TfmDump, btnStart), L"Начать", ...}
+// A misspelt name does not compile; a member of another kind of control is
+// refused when the form binds its fields.
+using TFieldBinder = bool (*)(TForm& form, TControl& control);
+struct TFieldRef {
+  const wchar_t* Name;
+  TFieldBinder Bind;
+};
+
+template <class M>
+struct TFieldMember;
+template <class F, class C>
+struct TFieldMember<C* F::*> {
+  using Form = F;
+  using Control = C;
+};
+
+template <auto Member>
+bool BindFormField(TForm& form, TControl& control) {
+  using M = TFieldMember<decltype(Member)>;
+  auto* f = dynamic_cast<typename M::Form*>(&form);
+  auto* c = dynamic_cast<typename M::Control*>(&control);
+  if (!f || !c) return false;
+  f->*Member = c;
+  return true;
+}
+
+#define FORM_FIELD(Form, name) (::TFieldRef{L"" #name, &::BindFormField<&Form::name>})
 
 struct TCtlDef {
   TKind Kind;
@@ -83,15 +143,27 @@ struct TCtlDef {
   TAnchors Anchors = akLeftTop;
   TMethod Handler = nullptr;
   TCtlOpts Opts;
+  TFieldBinder Bind = nullptr;
 
   TCtlDef(TKind kind, const wchar_t* name, const wchar_t* text, int l, int t, int w, int h,
           TAnchors anchors = akLeftTop, TCtlOpts opts = {})
       : Kind(kind), Name(name), Text(text), Left(l), Top(t), Width(w), Height(h), Anchors(anchors),
         Opts(opts) {}
+  TCtlDef(TKind kind, TFieldRef field, const wchar_t* text, int l, int t, int w, int h,
+          TAnchors anchors = akLeftTop, TCtlOpts opts = {})
+      : TCtlDef(kind, field.Name, text, l, t, w, h, anchors, opts) {
+    Bind = field.Bind;
+  }
   // The handler is a member function of the form class that owns the table.
   template <class F>
   TCtlDef(TKind kind, const wchar_t* name, const wchar_t* text, int l, int t, int w, int h,
           TAnchors anchors, void (F::*handler)(), TCtlOpts opts = {})
       : Kind(kind), Name(name), Text(text), Left(l), Top(t), Width(w), Height(h), Anchors(anchors),
         Handler(static_cast<TMethod>(handler)), Opts(opts) {}
+  template <class F>
+  TCtlDef(TKind kind, TFieldRef field, const wchar_t* text, int l, int t, int w, int h, TAnchors anchors,
+          void (F::*handler)(), TCtlOpts opts = {})
+      : TCtlDef(kind, field.Name, text, l, t, w, h, anchors, handler, opts) {
+    Bind = field.Bind;
+  }
 };

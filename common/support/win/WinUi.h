@@ -9,7 +9,6 @@
 //    public:
 //     TfmExample();
 //     void btnGoClick();
-//    private:
 //     TButton* btnGo;
 //     TMemo* Memo;
 //   };
@@ -24,14 +23,14 @@
 //     return d;
 //   }();
 //   static const TCtlDef kLayout[] = {
-//     {TKind::Memo, L"Memo", L"", 8, 8, 300, 284, akAll, {.Flags = cfReadOnly}},
-//     {TKind::Button, L"btnGo", L"Пуск", 316, 8, 75, 25, akTop | akRight, &TfmExample::btnGoClick,
-//      {.Flags = cfDefault}},
+//     {TKind::Memo, FORM_FIELD(TfmExample, Memo), L"", 8, 8, 300, 284, akAll, {.Flags = cfReadOnly}},
+//     {TKind::Button, FORM_FIELD(TfmExample, btnGo), L"Пуск", 316, 8, 75, 25, akTop | akRight,
+//      &TfmExample::btnGoClick, {.Flags = cfDefault}},
 //   };
-//   TfmExample::TfmExample() : TMyForm(kForm, kLayout) {
-//     btnGo = Ctl<TButton>(L"btnGo");
-//     Memo = Ctl<TMemo>(L"Memo");
-//   }
+//   TfmExample::TfmExample() : TMyForm(kForm, kLayout) { BindFields(*this, kLayout); }
+//
+// Each row names its control by the form's member (FORM_FIELD), which the
+// constructor's BindFields fills; a row without one names it by text.
 //
 // Rules the layer keeps:
 // - Table order is creation order, child-index order and tab order.

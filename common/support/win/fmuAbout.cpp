@@ -39,21 +39,23 @@ const TFormDef kForm = [] {
 const TCtlDef kLayout[] = {
     {TKind::Shape, L"Shape1", L"", 4, 8, 79, 177},
     {TKind::Image, L"Image", L"", 9, 16, 69, 61},
-    {TKind::Label, L"NameLabel", L"Название программы", 88, 4, 249, 25, akLeftTop, {.Font = &kTitleFont}},
-    {TKind::Bevel, L"bvlInfo", L"", 88, 34, 241, 57, akLeftTop, {.Shape = bsFrame}},
+    {TKind::Label, FORM_FIELD(TfmAbout, NameLabel), L"Название программы", 88, 4, 249, 25, akLeftTop,
+     {.Font = &kTitleFont}},
+    {TKind::Bevel, L"bvlInfo", L"", 88, 34, 241, 57, akLeftTop, {.Bevel = {.Shape = bsFrame}}},
     {TKind::Label, L"lblFirmName", L"Разработка: ООО «Ржанка»", 93, 37, 0, 0, akLeftTop, {.Font = &kMakerFont}},
     {TKind::Label, L"lblAddress",
      L"620075, г. Екатеринбург, ул. Луговая, 12\r\nТел.: (343) 310-27-45, 310-27-46", 93, 56, 0, 0},
-    {TKind::ListBox, L"lbVersion", L"", 88, 96, 241, 45, akLeftTop, {.Flags = cfNoTabStop, .Color = clWhite}},
+    {TKind::ListBox, FORM_FIELD(TfmAbout, lbVersion), L"", 88, 96, 241, 45, akLeftTop, {.Flags = cfNoTabStop,
+                                                                                        .Color = clWhite}},
     {TKind::Label, L"lblWebSite", L"Наш Web-сайт:", 88, 146, 0, 0},
     {TKind::Label, L"lblURL", kMakerURL, 192, 146, 0, 0, akLeftTop, &TfmAbout::lblURLClick,
      {.Flags = cfHandPoint, .Font = &kURLFont}},
     {TKind::Label, L"lblSupport", L"Тех. поддержка:", 88, 162, 0, 0},
     {TKind::Label, L"lblSupportMail", kMakerSupportMail, 192, 162, 0, 0, akLeftTop,
      &TfmAbout::lblSupportMailClick, {.Flags = cfHandPoint, .Font = &kMailFont}},
-    {TKind::Bevel, L"Bevel2", L"", 4, 190, 327, 2, akLeftTop, {.Shape = bsTopLine}},
-    {TKind::Button, L"btnOK", L"OK", 240, 199, 89, 25, akRight | akBottom,
-     {.Flags = cfDefault | cfCancel, .ModalResult = mrOk}},
+    {TKind::Bevel, L"Bevel2", L"", 4, 190, 327, 2, akLeftTop, {.Bevel = {.Shape = bsTopLine}}},
+    {TKind::Button, FORM_FIELD(TfmAbout, btnOK), L"OK", 240, 199, 89, 25, akRight | akBottom,
+     {.Flags = cfDefault | cfCancel, .Button = {.ModalResult = mrOk}}},
 };
 
 void OpenWithShell(const std::wstring& target) {
@@ -72,9 +74,7 @@ void OpenWithShell(const std::wstring& target) {
 }  // namespace
 
 TfmAbout::TfmAbout() : TMyForm(kForm, kLayout) {
-  NameLabel = Ctl<TLabel>(L"NameLabel");
-  lbVersion = Ctl<TListBox>(L"lbVersion");
-  btnOK = Ctl<TButton>(L"btnOK");
+  BindFields(*this, kLayout);
   Ctl<TImage>(L"Image")->OnPaint = PaintLogo;
   SetActiveControl(btnOK);
 }
