@@ -66,7 +66,6 @@ void AppendEncoded(std::wstring& out, std::wstring_view value, size_t room) {
   }
 }
 
-
 // Any "%" with two hex digits stands for that character; a "%" without them
 // stands for itself, so a hand-edited line still reads.
 std::wstring Decoded(std::wstring_view raw) {
@@ -82,7 +81,6 @@ std::wstring Decoded(std::wstring_view raw) {
   }
   return out;
 }
-
 
 // ---------------------------------------------------------------- parsing
 
