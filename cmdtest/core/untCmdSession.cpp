@@ -148,9 +148,7 @@ void TCmdSession::SendCommand(TCommand& command) {
 void TCmdSession::DriverCommand(int32_t commandId) {
   ++FRxCount;
   ShowResult();
-  FDriver->set_CommandID(commandId);
-  if (FDriver->GetCommand() != 0) return;
-  FDriver->ParseCommand();
+  if (!FDriver->FetchCommand(commandId)) return;
   // Addressed to another station on the network.
   if (FDriver->get_CommandDstAddress() != FDriver->get_SrcAddress()) return;
   FView.SetInputText(FDriver->get_CommandCadrHex());
@@ -172,10 +170,7 @@ void TCmdSession::DriverCommand(int32_t commandId) {
 void TCmdSession::AnswerRequest(TCommand& command) {
   ReadGrid(command);
   FDriver->WriteParams(command.OutParams);
-  FDriver->set_CommandType(1);
-  FDriver->set_CommandDstAddress(FDriver->get_CommandSrcAddress());
-  FDriver->set_CommandSrcAddress(FDriver->get_SrcAddress());
-  FDriver->SendCommand();
+  FDriver->SendAnswer();
   FView.SetOutputText(FDriver->get_CommandCadrHex());
 }
 
