@@ -4,7 +4,7 @@ namespace {
 
 struct TSearch {
   DWORD Pid;
-  bool Dialog;          // only the system's dialog class
+  bool Dialog;           // only the system's dialog class
   std::wstring Caption;  // empty: any
   bool WholeCaption;     // the caption as a whole, not only its start
   HWND Except;
