@@ -3,6 +3,7 @@
 #include "BigIni.h"
 #include "untEcrCmd.h"
 #include "untError.h"
+#include "untScope.h"
 #include "untText.h"
 
 const wchar_t* const kInRowPrefix = L"[ in] ";
@@ -114,17 +115,11 @@ void TCmdSession::Execute() {
   FView.SetOutputText(std::wstring());
   FView.SetResultText(std::wstring());
   FView.EnableCommandButtons(false);
-  try {
-    FDriver->set_DeviceEnabled(true);
-    // A driver that is not ready gets nothing written and nothing sent.
-    if (FDriver->get_ResultCode() == 0 && FCommandIndex >= 0)
-      SendCommand(FCommands.Items(FCommandIndex));
-    ShowResult();
-  } catch (...) {
-    FView.EnableCommandButtons(true);
-    throw;
-  }
-  FView.EnableCommandButtons(true);
+  TOnExit buttonsBack([this] { FView.EnableCommandButtons(true); });
+  FDriver->set_DeviceEnabled(true);
+  // A driver that is not ready gets nothing written and nothing sent.
+  if (FDriver->get_ResultCode() == 0 && FCommandIndex >= 0) SendCommand(FCommands.Items(FCommandIndex));
+  ShowResult();
 }
 
 void TCmdSession::SendCommand(TCommand& command) {
@@ -148,9 +143,7 @@ void TCmdSession::SendCommand(TCommand& command) {
 void TCmdSession::DriverCommand(int32_t commandId) {
   ++FRxCount;
   ShowResult();
-  FDriver->set_CommandID(commandId);
-  if (FDriver->GetCommand() != 0) return;
-  FDriver->ParseCommand();
+  if (!FDriver->FetchCommand(commandId)) return;
   // Addressed to another station on the network.
   if (FDriver->get_CommandDstAddress() != FDriver->get_SrcAddress()) return;
   FView.SetInputText(FDriver->get_CommandCadrHex());
@@ -172,10 +165,7 @@ void TCmdSession::DriverCommand(int32_t commandId) {
 void TCmdSession::AnswerRequest(TCommand& command) {
   ReadGrid(command);
   FDriver->WriteParams(command.OutParams);
-  FDriver->set_CommandType(1);
-  FDriver->set_CommandDstAddress(FDriver->get_CommandSrcAddress());
-  FDriver->set_CommandSrcAddress(FDriver->get_SrcAddress());
-  FDriver->SendCommand();
+  FDriver->SendAnswer();
   FView.SetOutputText(FDriver->get_CommandCadrHex());
 }
 

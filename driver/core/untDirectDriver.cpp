@@ -41,14 +41,7 @@ int32_t TDirectDriver::LookupName(const std::wstring& name) {
   return info->DispId;
 }
 
-void TDirectDriver::PutById(int32_t dispId, const TVariant& value) {
-  const TMemberInfo* info = FindMemberById(dispId);
-  if (!info || info->IsMethod)
-    throw EOleError(kDispEMemberNotFound, Format(L"Неизвестное свойство (DISPID %d)", dispId));
-  if (info->ReadOnly) throw EOleError(kDispEMemberNotFound, Format(L"Свойство %ls только для чтения", info->Name));
-  TVarType type = VarTypeOfKind(info->Kind);
-  FControl->Put(dispId, value.Type() == type ? value : VarAsType(value, type));
-}
+void TDirectDriver::PutById(int32_t dispId, const TVariant& value) { FControl->Put(dispId, value); }
 
 TVariant TDirectDriver::GetById(int32_t dispId) { return FControl->Get(dispId); }
 

@@ -12,7 +12,7 @@ class TDirectDriver : public TDriver {
   ~TDirectDriver() override;
 
   int32_t LookupName(const std::wstring& name) override;
-  // Coerces the value to the property's type as automation would.
+  // The control itself checks the member and coerces the value.
   void PutById(int32_t dispId, const TVariant& value) override;
   TVariant GetById(int32_t dispId) override;
   int32_t CallById(int32_t dispId) override;

@@ -43,6 +43,15 @@ bool IsNetworkSetting(int32_t id) {
          id == dispid::DeskInterval;
 }
 
+// The property with this identifier: an unknown identifier, or a method's,
+// names no property.
+const TMemberInfo& PropertyOf(int32_t dispId) {
+  const TMemberInfo* info = FindMemberById(dispId);
+  if (!info || info->IsMethod)
+    throw EOleError(kDispEMemberNotFound, Format(L"Неизвестное свойство (DISPID %d)", dispId));
+  return *info;
+}
+
 class TEcrControlImpl : public TEcrControl, public TBusStation {
  public:
   explicit TEcrControlImpl(const TEcrSettings& settings) : FSettings(settings) {
@@ -60,11 +69,9 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   // ------------------------------------------------------------ properties
 
   void Put(int32_t dispId, const TVariant& value) override {
-    const TMemberInfo* info = FindMemberById(dispId);
-    if (!info || info->IsMethod)
-      throw EOleError(kDispEMemberNotFound, Format(L"Неизвестное свойство (DISPID %d)", dispId));
-    if (info->ReadOnly) throw EOleError(kDispEMemberNotFound, Format(L"Свойство %ls только для чтения", info->Name));
-    TVarType type = VarTypeOfKind(info->Kind);
+    const TMemberInfo& info = PropertyOf(dispId);
+    if (info.ReadOnly) throw EOleError(kDispEMemberNotFound, Format(L"Свойство %ls только для чтения", info.Name));
+    TVarType type = VarTypeOfKind(info.Kind);
     TVariant v = value.Type() == type ? value : VarAsType(value, type);
 
     if (dispId == dispid::DeviceEnabled) return PutDeviceEnabled(v.Bool());
@@ -86,9 +93,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   }
 
   TVariant Get(int32_t dispId) override {
-    const TMemberInfo* info = FindMemberById(dispId);
-    if (!info || info->IsMethod)
-      throw EOleError(kDispEMemberNotFound, Format(L"Неизвестное свойство (DISPID %d)", dispId));
+    PropertyOf(dispId);
     std::lock_guard lock(FMutex);
     switch (dispId) {
       case dispid::DeviceEnabled: return TVariant::FromBool(FDeviceEnabled);

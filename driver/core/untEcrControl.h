@@ -39,9 +39,10 @@ class TEcrControl {
   static std::unique_ptr<TEcrControl> Create(const TEcrSettings& settings = {});
   virtual ~TEcrControl() = default;
 
-  // Property put and get by dispatch identifier. Put takes a value already of
-  // the property's declared type (the shell coerces); an unknown identifier or
-  // a read-only property throws EOleError.
+  // Property put and get by dispatch identifier. Put coerces a value of
+  // another type to the property's declared type as automation would (the
+  // COM shell hands it the declared type already); an unknown identifier or a
+  // read-only property throws EOleError.
   virtual void Put(int32_t dispId, const TVariant& value) = 0;
   virtual TVariant Get(int32_t dispId) = 0;
   // Method call by dispatch identifier; returns the result code and leaves

@@ -27,19 +27,13 @@ TCommands& TCommandAnswerer::Commands() {
 }
 
 void TCommandAnswerer::DriverCommand(TDriver& d, int32_t commandId) {
-  d.set_CommandID(commandId);
-  if (d.GetCommand() != 0) return;
-  d.ParseCommand();
+  if (!d.FetchCommand(commandId)) return;
   if (d.get_CommandDstAddress() == d.get_SrcAddress()) return;
   TCommand* command = Commands().ItemByCode(d.get_CommandCode());
   if (!command) return;
   if (d.get_CommandType() != 0) return;
   d.WriteParams(command->OutParams);
-  // The requester's address is read before the source is overwritten.
-  d.set_CommandType(1);
-  d.set_CommandDstAddress(d.get_CommandSrcAddress());
-  d.set_CommandSrcAddress(d.get_SrcAddress());
   const bool repeated = FLog && d.get_CommandRepeated();
-  const int32_t rc = d.SendCommand();
+  const int32_t rc = d.SendAnswer();
   if (FLog) FLog(CommandsLogLine(command->Code, rc, repeated));
 }

@@ -6,6 +6,7 @@
 // still holds this object's handler; a page being hidden never takes the
 // event away from the page just shown.
 #include <cstdint>
+#include <mutex>
 
 #include "Driver.h"
 
@@ -22,6 +23,11 @@ class TNetCommandHandler {
 
   // OnCommand := this object's handler, replacing whatever was bound.
   void Bind(TDriver& driver);
+  // The same, with the handling done under the lock the program's other
+  // driver sequences take: the event comes in the middle of the window's
+  // work, and a background reading must never see the properties changed
+  // half-way through its own sequence.
+  void Bind(TDriver& driver, std::recursive_mutex& lock);
   // OnCommand := none, if it still holds this object's handler.
   void Unbind();
   // Whether the driver's event currently calls this object.
@@ -31,7 +37,9 @@ class TNetCommandHandler {
   struct THandler {
     TNetCommandHandler* Owner;
     TDriver* Driver;
-    void operator()(TPloverDriver&, int32_t commandId) const { Owner->DriverCommand(*Driver, commandId); }
+    std::recursive_mutex* Lock;  // none: the handling takes no lock
+    void operator()(TPloverDriver&, int32_t commandId) const;
   };
+  void BindHandler(TDriver& driver, std::recursive_mutex* lock);
   TDriver* FDriver = nullptr;
 };

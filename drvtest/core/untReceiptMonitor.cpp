@@ -137,9 +137,7 @@ std::wstring CurrencyText(int64_t tenThousandths) {
 TReceiptMonitor::TReceiptMonitor(std::function<void()> refresh) : FRefresh(std::move(refresh)) {}
 
 void TReceiptMonitor::DriverCommand(TDriver& d, int32_t commandId) {
-  d.set_CommandID(commandId);
-  if (d.GetCommand() != 0) return;
-  d.ParseCommand();
+  if (!d.FetchCommand(commandId)) return;
   if (d.get_CommandType() != 0) return;
   switch (d.get_CommandCode()) {
     case 0x80: Sale(d); break;
@@ -147,13 +145,9 @@ void TReceiptMonitor::DriverCommand(TDriver& d, int32_t commandId) {
     case 0x91: Cancellation(); break;
     default: break;
   }
-  // The answer carries whatever values the driver holds; the requester's
-  // address is read before the source is overwritten.
+  // The answer carries whatever values the driver holds.
   d.set_WaitAnswer(false);
-  d.set_CommandType(1);
-  d.set_CommandDstAddress(d.get_CommandSrcAddress());
-  d.set_CommandSrcAddress(d.get_SrcAddress());
-  d.SendCommand();
+  d.SendAnswer();
 }
 
 void TReceiptMonitor::Sale(TDriver& d) {

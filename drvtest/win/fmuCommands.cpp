@@ -1,7 +1,5 @@
 #include "fmuCommands.h"
 
-#include <mutex>
-
 namespace {
 
 const TFormDef kForm = TPage::PageDef(L"Команды");
@@ -16,13 +14,8 @@ const TCtlDef kLayout[] = {
 
 }  // namespace
 
-void TfmCommands::TLockedAnswerer::DriverCommand(TDriver& driver, int32_t commandId) {
-  std::lock_guard lock(FPage.DriverLock());
-  TCommandAnswerer::DriverCommand(driver, commandId);
-}
-
 TfmCommands::TfmCommands()
-    : TPage(kForm, kLayout), FAnswerer(*this, [this](const std::wstring& line) { Memo->Add(line); }) {
+    : TPage(kForm, kLayout), FAnswerer([this](const std::wstring& line) { Memo->Add(line); }) {
   BindFields(*this, kLayout);
   OnShow = [this] { FormShow(); };
   OnHide = [this] { FormHide(); };
@@ -39,7 +32,10 @@ void TfmCommands::btnClearClick() { ShowHeader(); }
 void TfmCommands::FormShow() {
   // Showing runs inside the page switch: a driver that cannot be created is
   // reported here, and the page still comes up (a later show tries again).
-  Application().Guard([this] { FAnswerer.Bind(Driver()); });
+  // The answering runs inside the driver's event and holds the pages' driver
+  // lock for its whole sequence, so a background reading of another page
+  // never sees its properties changed half-way.
+  Application().Guard([this] { FAnswerer.Bind(Driver(), DriverLock()); });
 }
 
 void TfmCommands::FormHide() { FAnswerer.Unbind(); }

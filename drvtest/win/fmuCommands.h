@@ -16,20 +16,8 @@ class TfmCommands : public TPage {
   const TCommandAnswerer& Answerer() const { return FAnswerer; }
 
  private:
-  // The answering runs inside the driver's event; it takes the pages' driver
-  // lock for its whole sequence, so a background reading of another page
-  // never sees its properties changed half-way.
-  class TLockedAnswerer : public TCommandAnswerer {
-   public:
-    TLockedAnswerer(TPage& page, TLogSink log) : TCommandAnswerer(std::move(log)), FPage(page) {}
-    void DriverCommand(TDriver& driver, int32_t commandId) override;
-
-   private:
-    TPage& FPage;
-  };
-
   void ShowHeader();
   void FormShow();
   void FormHide();
-  TLockedAnswerer FAnswerer;
+  TCommandAnswerer FAnswerer;
 };

@@ -1,7 +1,5 @@
 #include "fmuReceipt.h"
 
-#include <mutex>
-
 namespace {
 
 const TFormDef kForm = TPage::PageDef(L"Чеки");
@@ -21,12 +19,7 @@ const TCtlDef kLayout[] = {
 
 }  // namespace
 
-void TfmReceipt::TLockedMonitor::DriverCommand(TDriver& driver, int32_t commandId) {
-  std::lock_guard lock(FPage.DriverLock());
-  TReceiptMonitor::DriverCommand(driver, commandId);
-}
-
-TfmReceipt::TfmReceipt() : TPage(kForm, kLayout), FMonitor(*this, [this] { Refresh(); }) {
+TfmReceipt::TfmReceipt() : TPage(kForm, kLayout), FMonitor([this] { Refresh(); }) {
   BindFields(*this, kLayout);
   OnShow = [this] { FormShow(); };
   OnHide = [this] { FormHide(); };
@@ -47,8 +40,9 @@ void TfmReceipt::btnResetSumClick() {
 void TfmReceipt::FormShow() {
   Refresh();
   // As on the commands page: a driver that cannot be created is reported and
-  // the page still comes up.
-  Application().Guard([this] { FMonitor.Bind(Driver()); });
+  // the page still comes up, and the counting and answering hold the pages'
+  // driver lock.
+  Application().Guard([this] { FMonitor.Bind(Driver(), DriverLock()); });
 }
 
 void TfmReceipt::FormHide() { FMonitor.Unbind(); }

@@ -23,19 +23,7 @@ class TfmReceipt : public TPage {
   const TReceiptMonitor& Monitor() const { return FMonitor; }
 
  private:
-  // Counts and answers inside the driver's event, holding the pages' driver
-  // lock for the whole sequence (see TfmCommands).
-  class TLockedMonitor : public TReceiptMonitor {
-   public:
-    TLockedMonitor(TPage& page, std::function<void()> refresh)
-        : TReceiptMonitor(std::move(refresh)), FPage(page) {}
-    void DriverCommand(TDriver& driver, int32_t commandId) override;
-
-   private:
-    TPage& FPage;
-  };
-
   void FormShow();
   void FormHide();
-  TLockedMonitor FMonitor;
+  TReceiptMonitor FMonitor;
 };

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <future>
 #include <limits>
+#include <mutex>
+#include <vector>
 
 #include "EcrTestSupport.h"
 #include "NetScriptDriver.h"
@@ -236,6 +239,33 @@ TEST(SaleAmount, AMillionSalesAddUpExactly) {
   }
   EXPECT_EQ(monitor.ReceiptCount, closings);
   EXPECT_EQ(monitor.TotalSum, expectedTotal);
+}
+
+// The page binds its handler with the lock of its background readings: the
+// handling runs under that lock, and a binding without one takes none.
+TEST(NetHandler, HandlesUnderTheLockItWasBoundWith) {
+  TScriptDriver drv;
+  std::recursive_mutex lock;
+  // Asked from another thread: the handling thread could always take it again.
+  auto heldElsewhere = [&lock] {
+    return std::async(std::launch::async, [&lock] {
+             if (!lock.try_lock()) return true;
+             lock.unlock();
+             return false;
+           }).get();
+  };
+  std::vector<bool> heldWhileCounting;
+  TReceiptMonitor monitor([&] { heldWhileCounting.push_back(heldElsewhere()); });
+  TScriptCommand sale;
+  sale.Quantity = 1;
+  sale.Price = 10000;
+  monitor.Bind(drv, lock);
+  drv.OnCommand(drv, drv.Arrive(sale));
+  EXPECT_FALSE(heldElsewhere()) << "released once handled";
+  monitor.Bind(drv);
+  drv.OnCommand(drv, drv.Arrive(sale));
+  EXPECT_EQ(heldWhileCounting, (std::vector<bool>{true, false}));
+  EXPECT_EQ(drv.SendCount, 2);
 }
 
 // ---------------------------------------------------------------- the virtual cash desk

@@ -26,6 +26,7 @@
 #include "fmuReg.h"
 #include "fmuRestReg.h"
 #include "fmuTest.h"
+#include "TopWindows.h"
 #include "test_DriverRecorder.h"
 #include "test_TstSupport.h"
 #include "untComDriver.h"
@@ -296,25 +297,6 @@ class CloseAtAnyMoment : public ::testing::Test {
 
 // ---------------------------------------------------------------- as a process
 
-
-struct TFindMain {
-  DWORD Pid;
-  HWND Found;
-};
-
-BOOL CALLBACK FindMainWindow(HWND wnd, LPARAM p) {
-  auto* f = reinterpret_cast<TFindMain*>(p);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  wchar_t title[64] = {};
-  GetWindowTextW(wnd, title, 64);
-  if (pid == f->Pid && IsWindowVisible(wnd) && std::wstring(title).rfind(L"Тест ККМ", 0) == 0) {
-    f->Found = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // Another process's window text, without waiting long on a busy window thread.
 std::wstring RemoteText(HWND wnd) {
   wchar_t buf[128] = {};
@@ -386,35 +368,30 @@ void CloseAtAnyMoment::CloseProgram(TWork work, TResult& result) {
     }
   } kill{pi.hProcess};
 
-  TFindMain f{pi.dwProcessId, nullptr};
-  ASSERT_TRUE(PumpUntil(
-      [&] {
-        EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&f));
-        return f.Found != nullptr;
-      },
-      20000))
+  HWND main = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (main = TopWindowOf(pi.dwProcessId, L"Тест ККМ")) != nullptr; }, 20000))
       << "PloverTst did not show its window";
   WaitForInputIdle(pi.hProcess, 10000);
-  HWND list = VisibleChild(f.Found, L"listbox");
+  HWND list = VisibleChild(main, L"listbox");
   ASSERT_NE(list, nullptr);
   const int page = work == TWork::Dump ? 4 : work == TWork::Walk ? 2 : work == TWork::ConnectionTest ? 6 : 3;
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(page), 0);
-  SendMessageW(f.Found, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  SendMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
 
   const wchar_t* startText = work == TWork::Dump || work == TWork::ConnectionTest ? L"Начать"
                              : work == TWork::RestWrite                         ? L"Записать"
                                                                                 : L"Прочитать";
   HWND start = nullptr;
-  ASSERT_TRUE(PumpUntil([&] { return (start = VisibleChild(f.Found, L"button", startText)) != nullptr; }, 5000))
+  ASSERT_TRUE(PumpUntil([&] { return (start = VisibleChild(main, L"button", startText)) != nullptr; }, 5000))
       << "no button " << WideToUtf8(startText);
   if (work == TWork::Dump || work == TWork::Walk) {
-    HWND combo = VisibleChild(f.Found, L"combobox");
+    HWND combo = VisibleChild(main, L"combobox");
     ASSERT_NE(combo, nullptr);
     SendMessageW(combo, CB_SETCURSEL, work == TWork::Dump ? 4 : 2, 0);
   }
   if (work == TWork::RestWrite) {
     HWND memo = nullptr;
-    EnumChildWindows(f.Found, FindVisibleMemo, reinterpret_cast<LPARAM>(&memo));
+    EnumChildWindows(main, FindVisibleMemo, reinterpret_cast<LPARAM>(&memo));
     ASSERT_NE(memo, nullptr);
     SendMessageW(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(RestText().c_str()));
   }
@@ -423,12 +400,12 @@ void CloseAtAnyMoment::CloseProgram(TWork work, TResult& result) {
   const bool running = PumpUntil(
       [&] {
         if (work == TWork::Dump || work == TWork::Walk) return RemoteText(start) == L"Прервать";
-        HWND stop = VisibleChild(f.Found, L"button", L"Прервать");
+        HWND stop = VisibleChild(main, L"button", L"Прервать");
         return stop && IsWindowEnabled(stop);
       },
       5000);
   const auto posted = TSteady::now();
-  PostMessageW(f.Found, WM_CLOSE, 0, 0);
+  PostMessageW(main, WM_CLOSE, 0, 0);
   const DWORD waited = WaitForSingleObject(pi.hProcess, 10000);
   const double seconds = Since(posted);
   DWORD code = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BigIni.h"
+#include "TopWindows.h"
 #include "test_ComHelpers.h"
 #include "untComDriver.h"
 #include "untText.h"
@@ -22,37 +23,13 @@ namespace {
 
 constexpr DWORD kTestPort = 47391;
 
-struct TFind {
-  DWORD Pid;
-  HWND Found;
-};
-
-// Named callbacks: a lambda would not have the system's calling convention in
-// a 32-bit build.
-BOOL CALLBACK FindMainWindow(HWND w, LPARAM p) {
-  auto* f = reinterpret_cast<TFind*>(p);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(w, &owner);
-  wchar_t title[64] = {};
-  GetWindowTextW(w, title, 64);
-  if (owner == f->Pid && IsWindowVisible(w) && std::wstring(title).rfind(L"Тест команд", 0) == 0) {
-    f->Found = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND MainWindowOf(DWORD pid) {
-  TFind f{pid, nullptr};
-  EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&f));
-  return f.Found;
-}
-
 struct TChildFind {
   std::wstring Class, Text;
   HWND Found;
 };
 
+// Named callback: a lambda would not have the system's calling convention in
+// a 32-bit build.
 BOOL CALLBACK FindChild(HWND w, LPARAM p) {
   auto* f = reinterpret_cast<TChildFind*>(p);
   wchar_t cls[128] = {}, txt[128] = {};
@@ -156,7 +133,7 @@ class CmdEndToEnd : public ::testing::Test {
     if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, Dir.c_str(), &si, &Process))
       return nullptr;
     HWND wnd = nullptr;
-    PumpUntil([&] { return (wnd = MainWindowOf(Process.dwProcessId)) != nullptr; }, 20000);
+    PumpUntil([&] { return (wnd = TopWindowOf(Process.dwProcessId, L"Тест команд")) != nullptr; }, 20000);
     if (wnd) WaitForInputIdle(Process.hProcess, 10000);
     return wnd;
   }

@@ -15,6 +15,7 @@
 #include "../../driver/win/fmuDrvProps.h"
 #include "Driver.h"
 #include "PloverDrv_h.h"
+#include "TopWindows.h"
 #include "test_ComHelpers.h"
 #include "untComDriver.h"
 #include "untEcrControl.h"
@@ -705,38 +706,10 @@ TEST_F(ComTest, NewControlTakesTheSavedSettings) {
   EXPECT_EQ(d->get_DstAddress(), TEcrSettings().DstAddress);
 }
 
-struct TDialogSearch {
-  const wchar_t* Title;
-  HWND Except;
-  HWND Found;
-};
-
-// A named CALLBACK: on i686 a lambda does not convert to the stdcall type.
-BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lp) {
-  auto* s = reinterpret_cast<TDialogSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  wchar_t text[256] = {}, cls[64] = {};
-  GetWindowTextW(hwnd, text, 256);
-  GetClassNameW(hwnd, cls, 64);
-  if (pid == GetCurrentProcessId() && hwnd != s->Except && IsWindowVisible(hwnd) && wcscmp(cls, L"#32770") == 0 &&
-      wcscmp(text, s->Title) == 0) {
-    s->Found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// Finds a dialog of this process by its caption, other than `except`.
-HWND FindDialog(const wchar_t* title, HWND except = nullptr) {
-  TDialogSearch search{title, except, nullptr};
-  EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-  return search.Found;
-}
-
+// A dialog of this process with this caption, other than `except`.
 HWND WaitDialog(const wchar_t* title, HWND except = nullptr) {
   for (int i = 0; i < 500; ++i) {
-    if (HWND h = FindDialog(title, except)) return h;
+    if (HWND h = DialogOf(GetCurrentProcessId(), title, except)) return h;
     Sleep(10);
   }
   return nullptr;

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "ScopedCom.h"
+#include "TopWindows.h"
 #include "cmdtest/win/fmuMain.h"
 #include "fmuCommands.h"
 #include "fmuDate.h"
@@ -119,27 +120,13 @@ void CALLBACK ClickButton(HWND wnd, UINT, UINT_PTR id, DWORD) {
   PostMessageW(wnd, BM_CLICK, 0, 0);
 }
 
-BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM p) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  wchar_t cls[16] = {};
-  GetClassNameW(wnd, cls, 16);
-  if (pid == GetCurrentProcessId() && IsWindowVisible(wnd) && lstrcmpW(cls, L"#32770") == 0) {
-    *reinterpret_cast<HWND*>(p) = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // The user cancels the driver's settings dialog once it shows.
 class TDialogCanceller {
  public:
   TDialogCanceller()
       : FThread([this] {
           for (int i = 0; i < 500 && !FCancelled; ++i) {
-            HWND dlg = nullptr;
-            EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&dlg));
-            if (dlg) {
+            if (HWND dlg = DialogOf(GetCurrentProcessId())) {
               PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
               FCancelled = true;
             }

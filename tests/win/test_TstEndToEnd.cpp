@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "TopWindows.h"
 #include "test_TstShots.h"
 #include "test_TstSupport.h"
 #include "untVInfo.h"
@@ -26,37 +27,12 @@ std::wstring TextOf(HWND wnd) {
 }
 
 struct TFind {
-  DWORD Pid;
-  std::wstring Caption;  // prefix; empty: any
+  std::wstring Caption;  // empty: any
   const wchar_t* Class;
   HWND Found;
 };
 
-// Named callbacks: they need the system's calling convention in a 32-bit build.
-BOOL CALLBACK FindTopWindow(HWND wnd, LPARAM p) {
-  auto* f = reinterpret_cast<TFind*>(p);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  if (pid == f->Pid && IsWindowVisible(wnd) && TextOf(wnd).rfind(f->Caption, 0) == 0) {
-    f->Found = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK FindDialog(HWND wnd, LPARAM p) {
-  auto* f = reinterpret_cast<TFind*>(p);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  wchar_t cls[64] = {};
-  GetClassNameW(wnd, cls, 64);
-  if (pid == f->Pid && IsWindowVisible(wnd) && lstrcmpW(cls, L"#32770") == 0) {
-    f->Found = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
+// Named callback: it needs the system's calling convention in a 32-bit build.
 BOOL CALLBACK FindChild(HWND wnd, LPARAM p) {
   auto* f = reinterpret_cast<TFind*>(p);
   wchar_t cls[64] = {};
@@ -68,19 +44,8 @@ BOOL CALLBACK FindChild(HWND wnd, LPARAM p) {
   return TRUE;
 }
 
-HWND WaitTopWindow(DWORD pid, const std::wstring& caption, int timeoutMs = 20000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < end) {
-    TFind f{pid, caption, nullptr, nullptr};
-    EnumWindows(FindTopWindow, reinterpret_cast<LPARAM>(&f));
-    if (f.Found) return f.Found;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return nullptr;
-}
-
 HWND Child(HWND parent, const wchar_t* cls, const std::wstring& text = {}) {
-  TFind f{0, text, cls, nullptr};
+  TFind f{text, cls, nullptr};
   EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&f));
   return f.Found;
 }
@@ -92,6 +57,13 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return true;
+}
+
+// A top-level window of the program whose caption begins with captionStart.
+HWND WaitTopWindow(DWORD pid, const std::wstring& captionStart) {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = TopWindowOf(pid, captionStart)) != nullptr; }, 20000);
+  return found;
 }
 
 // The version as the system's own version API reads it, to check ours against.
@@ -233,16 +205,14 @@ TEST(TstEndToEnd, MainWindowStatusListingAndAboutBox) {
 
   // "Настройка..." opens the driver's own settings dialog above the window.
   PostMessageW(Child(main, L"Button", L"Настройка..."), BM_CLICK, 0, 0);
-  TFind dialog{program.Pid(), {}, nullptr, nullptr};
-  EXPECT_TRUE(WaitFor([&] {
-    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
-    return dialog.Found != nullptr;
-  })) << "the driver's settings dialog appears";
-  if (dialog.Found) {
+  HWND dialog = nullptr;
+  EXPECT_TRUE(WaitFor([&] { return (dialog = DialogOf(program.Pid())) != nullptr; }))
+      << "the driver's settings dialog appears";
+  if (dialog) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_FALSE(shots::SaveWindow(dialog.Found, shotDir + L"PloverTst-settings").empty());
-    PostMessageW(dialog.Found, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog.Found); }));
+    EXPECT_FALSE(shots::SaveWindow(dialog, shotDir + L"PloverTst-settings").empty());
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
   }
 
   PostMessageW(Child(main, L"Button", L"Закрыть"), BM_CLICK, 0, 0);

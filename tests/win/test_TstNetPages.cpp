@@ -12,6 +12,7 @@
 
 #include "BigIni.h"
 #include "ScopedCom.h"
+#include "TopWindows.h"
 #include "fmuCommands.h"
 #include "fmuFlags.h"
 #include "fmuMain.h"
@@ -43,26 +44,6 @@ std::wstring BinDir() {
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring dir(path);
   return dir.substr(0, dir.find_last_of(L"\\/") + 1);
-}
-
-// PloverCmd's windows, found from this process.
-struct TFind {
-  DWORD Pid;
-  HWND Found;
-};
-
-// Named callbacks: they need the system's calling convention in a 32-bit build.
-BOOL CALLBACK FindCmdWindow(HWND wnd, LPARAM p) {
-  auto* f = reinterpret_cast<TFind*>(p);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  wchar_t title[64] = {};
-  GetWindowTextW(wnd, title, 64);
-  if (pid == f->Pid && IsWindowVisible(wnd) && std::wstring(title).rfind(L"Тест команд", 0) == 0) {
-    f->Found = wnd;
-    return FALSE;
-  }
-  return TRUE;
 }
 
 std::wstring ClassOf(HWND wnd) {
@@ -248,14 +229,9 @@ class TCmdProgram {
     si.cb = sizeof si;
     if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, FDir.c_str(), &si, &FInfo))
       return nullptr;
-    TFind f{FInfo.dwProcessId, nullptr};
-    PumpUntil(
-        [&] {
-          EnumWindows(FindCmdWindow, reinterpret_cast<LPARAM>(&f));
-          return f.Found != nullptr;
-        },
-        20000);
-    return f.Found;
+    HWND window = nullptr;
+    PumpUntil([&] { return (window = TopWindowOf(FInfo.dwProcessId, L"Тест команд")) != nullptr; }, 20000);
+    return window;
   }
   HANDLE Process() const { return FInfo.hProcess; }
 

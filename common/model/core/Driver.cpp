@@ -39,3 +39,18 @@ void TDriver::ReadParams(TCmdParams& params) {
     param.SetAsVariant(GetProperty(param.Name));
   }
 }
+
+bool TDriver::FetchCommand(int32_t commandId) {
+  set_CommandID(commandId);
+  if (GetCommand() != 0) return false;
+  ParseCommand();
+  return true;
+}
+
+int32_t TDriver::SendAnswer() {
+  // The requester's address is read before the source is overwritten.
+  set_CommandType(1);
+  set_CommandDstAddress(get_CommandSrcAddress());
+  set_CommandSrcAddress(get_SrcAddress());
+  return SendCommand();
+}

@@ -1,6 +1,7 @@
 #pragma once
-// TDriver: the programs' own driver class. Adds access by property name and the
-// writing and reading of a command's parameter lists.
+// TDriver: the programs' own driver class. Adds access by property name, the
+// writing and reading of a command's parameter lists, and the two steps every
+// handler of a command received from the network takes.
 #include <string>
 
 #include "PloverDrv_TLB.h"
@@ -19,6 +20,15 @@ class TDriver : public TPloverDriver {
   void WriteParams(TCmdParams& params);
   // Reads every parameter in list order, read-only ones included.
   void ReadParams(TCmdParams& params);
+
+  // Fetches the received command with this identifier (GetCommand) and
+  // decodes it into the properties (ParseCommand). False when it could not be
+  // fetched: there is nothing to handle then.
+  bool FetchCommand(int32_t commandId);
+  // Turns the command decoded last into its answer, type 1, back to the
+  // station it came from and in this station's own name (SrcAddress), and
+  // sends it with whatever values the properties hold; SendCommand's result.
+  int32_t SendAnswer();
 
  protected:
   TDriver() = default;
