@@ -4,8 +4,9 @@
 #include <stdexcept>
 
 #include "BigIni.h"
+#include "untDateText.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFloat.h"
 #include "untInteger.h"
 #include "untText.h"
 
