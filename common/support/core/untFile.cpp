@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <random>
 
 #include "untError.h"
@@ -190,18 +189,11 @@ void RemoveQuietly(const std::wstring& name) {
 }  // namespace
 
 std::wstring FileErrorText(int code) {
-#ifdef _WIN32
-  wchar_t* buffer = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text(buffer ? buffer : L"", n);
-  if (buffer) LocalFree(buffer);
+  std::wstring text = SystemErrorText(code);
+  // Our messages show the text without its closing full stop.
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.'))
     text.pop_back();
   return text.empty() ? Format(L"код %d", code) : text;
-#else
-  return Utf8ToWide(std::strerror(code));
-#endif
 }
 
 bool TFileTraits::Close(intptr_t handle) noexcept {
