@@ -15,6 +15,19 @@ const wchar_t* const kShortDayNames[7] = {L"Вс", L"Пн", L"Вт", L"Ср", L"
 const wchar_t* const kLongDayNames[7] = {L"воскресенье", L"понедельник", L"вторник", L"среда",
                                          L"четверг",     L"пятница",     L"суббота"};
 
+// The quoted text that starts at picture[i], appended to `out`; two quotes in
+// a row stand for one. Returns where the picture goes on.
+size_t CopyQuoted(std::wstring_view picture, size_t i, std::wstring& out) {
+  if (i + 1 < picture.size() && picture[i + 1] == L'\'') {
+    out.push_back(L'\'');
+    return i + 2;
+  }
+  size_t close = picture.find(L'\'', i + 1);
+  if (close == std::wstring_view::npos) close = picture.size();
+  out.append(picture.substr(i + 1, close - i - 1));
+  return close + 1;
+}
+
 std::wstring Pad2(int v) {
   std::wstring s = IntToStr(v);
   return s.size() < 2 ? L"0" + s : s;
@@ -128,15 +141,7 @@ TPictureLayout LayoutOf(std::wstring_view picture, std::wstring_view letters) {
     while (i + n < picture.size() && picture[i + n] == c) ++n;
     std::wstring& text = layout.Texts[layout.Count];
     if (c == L'\'') {
-      if (i + 1 < picture.size() && picture[i + 1] == L'\'') {
-        text.push_back(L'\'');
-        i += 2;
-        continue;
-      }
-      size_t close = picture.find(L'\'', i + 1);
-      if (close == std::wstring_view::npos) close = picture.size();
-      text.append(picture.substr(i + 1, close - i - 1));
-      i = close + 1;
+      i = CopyQuoted(picture, i, text);
       continue;
     }
     const wchar_t field = c == L'h' ? L'H' : c;
@@ -318,8 +323,24 @@ bool ScanTime(TScanner& sc, const TFormatSettings& fs, TDateTime& result) {
   return TryEncodeTime(hour, min, sec, msec, result);
 }
 
-EConvertError ConvertError(const wchar_t* fmt, std::wstring_view text) {
-  return EConvertError(Format(fmt, std::wstring(text).c_str()));
+// The whole text read by one scanner; blanks may follow.
+bool ScanWhole(std::wstring_view text, const TFormatSettings& fs,
+               bool (*scan)(TScanner&, const TFormatSettings&, TDateTime&), TDateTime& value) {
+  TScanner sc{text};
+  TDateTime read;
+  if (!scan(sc, fs, read)) return false;
+  sc.SkipBlanks();
+  if (!sc.AtEnd()) return false;
+  value = read;
+  return true;
+}
+
+// The value, or EConvertError with the text put into `message`.
+TDateTime ReadOrRaise(bool (*tryRead)(std::wstring_view, const TFormatSettings&, TDateTime&),
+                      std::wstring_view text, const TFormatSettings& fs, const wchar_t* message) {
+  TDateTime value;
+  if (!tryRead(text, fs, value)) throw EConvertError(Format(message, std::wstring(text).c_str()));
+  return value;
 }
 
 }  // namespace
@@ -341,19 +362,9 @@ std::wstring FormatDateTime(std::wstring_view picture, TDateTime value,
     size_t n = 1;
     while (i + n < picture.size() && picture[i + n] == c) ++n;
     switch (c) {
-      case L'\'': {
-        // Quoted text; two quotes in a row stand for one.
-        if (i + 1 < picture.size() && picture[i + 1] == L'\'') {
-          out.push_back(L'\'');
-          i += 2;
-          continue;
-        }
-        size_t close = picture.find(L'\'', i + 1);
-        if (close == std::wstring_view::npos) close = picture.size();
-        out.append(picture.substr(i + 1, close - i - 1));
-        i = close + 1;
+      case L'\'':
+        i = CopyQuoted(picture, i, out);
         continue;
-      }
       case L'd':
         out += n == 1 ? IntToStr(day) : n == 2 ? Pad2(day) : n == 3 ? kShortDayNames[weekDay]
                                                                     : kLongDayNames[weekDay];
@@ -421,38 +432,20 @@ std::wstring DateTimeToStr(TDateTime value, const TFormatSettings& settings) {
 std::wstring DateTimeToStr(TDateTime value) { return DateTimeToStr(value, FormatSettings()); }
 
 bool TryStrToDate(std::wstring_view text, const TFormatSettings& settings, TDateTime& value) {
-  TScanner sc{text};
-  TDateTime date;
-  if (!ScanDate(sc, settings, date)) return false;
-  sc.SkipBlanks();
-  if (!sc.AtEnd()) return false;
-  value = date;
-  return true;
+  return ScanWhole(text, settings, ScanDate, value);
 }
 
 TDateTime StrToDate(std::wstring_view text, const TFormatSettings& settings) {
-  TDateTime value;
-  if (!TryStrToDate(text, settings, value))
-    throw ConvertError(L"\"%ls\" не является правильной датой", text);
-  return value;
+  return ReadOrRaise(TryStrToDate, text, settings, L"\"%ls\" не является правильной датой");
 }
 TDateTime StrToDate(std::wstring_view text) { return StrToDate(text, FormatSettings()); }
 
 bool TryStrToTime(std::wstring_view text, const TFormatSettings& settings, TDateTime& value) {
-  TScanner sc{text};
-  TDateTime time;
-  if (!ScanTime(sc, settings, time)) return false;
-  sc.SkipBlanks();
-  if (!sc.AtEnd()) return false;
-  value = time;
-  return true;
+  return ScanWhole(text, settings, ScanTime, value);
 }
 
 TDateTime StrToTime(std::wstring_view text, const TFormatSettings& settings) {
-  TDateTime value;
-  if (!TryStrToTime(text, settings, value))
-    throw ConvertError(L"\"%ls\" не является правильным временем", text);
-  return value;
+  return ReadOrRaise(TryStrToTime, text, settings, L"\"%ls\" не является правильным временем");
 }
 TDateTime StrToTime(std::wstring_view text) { return StrToTime(text, FormatSettings()); }
 
@@ -471,8 +464,5 @@ bool TryStrToDateTime(std::wstring_view text, const TFormatSettings& settings, T
 }
 
 TDateTime StrToDateTime(std::wstring_view text, const TFormatSettings& settings) {
-  TDateTime value;
-  if (!TryStrToDateTime(text, settings, value))
-    throw ConvertError(L"\"%ls\" не является правильной датой и временем", text);
-  return value;
+  return ReadOrRaise(TryStrToDateTime, text, settings, L"\"%ls\" не является правильной датой и временем");
 }
