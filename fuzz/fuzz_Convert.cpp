@@ -8,8 +8,11 @@
 #include <string>
 
 #include "untCommand.h"
+#include "untDateText.h"
+#include "untDateTime.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFloat.h"
+#include "untFormatSettings.h"
 #include "untInteger.h"
 #include "untText.h"
 #include "untVariant.h"

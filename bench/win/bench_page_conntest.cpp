@@ -16,7 +16,6 @@
 #include "WinUi.h"
 #include "fmuMain.h"
 #include "fmuTest.h"
-#include "untFormat.h"
 
 namespace {
 

@@ -20,7 +20,6 @@
 #include "WinUi.h"
 #include "fmuDump.h"
 #include "fmuMain.h"
-#include "untFormat.h"
 
 namespace {
 

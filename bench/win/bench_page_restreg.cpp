@@ -19,7 +19,6 @@
 #include "WinUi.h"
 #include "fmuMain.h"
 #include "fmuRestReg.h"
-#include "untFormat.h"
 #include "untRestReg.h"
 
 namespace {

@@ -21,7 +21,6 @@
 #include "fmuMain.h"
 #include "fmuTest.h"
 #include "untComDriver.h"
-#include "untFormat.h"
 
 namespace {
 

@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "ScopedCom.h"
+#include "WinLocale.h"
 #include "WinUi.h"
 #include "fmuMain.h"
-#include "untFormat.h"
+#include "untFormatSettings.h"
 
 namespace bench {
 

@@ -1,7 +1,6 @@
 #include "untAppParams.h"
 
 #include "BigIni.h"
-#include "untFormat.h"
 #include "untInteger.h"
 #include "untText.h"
 

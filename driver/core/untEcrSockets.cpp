@@ -119,29 +119,23 @@ TSocket BindLoopback(uint16_t port) {
   if (!StartSockets()) return kNoSocket;
   sockaddr_in a = Loopback(port);
 #ifdef _WIN32
-  TSocket s = GWs2.socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (s == kNoSocket) return s;
+  TSocketOwner s(GWs2.socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+  if (!s) return kNoSocket;
   // Windows would otherwise hand a later recvfrom the "port unreachable" of an
   // earlier send to a member that has gone, as an error.
   BOOL off = FALSE;
   DWORD bytes = 0;
-  GWs2.WSAIoctl(s, SIO_UDP_CONNRESET, &off, sizeof off, nullptr, 0, &bytes, nullptr, nullptr);
+  GWs2.WSAIoctl(s.Get(), SIO_UDP_CONNRESET, &off, sizeof off, nullptr, 0, &bytes, nullptr, nullptr);
   BOOL exclusive = TRUE;
-  GWs2.setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+  GWs2.setsockopt(s.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
                   sizeof exclusive);
-  if (GWs2.bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-    CloseSocket(s);
-    return kNoSocket;
-  }
+  if (GWs2.bind(s.Get(), reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) return kNoSocket;
 #else
-  TSocket s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (s == kNoSocket) return s;
-  if (::bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-    CloseSocket(s);
-    return kNoSocket;
-  }
+  TSocketOwner s(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+  if (!s) return kNoSocket;
+  if (::bind(s.Get(), reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) return kNoSocket;
 #endif
-  return s;
+  return s.Release();
 }
 
 void CloseSocket(TSocket s) {

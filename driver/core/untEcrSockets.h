@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "untUniqueHandle.h"
+
 namespace ecr::net {
 
 #ifdef _WIN32
@@ -29,6 +31,12 @@ bool StartSockets();
 // exclusively and a send to a departed peer does not fail later receives.
 TSocket BindLoopback(uint16_t port);
 void CloseSocket(TSocket s);
+
+struct TSocketTraits {
+  static TSocket Invalid() noexcept { return kNoSocket; }
+  static void Close(TSocket s) noexcept { CloseSocket(s); }
+};
+using TSocketOwner = TUniqueHandle<TSocket, TSocketTraits>;
 
 // One datagram to 127.0.0.1:port; failures are not reported (datagrams may be
 // lost anyway).

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "untEcrResults.h"
+#include "untInteger.h"
 #include "untText.h"
 
 namespace ecr {
@@ -135,10 +136,9 @@ bool ParseHexBytes(const std::wstring& text, int32_t size, std::wstring& stored,
   if (b == e) return false;
   std::wstring digits;
   for (size_t i = b; i < e; ++i) {
-    wchar_t c = text[i];
-    if (c >= L'a' && c <= L'f') c = static_cast<wchar_t>(c - L'a' + L'A');
-    if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'))) return false;
-    digits.push_back(c);
+    const int digit = HexDigitValue(text[i]);
+    if (digit < 0) return false;
+    digits.push_back(L"0123456789ABCDEF"[digit]);
   }
   const size_t width = 2 * static_cast<size_t>(size);
   if (digits.size() > width) {

@@ -14,35 +14,7 @@ namespace ecr {
 namespace {
 
 using net::TSocket;
-using net::kNoSocket;
-
-// Owns one socket.
-class TSocketOwner {
- public:
-  TSocketOwner() = default;
-  explicit TSocketOwner(TSocket s) : FSocket(s) {}
-  TSocketOwner(TSocketOwner&& o) noexcept : FSocket(o.FSocket) { o.FSocket = kNoSocket; }
-  TSocketOwner& operator=(TSocketOwner&& o) noexcept {
-    if (this != &o) {
-      Reset();
-      FSocket = o.FSocket;
-      o.FSocket = kNoSocket;
-    }
-    return *this;
-  }
-  TSocketOwner(const TSocketOwner&) = delete;
-  TSocketOwner& operator=(const TSocketOwner&) = delete;
-  ~TSocketOwner() { Reset(); }
-  void Reset() {
-    net::CloseSocket(FSocket);
-    FSocket = kNoSocket;
-  }
-  TSocket Get() const { return FSocket; }
-  bool Valid() const { return FSocket != kNoSocket; }
-
- private:
-  TSocket FSocket = kNoSocket;
-};
+using net::TSocketOwner;
 
 const char kMagic[4] = {'P', 'L', 'V', 'B'};
 constexpr char kHello = 'H';
@@ -65,12 +37,12 @@ class TUdpLinkImpl : public TUdpLink {
   bool Start() {
     if (!net::StartSockets()) return false;
     TSocketOwner hub(net::BindLoopback(FPort));
-    if (hub.Valid()) {
+    if (hub) {
       FSocket = std::move(hub);
       FIsHub = true;
     } else {
       FSocket = TSocketOwner(net::BindLoopback(0));
-      if (!FSocket.Valid()) return false;
+      if (!FSocket) return false;
       SendTo(kHello, {}, FPort);
     }
     FThread = std::thread([this] { Run(); });
@@ -81,7 +53,7 @@ class TUdpLinkImpl : public TUdpLink {
     FStop = true;
     if (FThread.joinable()) FThread.join();
     std::lock_guard lock(FMutex);
-    if (!FIsHub && FSocket.Valid()) SendTo(kBye, {}, FPort);
+    if (!FIsHub && FSocket) SendTo(kBye, {}, FPort);
   }
 
   void Send(const std::string& bytes) override {
@@ -157,7 +129,7 @@ class TUdpLinkImpl : public TUdpLink {
     if (now - lastTry >= kTakeOverMs) {
       lastTry = now;
       TSocketOwner hub(net::BindLoopback(FPort));
-      if (hub.Valid()) {
+      if (hub) {
         FSocket = std::move(hub);
         FIsHub = true;
         FPeers.clear();

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "Driver.h"
-#include "untFormat.h"
+#include "untDateTime.h"
 
 // DeviceEnabled, ECRDate := date, SetDate (checked).
 void WriteEcrDate(TDriver& driver, TDateTime date);

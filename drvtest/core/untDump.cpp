@@ -4,7 +4,6 @@
 
 #include "untDriverResult.h"
 #include "untError.h"
-#include "untFormat.h"
 #include "untInteger.h"
 #include "untText.h"
 

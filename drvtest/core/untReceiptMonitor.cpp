@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "untError.h"
-#include "untFormat.h"
+#include "untFloat.h"
 #include "untText.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "untDriverResult.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFloat.h"
 #include "untText.h"
 
 // ---------------------------------------------------------------- entries

@@ -9,7 +9,6 @@
 #include <system_error>
 
 #include "untError.h"
-#include "untFormat.h"
 #include "untInteger.h"
 #include "untScope.h"
 #include "untText.h"
@@ -19,11 +18,13 @@ namespace {
 constexpr size_t kFixedNumberWidth = 4;
 constexpr size_t kFixedValueStart = 6;
 
-bool IsBlank(wchar_t c) { return c <= L' '; }
+// Around a value read back from a line every control character counts as a
+// blank, not only the spaces and tabs the number readers skip.
+bool IsSpaceOrControl(wchar_t c) { return c <= L' '; }
 
-std::wstring_view TrimBlanks(std::wstring_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+std::wstring_view TrimSpaceAndControls(std::wstring_view s) {
+  while (!s.empty() && IsSpaceOrControl(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsSpaceOrControl(s.back())) s.remove_suffix(1);
   return s;
 }
 
@@ -71,7 +72,7 @@ std::wstring RestRegisterLine(int32_t number, int32_t thousandths) {
 }
 
 int32_t RestValueFromText(std::wstring_view text) {
-  const std::wstring_view s = TrimBlanks(text);
+  const std::wstring_view s = TrimSpaceAndControls(text);
   size_t i = 0;
   bool negative = false;
   if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) negative = s[i++] == L'-';

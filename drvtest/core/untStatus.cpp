@@ -1,7 +1,7 @@
 #include "untStatus.h"
 
+#include "untDateText.h"
 #include "untDriverResult.h"
-#include "untFormat.h"
 #include "untText.h"
 
 namespace {

@@ -1,7 +1,6 @@
 #include "untTables.h"
 
 #include "untDriverResult.h"
-#include "untFormat.h"
 #include "untInteger.h"
 #include "untText.h"
 

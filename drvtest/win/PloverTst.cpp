@@ -2,10 +2,11 @@
 #include <windows.h>
 
 #include "ScopedCom.h"
+#include "WinLocale.h"
 #include "WinUi.h"
 #include "fmuMain.h"
 #include "untComDriver.h"
-#include "untFormat.h"
+#include "untFormatSettings.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // The user's date and time formats, but numbers always with a point.

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "untDate.h"
-#include "untFormat.h"
+#include "untDateTime.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "test_CmdFakes.h"
 #include "untCmdSession.h"
+#include "untDateText.h"
 #include "untDirectDriver.h"
-#include "untFormat.h"
 #include "untText.h"
 
 namespace {

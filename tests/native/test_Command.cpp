@@ -7,8 +7,9 @@
 
 #include "BigIni.h"
 #include "untCommand.h"
+#include "untDateTime.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFormatSettings.h"
 #include "untText.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "EcrTestSupport.h"
 #include "test_CmdFakes.h"
+#include "untDateText.h"
 #include "untDriverResult.h"
 #include "untText.h"
 

@@ -8,9 +8,11 @@
 #include "Driver.h"
 #include "untDirectDriver.h"
 #include "untCommand.h"
+#include "untDateText.h"
+#include "untDateTime.h"
 #include "untEcrCmd.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFormatSettings.h"
 #include "untText.h"
 
 namespace {

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "PloverDrv_TLB.h"
+#include "untDateTime.h"
 #include "untEcrCmd.h"
-#include "untFormat.h"
+#include "untFormatSettings.h"
 #include "untText.h"
 
 namespace {

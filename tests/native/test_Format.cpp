@@ -3,8 +3,11 @@
 #include <cmath>
 #include <limits>
 
+#include "untDateText.h"
+#include "untDateTime.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFloat.h"
+#include "untFormatSettings.h"
 #include "untInteger.h"
 #include "untText.h"
 

@@ -8,10 +8,12 @@
 
 #include "test_CmdFakes.h"
 #include "untCmdSession.h"
+#include "untDateText.h"
+#include "untDateTime.h"
 #include "untDirectDriver.h"
 #include "untEcrCmd.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFormatSettings.h"
 #include "untText.h"
 
 namespace {

@@ -4,9 +4,10 @@
 
 #include <map>
 
+#include "untDateTime.h"
 #include "untDirectDriver.h"
 #include "untDriverResult.h"
-#include "untFormat.h"
+#include "untFormatSettings.h"
 #include "untStatus.h"
 
 namespace {

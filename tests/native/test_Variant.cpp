@@ -3,8 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "untDateTime.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFormatSettings.h"
 #include "untVariant.h"
 
 namespace {

@@ -13,13 +13,16 @@
 #include <vector>
 
 #include "Driver.h"
+#include "WinLocale.h"
 #include "test_ComHelpers.h"
 #include "untComDriver.h"
 #include "untCommand.h"
+#include "untDateText.h"
+#include "untDateTime.h"
 #include "untEcrCmd.h"
 #include "untEcrStations.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFormatSettings.h"
 #include "untText.h"
 #include "win/ScopedCom.h"
 

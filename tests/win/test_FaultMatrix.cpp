@@ -43,8 +43,8 @@
 #include "test_TstSupport.h"
 #include "untComDriver.h"
 #include "untCommandAnswer.h"
+#include "untDateTime.h"
 #include "untEcrCmd.h"
-#include "untFormat.h"
 #include "untText.h"
 
 namespace fs = std::filesystem;

@@ -18,8 +18,8 @@
 #include "test_CommonControls6.h"
 #include "test_TstShots.h"
 #include "test_TstSupport.h"
+#include "untDateTime.h"
 #include "untFile.h"
-#include "untFormat.h"
 #include "untRestReg.h"
 #include "untText.h"
 

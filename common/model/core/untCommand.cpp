@@ -4,8 +4,9 @@
 #include <stdexcept>
 
 #include "BigIni.h"
+#include "untDateText.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFloat.h"
 #include "untInteger.h"
 #include "untText.h"
 
@@ -13,11 +14,7 @@ namespace {
 
 // Only "0".."9" and "A".."F" are digits; lower-case letters separate like any
 // other character, so "a1" is the single byte 01.
-int HexDigit(unsigned c) {
-  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
-  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
-  return -1;
-}
+int HexDigit(unsigned c) { return c < 'a' ? HexDigitValue(static_cast<wchar_t>(c)) : -1; }
 
 template <class Text>
 std::string HexBytes(const Text& text) {

@@ -1,6 +1,7 @@
 #include "untEcrCmd.h"
 
-#include "untFormat.h"
+#include "untDateText.h"
+#include "untDateTime.h"
 
 namespace {
 

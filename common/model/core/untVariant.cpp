@@ -5,8 +5,11 @@
 #include <string>
 #include <system_error>
 
+#include "untDateText.h"
 #include "untError.h"
-#include "untFormat.h"
+#include "untFloat.h"
+#include "untFormatSettings.h"
+#include "untInteger.h"
 #include "untText.h"
 
 namespace {
@@ -57,12 +60,6 @@ TDateTime CheckedDate(double v) {
   return v;
 }
 
-std::wstring_view TrimBlanks(std::wstring_view s) {
-  while (!s.empty() && (s.front() == L' ' || s.front() == L'\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == L' ' || s.back() == L'\t')) s.remove_suffix(1);
-  return s;
-}
-
 // A number as automation reads it: blanks, a sign, digits with "." or ","
 // as the decimal separator (a Russian user types either), an exponent; or
 // "&H" and hexadecimal digits. Kept exact so that rounding to an integer or
@@ -85,12 +82,9 @@ bool ParseDecimal(std::wstring_view text, TDecimal& d) {
     d.Hex = true;
     if (i >= s.size()) return false;
     for (; i < s.size(); ++i) {
-      const wchar_t c = s[i];
-      unsigned v;
-      if (c >= L'0' && c <= L'9') v = static_cast<unsigned>(c - L'0');
-      else if (c >= L'A' && c <= L'F') v = static_cast<unsigned>(c - L'A' + 10);
-      else if (c >= L'a' && c <= L'f') v = static_cast<unsigned>(c - L'a' + 10);
-      else return false;
+      const int digit = HexDigitValue(s[i]);
+      if (digit < 0) return false;
+      const auto v = static_cast<unsigned>(digit);
       if (d.HexValue == 0 && v == 0) continue;
       if (++d.HexDigits > 16) return false;
       d.HexValue = d.HexValue << 4 | v;

@@ -4,10 +4,9 @@
 #include <cstdint>
 #include <string>
 
-enum class TVarType : uint8_t { Empty, Int, Str, Double, Date, Currency, Bool };
+#include "untDateTime.h"
 
-// Date-time as automation keeps it: days since 30.12.1899, time as the fraction.
-using TDateTime = double;
+enum class TVarType : uint8_t { Empty, Int, Str, Double, Date, Currency, Bool };
 
 class TVariant {
  public:

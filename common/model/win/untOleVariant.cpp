@@ -105,18 +105,8 @@ TVariant VariantToTVariant(const VARIANT& value) {
 }
 
 std::wstring OleErrorText(HRESULT hr, const wchar_t* description) {
-  std::wstring text;
-  if (description && *description) {
-    text = description;
-  } else {
-    wchar_t* buf = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                 FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                             nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buf), 0,
-                             nullptr);
-    if (n && buf) text.assign(buf, n);
-    if (buf) LocalFree(buf);
-  }
+  std::wstring text = description && *description ? std::wstring(description)
+                                                   : SystemErrorText(static_cast<int32_t>(hr));
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
     text.pop_back();
   if (text.empty()) text = L"Неизвестная ошибка";

@@ -43,3 +43,8 @@ class EInOutError : public Exception {
 
 // The text of any exception, for the error display and for wrappers.
 std::wstring ExceptionText(const std::exception& e);
+
+// The system's own text for an error or status code (a GetLastError code or
+// an HRESULT on Windows, an errno value elsewhere), without the line break it
+// ends with; empty when the system has none.
+std::wstring SystemErrorText(int32_t code);

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <random>
 
 #include "untError.h"
@@ -24,11 +23,9 @@ constexpr const wchar_t* kWriteError = L"Ошибка записи файла";
 constexpr size_t kChunk = 1 << 20;
 
 #ifdef _WIN32
-const intptr_t kNoHandle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 int LastError() { return static_cast<int>(GetLastError()); }
 #else
-const intptr_t kNoHandle = -1;
 int LastError() { return errno; }
 std::string OsPath(const std::wstring& name) { return WideToUtf8(name); }
 #endif
@@ -37,22 +34,13 @@ std::string OsPath(const std::wstring& name) { return WideToUtf8(name); }
   throw EInOutError(code, Format(L"%ls \"%ls\": %ls", what, name.c_str(), FileErrorText(code).c_str()));
 }
 
-intptr_t OpenForReading(const std::wstring& name) {
+TFileHandle OpenForReading(const std::wstring& name) {
 #ifdef _WIN32
-  return reinterpret_cast<intptr_t>(CreateFileW(name.c_str(), GENERIC_READ,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return TFileHandle(reinterpret_cast<intptr_t>(CreateFileW(name.c_str(), GENERIC_READ,
+                                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
 #else
-  return ::open(OsPath(name).c_str(), O_RDONLY | O_CLOEXEC);
-#endif
-}
-
-void CloseQuietly(intptr_t h) {
-  if (h == kNoHandle) return;
-#ifdef _WIN32
-  CloseHandle(H(h));
-#else
-  ::close(static_cast<int>(h));
+  return TFileHandle(::open(OsPath(name).c_str(), O_RDONLY | O_CLOEXEC));
 #endif
 }
 
@@ -146,8 +134,8 @@ bool AlreadyExists(int code) {
 
 // Creates a new temporary file beside the target (never an existing one); on
 // POSIX it takes the rights of the file it will replace, whatever the umask
-// says. kNoHandle with the error left in LastError when none can be made.
-intptr_t CreateTemporary(const std::wstring& target, std::wstring& temp) {
+// says. No file, with the error left in LastError, when none can be made.
+TFileHandle CreateTemporary(const std::wstring& target, std::wstring& temp) {
 #ifndef _WIN32
   struct stat st;
   const bool replacing = ::stat(OsPath(target).c_str(), &st) == 0;
@@ -156,29 +144,30 @@ intptr_t CreateTemporary(const std::wstring& target, std::wstring& temp) {
   for (int attempt = 0; attempt < 64; ++attempt) {
     temp = TemporaryName(target);
 #ifdef _WIN32
-    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<intptr_t>(h);
+    TFileHandle h(reinterpret_cast<intptr_t>(
+        CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (h) return h;
 #else
-    int h = ::open(OsPath(temp).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (h >= 0) {
-      if (replacing) (void)::fchmod(h, mode);
+    TFileHandle h(::open(OsPath(temp).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (h) {
+      if (replacing) (void)::fchmod(static_cast<int>(h.Get()), mode);
       return h;
     }
 #endif
     if (!AlreadyExists(LastError())) break;
   }
-  return kNoHandle;
+  return TFileHandle();
 }
 
-bool SyncAndClose(intptr_t h) {
+// The close is part of the write: a file system may report a failed write
+// only there.
+bool SyncAndClose(TFileHandle& h) {
 #ifdef _WIN32
-  bool ok = FlushFileBuffers(H(h)) != 0;
-  ok = CloseHandle(H(h)) != 0 && ok;
+  const bool ok = FlushFileBuffers(H(h.Get())) != 0;
 #else
-  bool ok = ::fsync(static_cast<int>(h)) == 0;
-  ok = ::close(static_cast<int>(h)) == 0 && ok;
+  const bool ok = ::fsync(static_cast<int>(h.Get())) == 0;
 #endif
-  return ok;
+  return TFileTraits::Close(h.Release()) && ok;
 }
 
 bool Replace(const std::wstring& source, const std::wstring& target) {
@@ -200,17 +189,18 @@ void RemoveQuietly(const std::wstring& name) {
 }  // namespace
 
 std::wstring FileErrorText(int code) {
-#ifdef _WIN32
-  wchar_t* buffer = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text(buffer ? buffer : L"", n);
-  if (buffer) LocalFree(buffer);
+  std::wstring text = SystemErrorText(code);
+  // Our messages show the text without its closing full stop.
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.'))
     text.pop_back();
   return text.empty() ? Format(L"код %d", code) : text;
+}
+
+bool TFileTraits::Close(intptr_t handle) noexcept {
+#ifdef _WIN32
+  return CloseHandle(H(handle)) != 0;
 #else
-  return Utf8ToWide(std::strerror(code));
+  return ::close(static_cast<int>(handle)) == 0;
 #endif
 }
 
@@ -223,30 +213,21 @@ bool IsMissingFileError(int code) {
 }
 
 TFileReader::TFileReader(const std::wstring& name) : FName(name), FHandle(OpenForReading(name)) {
-  if (FHandle == kNoHandle) Raise(kReadError, name, LastError());
+  if (!FHandle) Raise(kReadError, name, LastError());
+  // A failure from here on closes the file as the exception leaves.
 #ifdef _WIN32
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(H(FHandle), &size)) {
-    const int code = LastError();
-    CloseQuietly(FHandle);
-    Raise(kReadError, name, code);
-  }
+  if (!GetFileSizeEx(H(FHandle.Get()), &size)) Raise(kReadError, name, LastError());
   FSize = static_cast<uint64_t>(size.QuadPart);
 #else
   struct stat st;
-  if (::fstat(static_cast<int>(FHandle), &st) != 0) {
-    const int code = LastError();
-    CloseQuietly(FHandle);
-    Raise(kReadError, name, code);
-  }
+  if (::fstat(static_cast<int>(FHandle.Get()), &st) != 0) Raise(kReadError, name, LastError());
   FSize = static_cast<uint64_t>(st.st_size);
 #endif
 }
 
-TFileReader::~TFileReader() { CloseQuietly(FHandle); }
-
 size_t TFileReader::Read(char* buffer, size_t size) {
-  const long long got = ReadSome(FHandle, buffer, size);
+  const long long got = ReadSome(FHandle.Get(), buffer, size);
   if (got < 0) Raise(kReadError, FName, LastError());
   return static_cast<size_t>(got);
 }
@@ -268,10 +249,10 @@ std::string ReadWholeFile(const std::wstring& name) {
 void WriteWholeFile(const std::wstring& name, std::string_view bytes) {
   if (int code = WriteProtection(name)) Raise(kWriteError, name, code);
   std::wstring temp;
-  intptr_t h = CreateTemporary(name, temp);
-  if (h == kNoHandle) Raise(kWriteError, name, LastError());
+  TFileHandle h = CreateTemporary(name, temp);
+  if (!h) Raise(kWriteError, name, LastError());
   int failure = 0;
-  if (!WriteAll(h, bytes.data(), bytes.size())) failure = LastError();
+  if (!WriteAll(h.Get(), bytes.data(), bytes.size())) failure = LastError();
   if (!SyncAndClose(h) && failure == 0) failure = LastError();
   if (failure == 0 && !Replace(temp, name)) failure = LastError();
   if (failure != 0) {

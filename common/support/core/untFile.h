@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "untUniqueHandle.h"
+
 // The whole file. Raises EInOutError ("Ошибка чтения файла ...") when it
 // cannot be opened or read.
 std::string ReadWholeFile(const std::wstring& name);
@@ -17,12 +19,20 @@ std::string ReadWholeFile(const std::wstring& name);
 // Raises EInOutError ("Ошибка записи файла ...").
 void WriteWholeFile(const std::wstring& name, std::string_view bytes);
 
+// An open file of the platform (a HANDLE on Windows, a descriptor elsewhere),
+// closed once by its owner. Both mark a file that did not open with -1.
+struct TFileTraits {
+  static intptr_t Invalid() noexcept { return -1; }
+  // False when the close reports an error (a write that failed late).
+  static bool Close(intptr_t handle) noexcept;
+};
+using TFileHandle = TUniqueHandle<intptr_t, TFileTraits>;
+
 // Reads a file piece by piece (comparisons that need not hold it whole).
 class TFileReader {
  public:
   // Raises EInOutError when the file cannot be opened.
   explicit TFileReader(const std::wstring& name);
-  ~TFileReader();
   TFileReader(const TFileReader&) = delete;
   TFileReader& operator=(const TFileReader&) = delete;
   uint64_t Size() const { return FSize; }
@@ -31,7 +41,7 @@ class TFileReader {
 
  private:
   std::wstring FName;
-  intptr_t FHandle;
+  TFileHandle FHandle;
   uint64_t FSize = 0;
 };
 

@@ -5,12 +5,6 @@
 #include "untError.h"
 #include "untText.h"
 
-namespace {
-
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-}  // namespace
-
 int HexDigitValue(wchar_t c) noexcept {
   if (c >= L'0' && c <= L'9') return c - L'0';
   if (c >= L'A' && c <= L'F') return c - L'A' + 10;

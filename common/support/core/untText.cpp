@@ -166,6 +166,14 @@ int CompareText(std::wstring_view a, std::wstring_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+bool IsBlank(wchar_t c) noexcept { return c == L' ' || c == L'\t'; }
+
+std::wstring_view TrimBlanks(std::wstring_view text) noexcept {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
 std::wstring IntToStr(long long value) {
   wchar_t buf[32];
   std::swprintf(buf, 32, L"%lld", value);

@@ -19,5 +19,10 @@ wchar_t UpperChar(wchar_t c);
 bool SameText(std::wstring_view a, std::wstring_view b);
 int CompareText(std::wstring_view a, std::wstring_view b);
 
+// Spaces and tabs: what the readers of numbers, dates and times skip around
+// a value.
+bool IsBlank(wchar_t c) noexcept;
+std::wstring_view TrimBlanks(std::wstring_view text) noexcept;
+
 std::wstring IntToStr(long long value);
 std::wstring Format(const wchar_t* fmt, ...);

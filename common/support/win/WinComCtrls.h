@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "WinContainer.h"
-#include "untVariant.h"  // TDateTime
+#include "untDateTime.h"
 
 class TUpDown : public TWinControl {
  public:

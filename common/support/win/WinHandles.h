@@ -1,41 +1,11 @@
 #pragma once
 // Move-only owners for the handles the window layer and the forms hold: GDI
 // objects, registry keys, device contexts. Program code never calls
-// DeleteObject, RegCloseKey or ReleaseDC itself.
+// DeleteObject, RegCloseKey or ReleaseDC itself. The owners are the portable
+// TUniqueHandle; what is Windows here is only how each kind is closed.
 #include <windows.h>
 
-#include <utility>
-
-template <class T, class Traits>
-class TUniqueHandle {
- public:
-  TUniqueHandle() = default;
-  explicit TUniqueHandle(T h) noexcept : FHandle(h) {}
-  TUniqueHandle(const TUniqueHandle&) = delete;
-  TUniqueHandle& operator=(const TUniqueHandle&) = delete;
-  TUniqueHandle(TUniqueHandle&& o) noexcept : FHandle(std::exchange(o.FHandle, Traits::Invalid())) {}
-  TUniqueHandle& operator=(TUniqueHandle&& o) noexcept {
-    if (this != &o) Reset(std::exchange(o.FHandle, Traits::Invalid()));
-    return *this;
-  }
-  ~TUniqueHandle() { Reset(); }
-
-  T Get() const noexcept { return FHandle; }
-  explicit operator bool() const noexcept { return FHandle != Traits::Invalid(); }
-  // Closes what is held before handing out the slot for an out-parameter.
-  T* Put() noexcept {
-    Reset();
-    return &FHandle;
-  }
-  void Reset(T h = Traits::Invalid()) noexcept {
-    T old = std::exchange(FHandle, h);
-    if (old != Traits::Invalid()) Traits::Close(old);
-  }
-  T Release() noexcept { return std::exchange(FHandle, Traits::Invalid()); }
-
- private:
-  T FHandle = Traits::Invalid();
-};
+#include "untUniqueHandle.h"
 
 template <class T>
 struct TGdiTraits {

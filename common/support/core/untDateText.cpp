@@ -1,27 +1,9 @@
-#include "untFormat.h"
-
-#include <charconv>
-#include <chrono>
-#include <cmath>
-#include <ctime>
-#include <mutex>
-#include <system_error>
+#include "untDateText.h"
 
 #include "untError.h"
 #include "untText.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
-
-constexpr int kMSecsPerDay = 86400000;
-// Days between 30.12.1899 and 01.01.1970.
-constexpr int kUnixDateDelta = 25569;
-// 01.01.0001 and 31.12.9999.
-constexpr int kMinDay = -693593;
-constexpr int kMaxDay = 2958465;
 
 const wchar_t* const kShortMonthNames[12] = {L"янв", L"фев", L"мар", L"апр", L"май", L"июн",
                                              L"июл", L"авг", L"сен", L"окт", L"ноя", L"дек"};
@@ -33,57 +15,17 @@ const wchar_t* const kShortDayNames[7] = {L"Вс", L"Пн", L"Вт", L"Ср", L"
 const wchar_t* const kLongDayNames[7] = {L"воскресенье", L"понедельник", L"вторник", L"среда",
                                          L"четверг",     L"пятница",     L"суббота"};
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
-
-int DaysInMonth(int year, int month) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Proleptic Gregorian calendar to and from days since 01.01.1970.
-long long DaysFromCivil(int y, int m, int d) {
-  y -= m <= 2;
-  const long long era = (y >= 0 ? y : y - 399) / 400;
-  const long long yoe = y - era * 400;
-  const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(long long z, int& y, int& m, int& d) {
-  z += 719468;
-  const long long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long long doe = z - era * 146097;
-  const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long long mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
-
-// Day number and milliseconds of the day; a time that rounds up to midnight
-// belongs to the next day.
-void SplitDateTime(TDateTime value, int& day, int& msec) {
-  if (!std::isfinite(value) || value <= kMinDay - 1.0 || value >= kMaxDay + 1.0)
-    throw EConvertError(L"Недопустимое значение даты и времени");
-  const double whole = std::trunc(value);
-  long long ms = std::llround(std::fabs(value - whole) * kMSecsPerDay);
-  day = static_cast<int>(whole);
-  if (ms >= kMSecsPerDay) {
-    ms -= kMSecsPerDay;
-    ++day;
+// The quoted text that starts at picture[i], appended to `out`; two quotes in
+// a row stand for one. Returns where the picture goes on.
+size_t CopyQuoted(std::wstring_view picture, size_t i, std::wstring& out) {
+  if (i + 1 < picture.size() && picture[i + 1] == L'\'') {
+    out.push_back(L'\'');
+    return i + 2;
   }
-  if (day < kMinDay || day > kMaxDay) throw EConvertError(L"Недопустимое значение даты и времени");
-  msec = static_cast<int>(ms);
-}
-
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-std::wstring_view Trim(std::wstring_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
+  size_t close = picture.find(L'\'', i + 1);
+  if (close == std::wstring_view::npos) close = picture.size();
+  out.append(picture.substr(i + 1, close - i - 1));
+  return close + 1;
 }
 
 std::wstring Pad2(int v) {
@@ -91,38 +33,9 @@ std::wstring Pad2(int v) {
   return s.size() < 2 ? L"0" + s : s;
 }
 
-std::mutex& ClockMutex() {
-  static std::mutex m;
-  return m;
-}
-
-TClock& ClockSlot() {
-  static TClock clock;
-  return clock;
-}
-
-TDateTime SystemNow() {
-  using namespace std::chrono;
-  const auto now = system_clock::now();
-  const std::time_t t = system_clock::to_time_t(now);
-  std::tm lt{};
-#ifdef _WIN32
-  localtime_s(&lt, &t);
-#else
-  localtime_r(&t, &lt);
-#endif
-  const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
-  return ComposeDateTime(EncodeDate(lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday),
-                         EncodeTime(lt.tm_hour, lt.tm_min, std::min(lt.tm_sec, 59), ms));
-}
-
 // --- Reading dates and times ------------------------------------------------
 
-bool HasNonBlank(std::wstring_view s) {
-  for (wchar_t c : s)
-    if (!IsBlank(c)) return true;
-  return false;
-}
+bool HasNonBlank(std::wstring_view s) { return !TrimBlanks(s).empty(); }
 
 struct TScanner {
   std::wstring_view s;
@@ -228,15 +141,7 @@ TPictureLayout LayoutOf(std::wstring_view picture, std::wstring_view letters) {
     while (i + n < picture.size() && picture[i + n] == c) ++n;
     std::wstring& text = layout.Texts[layout.Count];
     if (c == L'\'') {
-      if (i + 1 < picture.size() && picture[i + 1] == L'\'') {
-        text.push_back(L'\'');
-        i += 2;
-        continue;
-      }
-      size_t close = picture.find(L'\'', i + 1);
-      if (close == std::wstring_view::npos) close = picture.size();
-      text.append(picture.substr(i + 1, close - i - 1));
-      i = close + 1;
+      i = CopyQuoted(picture, i, text);
       continue;
     }
     const wchar_t field = c == L'h' ? L'H' : c;
@@ -418,257 +323,37 @@ bool ScanTime(TScanner& sc, const TFormatSettings& fs, TDateTime& result) {
   return TryEncodeTime(hour, min, sec, msec, result);
 }
 
-EConvertError ConvertError(const wchar_t* fmt, std::wstring_view text) {
-  return EConvertError(Format(fmt, std::wstring(text).c_str()));
-}
-
-// --- Reading numbers -----------------------------------------------------------
-
-// Sign, digits around at most one separator, an optional exponent: the only
-// forms accepted, so that from_chars never sees "inf", "nan" or hex floats.
-bool ParseFloat(std::wstring_view text, wchar_t decimalSeparator, double& value) {
-  text = Trim(text);
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-  int intDigits = 0, fracDigits = 0, firstNonZero = -1, digitIndex = 0;
-  std::string digits;
-  while (i < text.size() && text[i] >= L'0' && text[i] <= L'9') {
-    if (firstNonZero < 0 && text[i] != L'0') firstNonZero = digitIndex;
-    digits.push_back(static_cast<char>(text[i++]));
-    ++intDigits;
-    ++digitIndex;
-  }
-  std::string fraction;
-  if (i < text.size() && text[i] == decimalSeparator) {
-    ++i;
-    while (i < text.size() && text[i] >= L'0' && text[i] <= L'9') {
-      if (firstNonZero < 0 && text[i] != L'0') firstNonZero = digitIndex;
-      fraction.push_back(static_cast<char>(text[i++]));
-      ++fracDigits;
-      ++digitIndex;
-    }
-  }
-  if (intDigits + fracDigits == 0) return false;
-  long long exponent = 0;
-  if (i < text.size() && (text[i] == L'e' || text[i] == L'E')) {
-    ++i;
-    bool expNegative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) expNegative = text[i++] == L'-';
-    if (i >= text.size() || text[i] < L'0' || text[i] > L'9') return false;
-    while (i < text.size() && text[i] >= L'0' && text[i] <= L'9') {
-      if (exponent < 100000) exponent = exponent * 10 + (text[i] - L'0');
-      ++i;
-    }
-    if (expNegative) exponent = -exponent;
-  }
-  if (i != text.size()) return false;
-  if (firstNonZero < 0) {
-    value = negative ? -0.0 : 0.0;
-    return true;
-  }
-  std::string ascii = digits.empty() ? std::string("0") : digits;
-  if (!fraction.empty()) {
-    ascii += '.';
-    ascii += fraction;
-  }
-  ascii += 'e';
-  ascii += std::to_string(exponent);
-  double v = 0;
-  auto [end, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
-  if (ec == std::errc::result_out_of_range) {
-    // Tiny values read as zero; huge ones do not fit.
-    const long long magnitude = intDigits - firstNonZero - 1 + exponent;
-    if (magnitude >= 0) return false;
-    v = 0;
-  } else if (ec != std::errc() || end != ascii.data() + ascii.size()) {
-    return false;
-  }
-  value = negative ? -v : v;
+// The whole text read by one scanner; blanks may follow.
+bool ScanWhole(std::wstring_view text, const TFormatSettings& fs,
+               bool (*scan)(TScanner&, const TFormatSettings&, TDateTime&), TDateTime& value) {
+  TScanner sc{text};
+  TDateTime read;
+  if (!scan(sc, fs, read)) return false;
+  sc.SkipBlanks();
+  if (!sc.AtEnd()) return false;
+  value = read;
   return true;
 }
 
-}  // namespace
-
-TFormatSettings& FormatSettings() {
-  static TFormatSettings settings;
-  return settings;
-}
-
-TFormatSettings SystemFormatSettings() {
-  TFormatSettings fs;
-#ifdef _WIN32
-  auto info = [](LCTYPE type) {
-    wchar_t buf[128] = {};
-    int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buf, 128);
-    return n > 1 ? std::wstring(buf, static_cast<size_t>(n - 1)) : std::wstring();
-  };
-  auto first = [](const std::wstring& s, wchar_t def) { return s.empty() ? def : s[0]; };
-  fs.DecimalSeparator = first(info(LOCALE_SDECIMAL), fs.DecimalSeparator);
-  fs.DateSeparator = first(info(LOCALE_SDATE), fs.DateSeparator);
-  fs.TimeSeparator = first(info(LOCALE_STIME), fs.TimeSeparator);
-  if (auto s = info(LOCALE_SSHORTDATE); !s.empty()) fs.ShortDateFormat = s;
-  if (auto s = info(LOCALE_STIMEFORMAT); !s.empty()) fs.LongTimeFormat = s;
-  fs.TimeAMString = info(LOCALE_S1159);
-  fs.TimePMString = info(LOCALE_S2359);
-#endif
-  return fs;
-}
-
-TClock SetClock(TClock clock) {
-  std::lock_guard<std::mutex> lock(ClockMutex());
-  TClock old = std::move(ClockSlot());
-  ClockSlot() = std::move(clock);
-  return old;
-}
-
-TDateTime Now() {
-  TClock clock;
-  {
-    std::lock_guard<std::mutex> lock(ClockMutex());
-    clock = ClockSlot();
-  }
-  return clock ? clock() : SystemNow();
-}
-
-TDateTime Date() {
-  int day, msec;
-  SplitDateTime(Now(), day, msec);
-  return day;
-}
-
-TDateTime Time() {
-  int day, msec;
-  SplitDateTime(Now(), day, msec);
-  return static_cast<double>(msec) / kMSecsPerDay;
-}
-
-bool TryEncodeDate(int year, int month, int day, TDateTime& result) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-      day > DaysInMonth(year, month))
-    return false;
-  result = static_cast<double>(DaysFromCivil(year, month, day) + kUnixDateDelta);
-  return true;
-}
-
-TDateTime EncodeDate(int year, int month, int day) {
-  TDateTime result;
-  if (!TryEncodeDate(year, month, day, result))
-    throw EConvertError(L"Недопустимый аргумент для кодирования даты");
-  return result;
-}
-
-void DecodeDate(TDateTime value, int& year, int& month, int& day) {
-  int days, msec;
-  SplitDateTime(value, days, msec);
-  CivilFromDays(static_cast<long long>(days) - kUnixDateDelta, year, month, day);
-}
-
-bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& result) {
-  if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59 || msec < 0 ||
-      msec > 999)
-    return false;
-  result = static_cast<double>(((hour * 60 + min) * 60 + sec) * 1000 + msec) / kMSecsPerDay;
-  return true;
-}
-
-TDateTime EncodeTime(int hour, int min, int sec, int msec) {
-  TDateTime result;
-  if (!TryEncodeTime(hour, min, sec, msec, result))
-    throw EConvertError(L"Недопустимый аргумент для кодирования времени");
-  return result;
-}
-
-void DecodeTime(TDateTime value, int& hour, int& min, int& sec, int& msec) {
-  int days, ms;
-  SplitDateTime(value, days, ms);
-  hour = ms / 3600000;
-  min = ms / 60000 % 60;
-  sec = ms / 1000 % 60;
-  msec = ms % 1000;
-}
-
-TDateTime ComposeDateTime(TDateTime date, TDateTime time) {
-  const double t = std::fabs(time - std::trunc(time));
-  return date < 0 ? date - t : date + t;
-}
-
-std::wstring FloatToStr(double value, wchar_t decimalSeparator) {
-  if (std::isnan(value)) return L"NAN";
-  if (std::isinf(value)) return value < 0 ? L"-INF" : L"INF";
-  if (value == 0) return L"0";
-  char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-  std::string text(buf, end);  // [-]d.dddddddddddddde[+-]xx
-  std::wstring out;
-  size_t i = 0;
-  if (text[i] == '-') {
-    out.push_back(L'-');
-    ++i;
-  }
-  std::string digits;
-  size_t ePos = text.find('e');
-  for (size_t k = i; k < ePos; ++k)
-    if (text[k] != '.') digits.push_back(text[k]);
-  int exponent = std::stoi(text.substr(ePos + 1));
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-
-  auto put = [&out](const std::string& s) {
-    for (char c : s) out.push_back(static_cast<wchar_t>(c));
-  };
-  if (exponent >= 15 || exponent < -4) {
-    out.push_back(static_cast<wchar_t>(digits[0]));
-    if (digits.size() > 1) {
-      out.push_back(decimalSeparator);
-      put(digits.substr(1));
-    }
-    out.push_back(L'E');
-    out += IntToStr(exponent);
-  } else if (exponent >= 0) {
-    const size_t intLen = static_cast<size_t>(exponent) + 1;
-    if (digits.size() <= intLen) {
-      put(digits);
-      out.append(intLen - digits.size(), L'0');
-    } else {
-      put(digits.substr(0, intLen));
-      out.push_back(decimalSeparator);
-      put(digits.substr(intLen));
-    }
-  } else {
-    out.push_back(L'0');
-    out.push_back(decimalSeparator);
-    out.append(static_cast<size_t>(-exponent - 1), L'0');
-    put(digits);
-  }
-  return out;
-}
-
-std::wstring FloatToStr(double value) { return FloatToStr(value, FormatSettings().DecimalSeparator); }
-
-bool TryStrToFloat(std::wstring_view text, wchar_t decimalSeparator, double& value) {
-  return ParseFloat(text, decimalSeparator, value);
-}
-
-double StrToFloat(std::wstring_view text, wchar_t decimalSeparator) {
-  double value;
-  if (!ParseFloat(text, decimalSeparator, value))
-    throw ConvertError(L"\"%ls\" не является правильным числом с плавающей точкой", text);
+// The value, or EConvertError with the text put into `message`.
+TDateTime ReadOrRaise(bool (*tryRead)(std::wstring_view, const TFormatSettings&, TDateTime&),
+                      std::wstring_view text, const TFormatSettings& fs, const wchar_t* message) {
+  TDateTime value;
+  if (!tryRead(text, fs, value)) throw EConvertError(Format(message, std::wstring(text).c_str()));
   return value;
 }
 
-double StrToFloat(std::wstring_view text) {
-  return StrToFloat(text, FormatSettings().DecimalSeparator);
-}
+}  // namespace
 
 std::wstring FormatDateTime(std::wstring_view picture, TDateTime value,
                             const TFormatSettings& settings) {
   int days, ms;
   SplitDateTime(value, days, ms);
   int year, month, day;
-  CivilFromDays(static_cast<long long>(days) - kUnixDateDelta, year, month, day);
+  DecodeDate(days, year, month, day);
   const int hour = ms / 3600000, min = ms / 60000 % 60, sec = ms / 1000 % 60;
-  // 01.01.1970 was a Thursday.
-  const int weekDay = static_cast<int>(((static_cast<long long>(days) - kUnixDateDelta) % 7 + 11) % 7);
+  // Sunday is 0; day 0, 30.12.1899, was a Saturday.
+  const int weekDay = (days % 7 + 13) % 7;
 
   std::wstring out;
   size_t i = 0;
@@ -677,19 +362,9 @@ std::wstring FormatDateTime(std::wstring_view picture, TDateTime value,
     size_t n = 1;
     while (i + n < picture.size() && picture[i + n] == c) ++n;
     switch (c) {
-      case L'\'': {
-        // Quoted text; two quotes in a row stand for one.
-        if (i + 1 < picture.size() && picture[i + 1] == L'\'') {
-          out.push_back(L'\'');
-          i += 2;
-          continue;
-        }
-        size_t close = picture.find(L'\'', i + 1);
-        if (close == std::wstring_view::npos) close = picture.size();
-        out.append(picture.substr(i + 1, close - i - 1));
-        i = close + 1;
+      case L'\'':
+        i = CopyQuoted(picture, i, out);
         continue;
-      }
       case L'd':
         out += n == 1 ? IntToStr(day) : n == 2 ? Pad2(day) : n == 3 ? kShortDayNames[weekDay]
                                                                     : kLongDayNames[weekDay];
@@ -757,38 +432,20 @@ std::wstring DateTimeToStr(TDateTime value, const TFormatSettings& settings) {
 std::wstring DateTimeToStr(TDateTime value) { return DateTimeToStr(value, FormatSettings()); }
 
 bool TryStrToDate(std::wstring_view text, const TFormatSettings& settings, TDateTime& value) {
-  TScanner sc{text};
-  TDateTime date;
-  if (!ScanDate(sc, settings, date)) return false;
-  sc.SkipBlanks();
-  if (!sc.AtEnd()) return false;
-  value = date;
-  return true;
+  return ScanWhole(text, settings, ScanDate, value);
 }
 
 TDateTime StrToDate(std::wstring_view text, const TFormatSettings& settings) {
-  TDateTime value;
-  if (!TryStrToDate(text, settings, value))
-    throw ConvertError(L"\"%ls\" не является правильной датой", text);
-  return value;
+  return ReadOrRaise(TryStrToDate, text, settings, L"\"%ls\" не является правильной датой");
 }
 TDateTime StrToDate(std::wstring_view text) { return StrToDate(text, FormatSettings()); }
 
 bool TryStrToTime(std::wstring_view text, const TFormatSettings& settings, TDateTime& value) {
-  TScanner sc{text};
-  TDateTime time;
-  if (!ScanTime(sc, settings, time)) return false;
-  sc.SkipBlanks();
-  if (!sc.AtEnd()) return false;
-  value = time;
-  return true;
+  return ScanWhole(text, settings, ScanTime, value);
 }
 
 TDateTime StrToTime(std::wstring_view text, const TFormatSettings& settings) {
-  TDateTime value;
-  if (!TryStrToTime(text, settings, value))
-    throw ConvertError(L"\"%ls\" не является правильным временем", text);
-  return value;
+  return ReadOrRaise(TryStrToTime, text, settings, L"\"%ls\" не является правильным временем");
 }
 TDateTime StrToTime(std::wstring_view text) { return StrToTime(text, FormatSettings()); }
 
@@ -807,8 +464,5 @@ bool TryStrToDateTime(std::wstring_view text, const TFormatSettings& settings, T
 }
 
 TDateTime StrToDateTime(std::wstring_view text, const TFormatSettings& settings) {
-  TDateTime value;
-  if (!TryStrToDateTime(text, settings, value))
-    throw ConvertError(L"\"%ls\" не является правильной датой и временем", text);
-  return value;
+  return ReadOrRaise(TryStrToDateTime, text, settings, L"\"%ls\" не является правильной датой и временем");
 }
