@@ -1,11 +1,16 @@
 // The owner of files, sockets and the window layer's handles: whatever it is
 // asked to do, each value it held is closed exactly once, and one it handed
-// back with Release is never closed by it.
+// back with Release is never closed by it. And the scope guards: the work
+// runs on the paths it is meant for, and its own error never hides the one
+// that ended the scope.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
+#include "untScope.h"
 #include "untUniqueHandle.h"
 
 namespace {
@@ -69,3 +74,36 @@ TEST(UniqueHandle, ClosesEachValueOnceWhateverHappensToItsOwner) {
 }
 
 }  // namespace
+
+TEST(ScopeGuards, RunOnTheirPathsAndNeverHideTheErrorThatEndedTheScope) {
+  struct Case {
+    bool onFailureOnly, scopeThrows, workThrows;
+    int runs;             // times the work ran
+    const char* escapes;  // what left the scope
+  } cases[] = {
+      {false, false, false, 1, ""},     {false, true, false, 1, "scope"}, {false, false, true, 1, "work"},
+      {false, true, true, 1, "scope"},  {true, false, false, 0, ""},      {true, true, false, 1, "scope"},
+      {true, true, true, 1, "scope"},
+  };
+  for (const Case& c : cases) {
+    int runs = 0;
+    std::string escaped;
+    auto work = [&] {
+      ++runs;
+      if (c.workThrows) throw std::runtime_error("work");
+    };
+    try {
+      if (c.onFailureOnly) {
+        TOnFailure guard(work);
+        if (c.scopeThrows) throw std::runtime_error("scope");
+      } else {
+        TOnExit guard(work);
+        if (c.scopeThrows) throw std::runtime_error("scope");
+      }
+    } catch (const std::exception& e) {
+      escaped = e.what();
+    }
+    EXPECT_EQ(runs, c.runs) << c.onFailureOnly << c.scopeThrows << c.workThrows;
+    EXPECT_EQ(escaped, c.escapes) << c.onFailureOnly << c.scopeThrows << c.workThrows;
+  }
+}

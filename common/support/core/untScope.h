@@ -6,15 +6,16 @@
 #include <exception>
 #include <utility>
 
-template <class F>
-class TOnExit {
+template <class F, bool OnFailureOnly>
+class TScopeWork {
  public:
-  explicit TOnExit(F f) : FFn(std::move(f)) {}
-  TOnExit(const TOnExit&) = delete;
-  TOnExit& operator=(const TOnExit&) = delete;
-  ~TOnExit() noexcept(false) {
-    if (std::uncaught_exceptions() == FUnwinding) {
-      FFn();
+  explicit TScopeWork(F f) : FFn(std::move(f)) {}
+  TScopeWork(const TScopeWork&) = delete;
+  TScopeWork& operator=(const TScopeWork&) = delete;
+  ~TScopeWork() noexcept(false) {
+    const bool failing = std::uncaught_exceptions() > FUnwinding;
+    if (!failing) {
+      if (!OnFailureOnly) FFn();
       return;
     }
     try {
@@ -29,20 +30,15 @@ class TOnExit {
 };
 
 template <class F>
-class TOnFailure {
- public:
-  explicit TOnFailure(F f) : FFn(std::move(f)) {}
-  TOnFailure(const TOnFailure&) = delete;
-  TOnFailure& operator=(const TOnFailure&) = delete;
-  ~TOnFailure() {
-    if (std::uncaught_exceptions() == FUnwinding) return;
-    try {
-      FFn();
-    } catch (...) {
-    }
-  }
-
- private:
-  F FFn;
-  const int FUnwinding = std::uncaught_exceptions();
+struct TOnExit : TScopeWork<F, false> {
+  using TScopeWork<F, false>::TScopeWork;
 };
+template <class F>
+TOnExit(F) -> TOnExit<F>;
+
+template <class F>
+struct TOnFailure : TScopeWork<F, true> {
+  using TScopeWork<F, true>::TScopeWork;
+};
+template <class F>
+TOnFailure(F) -> TOnFailure<F>;

@@ -15,27 +15,32 @@ HWND TForm::HintWindow() {
   return FHintWindow;
 }
 
+namespace {
+
+// The tooltip's record of a windowed control: the whole window, its hint.
+TOOLINFOW ToolOf(HWND window, const std::wstring& hint) {
+  TOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.uFlags = TTF_IDISHWND;
+  ti.hwnd = window;
+  ti.uId = reinterpret_cast<UINT_PTR>(window);
+  ti.lpszText = const_cast<wchar_t*>(hint.c_str());
+  return ti;
+}
+
+}  // namespace
+
 void TWinControl::SetHint(const std::wstring& hint) {
   TControl::SetHint(hint);
   if (!FHintToolsAdded || !FHandle) return;
   TForm* form = ParentForm();
   if (!form) return;
-  TOOLINFOW ti{};
-  ti.cbSize = sizeof ti;
-  ti.uFlags = TTF_IDISHWND;
-  ti.hwnd = FHandle;
-  ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
-  ti.lpszText = const_cast<wchar_t*>(Hint().c_str());
+  TOOLINFOW ti = ToolOf(FHandle, Hint());
   SendMessageW(form->HintWindow(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 void TWinControl::AddHintTools(HWND tooltip) {
-  TOOLINFOW ti{};
-  ti.cbSize = sizeof ti;
-  ti.uFlags = TTF_IDISHWND;
-  ti.hwnd = FHandle;
-  ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
-  ti.lpszText = const_cast<wchar_t*>(Hint().c_str());
+  TOOLINFOW ti = ToolOf(FHandle, Hint());
   SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
