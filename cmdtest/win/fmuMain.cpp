@@ -30,9 +30,10 @@ constexpr TAnchors akLeftBottom = akLeft | akBottom;
 
 const TCtlDef kLayout[] = {
     {TKind::ListBox, FORM_FIELD(TfmMain, lbCommands), L"", 8, 8, 210, 265, akLeft | akTop | akBottom,
-     &TfmMain::lbCommandsClick, {.Flags = cfOwnerDraw, .List = {.ItemHeight = 18}}},
+     &TfmMain::lbCommandsClick, {.Flags = cfOwnerDraw, .AccName = L"Команды", .List = {.ItemHeight = 18}}},
     {TKind::Grid, FORM_FIELD(TfmMain, Grid), L"", 224, 8, 281, 265, akAll,
      {.Flags = cfGridEditing | cfGridColSizing,
+      .AccName = L"Параметры команды",
       .Grid = {.ColCount = 2, .RowCount = 2, .FixedCols = 1, .FixedRows = 1, .ColWidth = 200, .RowHeight = 20}}},
     {TKind::Label, L"lblRxCount_", L"Принято:", 512, 8, 0, 0, akTopRight},
     {TKind::Label, FORM_FIELD(TfmMain, lblRxCount), L"0", 576, 8, 0, 0, akTopRight},

@@ -5,11 +5,10 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Команды");
 
 const TCtlDef kLayout[] = {
-    {TKind::Memo, FORM_FIELD(TfmCommands, Memo), L"", 8, 8, 361, 375, akAll, {.Flags = cfNoWordWrap,
-                                                                              .Font = &kListingFont}},
+    {TKind::Memo, FORM_FIELD(TfmCommands, Memo), L"", 8, 8, 361, 375, akAll,
+     {.Flags = cfNoWordWrap, .Font = &kListingFont, .AccName = L"Принятые команды"}},
     {TKind::Button, FORM_FIELD(TfmCommands, btnClear), L"Очистить", 376, 8, 94, 25, akTop | akRight,
-     &TfmCommands::btnClearClick,
-     {.Button = {.Glyph = bgClear}}},
+     &TfmCommands::btnClearClick, {.Button = {.Glyph = bgClear}}},
 };
 
 }  // namespace

@@ -9,7 +9,7 @@ const TFormDef kForm = TPage::PageDef(L"Флаги ККМ");
 
 const TCtlDef kLayout[] = {
     {TKind::Memo, FORM_FIELD(TfmFlags, Memo), L"", 8, 8, 377, 375, akAll,
-     {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont}},
+     {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont, .AccName = L"Флаги ККМ"}},
     {TKind::Button, FORM_FIELD(TfmFlags, btnGetECRFlags), L"Прочитать", 392, 8, 75, 25, akTop | akRight,
      &TfmFlags::btnGetECRFlagsClick},
 };

@@ -31,7 +31,7 @@ const TFormDef kForm = [] {
 
 const TCtlDef kLayout[] = {
     {TKind::ListBox, FORM_FIELD(TfmMain, ListBox), L"", 8, 8, 129, 377, akLeft | akTop | akBottom,
-     &TfmMain::ListBoxClick},
+     &TfmMain::ListBoxClick, {.AccName = L"Страницы"}},
     {TKind::Panel, FORM_FIELD(TfmMain, pnlData), L"", 138, 0, 478, 391, akAll},
     {TKind::Bevel, L"Bevel", L"", 8, 391, 603, 2, akLeft | akRight | akBottom, {.Bevel = {.Shape = bsTopLine}}},
     {TKind::Button, FORM_FIELD(TfmMain, btnProperties), L"Настройка...", 8, 395, 82, 25, akLeft | akBottom,
@@ -39,8 +39,7 @@ const TCtlDef kLayout[] = {
     {TKind::Button, FORM_FIELD(TfmMain, btnAbout), L"О программе...", 96, 395, 90, 25, akLeft | akBottom,
      &TfmMain::btnAboutClick},
     {TKind::Button, FORM_FIELD(TfmMain, btnClose), L"Закрыть", 536, 395, 75, 25, akRight | akBottom,
-     &TfmMain::btnCloseClick,
-     {.Flags = cfCancel}},
+     &TfmMain::btnCloseClick, {.Flags = cfCancel}},
 };
 
 }  // namespace

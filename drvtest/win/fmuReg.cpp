@@ -14,7 +14,7 @@ const TCtlDef kLayout[] = {
     {TKind::Button, FORM_FIELD(TfmReg, btnRead), L"Прочитать", 392, 8, 75, 25, akTop | akRight, &TfmReg::btnReadClick},
     {TKind::Label, FORM_FIELD(TfmReg, lblInfo), L"", 296, 12, 90, 13, akTop | akRight, {.Flags = cfHidden}},
     {TKind::Memo, FORM_FIELD(TfmReg, Memo), L"", 8, 40, 459, 343, akAll,
-     {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont}},
+     {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont, .AccName = L"Значения регистров"}},
 };
 
 }  // namespace

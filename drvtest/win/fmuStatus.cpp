@@ -8,7 +8,7 @@ const TFormDef kForm = TPage::PageDef(L"Состояние");
 
 const TCtlDef kLayout[] = {
     {TKind::Memo, FORM_FIELD(TfmStatus, Memo), L"", 8, 8, 377, 375, akAll,
-     {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont}},
+     {.Flags = cfReadOnly | cfNoWordWrap, .Font = &kListingFont, .AccName = L"Состояние"}},
     {TKind::Button, FORM_FIELD(TfmStatus, btnGetECRStatus), L"ККМ", 392, 8, 75, 25, akTop | akRight,
      &TfmStatus::btnGetECRStatusClick},
     {TKind::Button, FORM_FIELD(TfmStatus, btnGetFMStatus), L"ФП", 392, 40, 75, 25, akTop | akRight,

@@ -40,7 +40,7 @@ const TCtlDef kLayout[] = {
     {TKind::Edit, FORM_FIELD(TfmTable, edtValue), L"0123456789012345678901234567890123456789", 104, 166, 366, 21,
      akLeft | akTop | akRight, {.Hint = L"Значение"}},
     {TKind::Memo, FORM_FIELD(TfmTable, Memo), L"", 8, 196, 462, 187, akAll,
-     {.Flags = cfReadOnly | cfScrollBars | cfNoTabStop, .Font = &kListingFont}},
+     {.Flags = cfReadOnly | cfScrollBars | cfNoTabStop, .Font = &kListingFont, .AccName = L"Результат"}},
 };
 
 }  // namespace

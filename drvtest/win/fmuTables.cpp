@@ -10,11 +10,10 @@ namespace {
 const TFormDef kForm = TPage::PageDef(L"Структура таблиц");
 
 const TCtlDef kLayout[] = {
-    {TKind::Memo, FORM_FIELD(TfmTables, Memo), L"", 8, 8, 361, 375, akAll, {.Flags = cfScrollBars,
-                                                                            .Font = &kListingFont}},
+    {TKind::Memo, FORM_FIELD(TfmTables, Memo), L"", 8, 8, 361, 375, akAll,
+     {.Flags = cfScrollBars, .Font = &kListingFont, .AccName = L"Структура таблиц"}},
     {TKind::Button, FORM_FIELD(TfmTables, btnRead), L"Прочитать", 376, 8, 94, 25, akTop | akRight,
-     &TfmTables::btnReadClick,
-     {.Button = {.Glyph = bgTable}}},
+     &TfmTables::btnReadClick, {.Button = {.Glyph = bgTable}}},
 };
 
 }  // namespace

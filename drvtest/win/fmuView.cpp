@@ -28,6 +28,7 @@ const TCtlDef kLayout[] = {
     {TKind::Grid, FORM_FIELD(TfmView, Grid), L"", 0, 26, 367, 321, akLeftTop,
      {.Parent = L"pnlLeft",
       .Align = alClient,
+      .AccName = L"Данные",
       .Grid = {.ColCount = 17,
                .RowCount = 2,
                .ColWidth = 20,

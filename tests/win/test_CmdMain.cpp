@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "AccessibleReader.h"
 #include "BigIni.h"
 #include "fmuAbout.h"
 #include "cmdtest/win/fmuParams.h"
@@ -470,6 +471,57 @@ TEST_F(CmdWindow, SettingsFileThatCannotBeWrittenKeepsItsContentAndTheWindow) {
   EXPECT_FALSE(IsWindowVisible(Form->Handle()));
   TBigIniFile ini(Ini);
   EXPECT_EQ(ini.ReadInteger(L"Параметры", L"Timeout", 0), 6);
+}
+
+// The window as a screen reader reads it: every input control named, the
+// grid a table whose rows are named by their parameters and whose value
+// cells carry the values, and a focus event naming the cell the user moves to.
+TEST_F(CmdWindow, ScreenReadersReadTheWindowAndFollowTheGridsCursor) {
+  Open();  // the first command shows: it reads a dump block of a device
+  EXPECT_EQ(acc::InputNames(*Form),
+            (std::map<std::wstring, std::wstring>{{L"lbCommands", L"Команды"}, {L"Grid", L"Параметры команды"},
+                                                  {L"edtResult", L"Результат:"}, {L"edtOutput", L"Передано:"},
+                                                  {L"edtInput", L"Принято:"}}));
+  TComPtr<IAccessible> grid = acc::ObjectOf(Form->Grid->Handle());
+  ASSERT_TRUE(grid);
+  const int row = RowOf(L"[ in] Код устройства");
+  std::wstring rowName, cellName, cellValue;
+  long cellRole = 0;
+  for (const acc::TElem& r : acc::ChildrenOf(grid.Get())) {
+    if (r.Role != ROLE_SYSTEM_ROW || r.Name != L"[ in] Код устройства" || !r.Object) continue;
+    rowName = r.Name;
+    const auto cells = acc::ChildrenOf(r.Object.Get());
+    ASSERT_EQ(cells.size(), 2u);
+    cellRole = cells[1].Role;
+    cellName = cells[1].Name;
+    cellValue = cells[1].Value;
+  }
+  EXPECT_EQ(rowName, L"[ in] Код устройства");
+  EXPECT_EQ(cellRole, ROLE_SYSTEM_CELL);
+  EXPECT_EQ(cellName, L"Значение");
+  EXPECT_EQ(cellValue, Value(L"[ in] Код устройства"));
+
+  static std::vector<long> focused;
+  focused.clear();
+  HWINEVENTHOOK hook = SetWinEventHook(
+      EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr,
+      [](HWINEVENTHOOK, DWORD, HWND, LONG object, LONG child, DWORD, DWORD) {
+        if (object == OBJID_CLIENT && child > 0) focused.push_back(child);
+      },
+      GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  SetFocus(Form->Grid->Handle());
+  Form->Grid->SelectCell(1, row + 1);
+  Form->Grid->SelectCell(1, row);
+  Pump();
+  if (hook) UnhookWinEvent(hook);
+  const long cellId = TStringGrid::kAccCellBase + row * Form->Grid->ColCount() + 1;
+  EXPECT_NE(std::find(focused.begin(), focused.end(), cellId), focused.end());
+  VARIANT focus;
+  VariantInit(&focus);
+  ASSERT_EQ(grid->get_accFocus(&focus), S_OK);
+  EXPECT_EQ(focus.vt, VT_I4);
+  EXPECT_EQ(focus.lVal, cellId);
+  EXPECT_EQ(acc::Describe(grid.Get(), cellId).Value, Value(L"[ in] Код устройства"));
 }
 
 }  // namespace

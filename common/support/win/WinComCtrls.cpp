@@ -175,3 +175,18 @@ TPanel::TPanel(const TCreateArgs& args) : TContainer(args) {
   RegisterOwnClass(kPanelClass);
   CreateHandle(kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true);
 }
+
+// ---------------------------------------------------------------- accessibility
+
+bool TUpDown::AccDescribe(long child, TAccNode& node) {
+  if (!TWinControl::AccDescribe(child, node)) return false;
+  HWND buddy = reinterpret_cast<HWND>(Perform(UDM_GETBUDDY));
+  if (auto* edit = FromHandle(buddy)) node.Name = edit->AccName();
+  return true;
+}
+
+std::wstring TProgressBar::AccValue() const {
+  if (FMax <= FMin) return L"0%";
+  const long long percent = (static_cast<long long>(FPosition) - FMin) * 100 / (static_cast<long long>(FMax) - FMin);
+  return std::to_wstring(percent) + L"%";
+}

@@ -2,6 +2,7 @@
 // Common controls (up-down, progress bar, date-time picker) and the plain
 // container (panel).
 #include <functional>
+#include <string>
 
 #include "WinContainer.h"
 #include "untDateTime.h"
@@ -18,8 +19,13 @@ class TUpDown : public TWinControl {
   void SetPosition(int position);
   std::function<void()> OnChange;  // after an arrow changed the position
 
+  // Named as the edit it steps.
+  bool AccDescribe(long child, TAccNode& node) override;
+
  protected:
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  long AccRole() const override { return ROLE_SYSTEM_SPINBUTTON; }
+  std::wstring AccValue() const override { return std::to_wstring(Position()); }
 };
 
 // A progress bar of our own: it draws itself (a frame and the filled part),
@@ -48,6 +54,8 @@ class TProgressBar : public TWinControl {
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
   TColor DefaultColor() const override { return clWindow; }
+  long AccRole() const override { return ROLE_SYSTEM_PROGRESSBAR; }
+  std::wstring AccValue() const override;
 
  private:
   int FilledFor(int position) const;
@@ -69,6 +77,9 @@ class TDateTimePicker : public TWinControl {
 
  protected:
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+  long AccRole() const override { return FKind == dtkTime ? ROLE_SYSTEM_SPINBUTTON : ROLE_SYSTEM_DROPLIST; }
+  bool AccNamedByLabel() const override { return true; }
+  std::wstring AccValue() const override { return Text(); }
 
  private:
   TKindDT FKind;
@@ -78,4 +89,7 @@ class TDateTimePicker : public TWinControl {
 class TPanel : public TContainer {
  public:
   explicit TPanel(const TCreateArgs& args);
+
+ protected:
+  long AccRole() const override { return ROLE_SYSTEM_PANE; }
 };

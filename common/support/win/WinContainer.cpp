@@ -4,6 +4,8 @@
 
 #include "WinApp.h"
 #include "WinContainer.h"
+#include "WinGraphic.h"
+#include "WinStdCtrls.h"
 
 // ---------------------------------------------------------------- TContainer
 
@@ -171,4 +173,84 @@ LRESULT TContainer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
   }
   return TWinControl::WndProc(msg, wp, lp);
+}
+
+// ---------------------------------------------------------------- accessibility
+
+namespace {
+
+// A windowless control as an element of its container.
+void DescribeGraphic(const TControl& c, HWND container, TAccNode& node) {
+  if (dynamic_cast<const TLabel*>(&c)) {
+    node.Role = ROLE_SYSTEM_STATICTEXT;
+    node.Name = c.Text();
+  } else if (dynamic_cast<const TBevel*>(&c)) {
+    node.Role = ROLE_SYSTEM_SEPARATOR;
+  } else {
+    node.Role = ROLE_SYSTEM_GRAPHIC;
+  }
+  node.State = node.Role == ROLE_SYSTEM_STATICTEXT ? STATE_SYSTEM_READONLY : 0;
+  if (!c.Visible()) node.State |= STATE_SYSTEM_INVISIBLE;
+  if (!c.Enabled()) node.State |= STATE_SYSTEM_UNAVAILABLE;
+  node.Screen = c.BoundsRect();
+  MapWindowPoints(container, HWND_DESKTOP, reinterpret_cast<POINT*>(&node.Screen), 2);
+}
+
+bool NamesSomething(const TLabel* label) { return label && label->Visible() && !label->Text().empty(); }
+
+}  // namespace
+
+bool TContainer::AccDescribe(long child, TAccNode& node) {
+  if (child == CHILDID_SELF) return TWinControl::AccDescribe(child, node);
+  if (child < 1 || child > ControlCount()) return false;
+  TControl& c = *Controls(child - 1);
+  if (auto* w = dynamic_cast<TWinControl*>(&c)) return w->AccDescribe(CHILDID_SELF, node);
+  DescribeGraphic(c, Handle(), node);
+  return true;
+}
+
+IDispatch* TContainer::AccChildObject(long child) {
+  if (child < 1 || child > ControlCount()) return nullptr;
+  auto* w = dynamic_cast<TWinControl*>(Controls(child - 1));
+  return w ? AccObjectOfWindow(w->Handle()) : nullptr;
+}
+
+long TContainer::AccFocus() {
+  HWND focus = GetFocus();
+  if (!focus || !Handle()) return -1;
+  if (focus == Handle()) return CHILDID_SELF;
+  for (int i = 0; i < ControlCount(); ++i) {
+    HWND w = Controls(i)->Handle();
+    if (w && (w == focus || IsChild(w, focus))) return i + 1;
+  }
+  return -1;
+}
+
+std::wstring TContainer::AccLabelOf(const TControl& control) const {
+  const auto it = std::find(FControls.begin(), FControls.end(), &control);
+  if (it == FControls.end()) return {};
+  // Right before it, over bevels and the like, up to the next other control.
+  for (auto p = it; p != FControls.begin();) {
+    TControl* before = *--p;
+    if (auto* label = dynamic_cast<TLabel*>(before)) {
+      if (NamesSomething(label)) return label->Text();
+      continue;
+    }
+    if (dynamic_cast<TWinControl*>(before)) break;
+  }
+  // The check or radio button right before it ("с" [number]).
+  if (it != FControls.begin())
+    if (auto* check = dynamic_cast<TCheckBox*>(*(it - 1))) return check->Text();
+  // Beside it: the nearest label on its left whose middle is within its height.
+  const RECT r = control.BoundsRect();
+  const TLabel* best = nullptr;
+  for (TControl* c : FControls) {
+    auto* label = dynamic_cast<TLabel*>(c);
+    if (!NamesSomething(label)) continue;
+    const RECT l = label->BoundsRect();
+    const int middle = (l.top + l.bottom) / 2;
+    if (l.right > r.left || middle < r.top || middle > r.bottom) continue;
+    if (!best || l.right > best->BoundsRect().right) best = label;
+  }
+  return best ? best->Text() : std::wstring();
 }

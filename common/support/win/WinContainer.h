@@ -19,6 +19,16 @@ class TContainer : public TWinControl {
   void EnableAlign();
   std::function<void()> OnResize;
 
+  // The controls as children (WinAccessible.h), in tab order.
+  long AccChildCount() override { return ControlCount(); }
+  bool AccDescribe(long child, TAccNode& node) override;
+  IDispatch* AccChildObject(long child) override;
+  long AccFocus() override;
+  // The text of the label that names `control` (empty when none does): the
+  // label right before it in tab order, else the caption of the check or
+  // radio button right before it, else a label beside it on its left.
+  std::wstring AccLabelOf(const TControl& control) const;
+
  protected:
   explicit TContainer(const TCreateArgs& args) : TWinControl(args) {}
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;

@@ -184,13 +184,16 @@ void TControl::Invalidate() {
 
 // ---------------------------------------------------------------- TGraphicControl
 
-void TGraphicControl::Invalidate() {
+void TGraphicControl::Invalidate() { RequestPaint(); }
+
+bool TGraphicControl::RequestPaint() {
   TContainer* parent = Parent();
-  if (!parent || !parent->Handle() || !IsWindowVisible(parent->Handle())) return;
+  if (!parent || !parent->Handle() || !IsWindowVisible(parent->Handle())) return false;
   const RECT r = BoundsRect();
-  if (EqualRect(&r, &FPendingPaint)) return;
+  if (EqualRect(&r, &FPendingPaint)) return false;
   InvalidateRect(parent->Handle(), &r, TRUE);
   FPendingPaint = r;
+  return true;
 }
 
 // ---------------------------------------------------------------- TWinControl
@@ -286,6 +289,9 @@ LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
   // No exception may unwind through the system's window code.
   try {
     if (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST && HasHints()) RelayHint(msg, wp, lp);
+    if (msg == WM_GETOBJECT && static_cast<DWORD>(lp) == static_cast<DWORD>(OBJID_CLIENT)) {
+      if (const LRESULT object = FAcc.Answer(*this, wp)) return object;
+    }
     for (auto& [id, handler] : FMessageHandlers) {
       if (id != msg) continue;
       LRESULT result = 0;
@@ -304,6 +310,8 @@ LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TWinControl::Detach() {
   if (!FHandle) return;
+  // Clients that still hold the object hear that it is gone.
+  FAcc.Disconnect();
   if (!FSystemProc) {
     SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
     ForgetWindow(FHandle);
@@ -468,4 +476,48 @@ void TWinControl::SetMessageHandler(UINT msg, std::function<LRESULT(WPARAM, LPAR
                          [msg](const auto& p) { return p.first == msg; });
   if (it != FMessageHandlers.end()) FMessageHandlers.erase(it);
   if (handler) FMessageHandlers.emplace_back(msg, std::move(handler));
+}
+
+// ---------------------------------------------------------------- accessibility
+
+std::wstring TWinControl::AccName() const {
+  if (!AccLabel().empty()) return AccLabel();
+  if (AccNamedByLabel()) {
+    if (TContainer* parent = Parent()) return parent->AccLabelOf(*this);
+    return {};
+  }
+  // A caption's "&" marks its access key; it is not read out.
+  std::wstring name;
+  const std::wstring text = Text();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'&' && i + 1 < text.size()) ++i;
+    name.push_back(text[i]);
+  }
+  return name;
+}
+
+bool TWinControl::AccDescribe(long child, TAccNode& node) {
+  if (child != CHILDID_SELF || !FHandle) return false;
+  node.Role = AccRole();
+  node.Name = AccName();
+  node.Value = AccValue();
+  node.DefaultAction = AccActionName();
+  long state = AccExtraState();
+  if (!IsWindowVisible(FHandle)) state |= STATE_SYSTEM_INVISIBLE;
+  if (!IsWindowEnabled(FHandle)) state |= STATE_SYSTEM_UNAVAILABLE;
+  if (TabStop()) state |= STATE_SYSTEM_FOCUSABLE;
+  if (GetFocus() == FHandle) state |= STATE_SYSTEM_FOCUSED;
+  node.State = state;
+  GetWindowRect(FHandle, &node.Screen);
+  return true;
+}
+
+long TWinControl::AccFocus() { return GetFocus() == FHandle ? CHILDID_SELF : -1; }
+
+IDispatch* TWinControl::AccParent() { return AccObjectOfWindow(FHandle ? GetParent(FHandle) : nullptr); }
+
+bool TWinControl::AccDoDefaultAction(long child) {
+  if (child != CHILDID_SELF || AccActionName().empty()) return false;
+  Application().Guard([this] { Click(); });
+  return true;
 }

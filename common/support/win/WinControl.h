@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "WinAccessible.h"
 #include "WinTypes.h"
 
 class TContainer;
@@ -95,6 +96,11 @@ class TControl {
   virtual HWND Handle() const { return nullptr; }
   virtual void Invalidate();
 
+  // The name screen readers give the control where no label on the form
+  // names it (WinAccessible.h); empty: the label's or the caption.
+  const std::wstring& AccLabel() const { return FAccLabel; }
+  void SetAccLabel(const std::wstring& name) { FAccLabel = name; }
+
  protected:
   explicit TControl(const TCreateArgs& args);
   virtual TColor DefaultColor() const;
@@ -132,6 +138,7 @@ class TControl {
   TColor FColor = clDefault;
   TCursorKind FCursor = crDefault;
   std::wstring FHint;
+  std::wstring FAccLabel;
 };
 
 class TGraphicControl : public TControl {
@@ -146,6 +153,8 @@ class TGraphicControl : public TControl {
 
  protected:
   explicit TGraphicControl(const TCreateArgs& args) : TControl(args) {}
+  // Invalidate; true when it asked for a paint (none was waiting).
+  bool RequestPaint();
   void ApplyBounds() override { Invalidate(); }
   void FontChanged() override { Invalidate(); }
   void VisibleChanged() override { Invalidate(); }
@@ -156,7 +165,7 @@ class TGraphicControl : public TControl {
   RECT FPendingPaint{};  // the area asked for and not painted since
 };
 
-class TWinControl : public TControl {
+class TWinControl : public TControl, public TAccSource {
  public:
   ~TWinControl() override;
   HWND Handle() const override { return FHandle; }
@@ -181,8 +190,27 @@ class TWinControl : public TControl {
 
   void SetHint(const std::wstring& hint) override;
 
+  // The control as one accessible element (WinAccessible.h); containers,
+  // tool bars and grids add their parts.
+  bool AccDescribe(long child, TAccNode& node) override;
+  long AccFocus() override;
+  IDispatch* AccParent() override;
+  HWND AccWindow() override { return FHandle; }
+  bool AccDoDefaultAction(long child) override;
+  // What screen readers call the control: its layout's name for them, else
+  // its label (an input control) or its caption.
+  std::wstring AccName() const;
+
  protected:
   explicit TWinControl(const TCreateArgs& args) : TControl(args) {}
+  virtual long AccRole() const { return ROLE_SYSTEM_CLIENT; }
+  // Named by the label that stands before it rather than by its own text.
+  virtual bool AccNamedByLabel() const { return false; }
+  virtual std::wstring AccValue() const { return {}; }
+  // Checked, read-only and the like, beside what every window has.
+  virtual long AccExtraState() const { return 0; }
+  // What the default action does ("Нажать"); empty: none.
+  virtual std::wstring AccActionName() const { return {}; }
   // Creates the window; ownClass: a class of ours (registered with
   // StaticWndProc), otherwise a system class that is subclassed.
   void CreateHandle(const wchar_t* className, DWORD style, DWORD exStyle, bool ownClass,
@@ -214,6 +242,7 @@ class TWinControl : public TControl {
   void Detach();
   void RelayHint(UINT msg, WPARAM wp, LPARAM lp);
   bool FHintToolsAdded = false;
+  TAccHandle FAcc;
   HWND FHandle = nullptr;
   WNDPROC FSystemProc = nullptr;  // a subclassed system control's own procedure
   TBrushHandle FBrush;

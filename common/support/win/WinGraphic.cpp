@@ -1,5 +1,7 @@
 #include "WinGraphic.h"
 
+#include "WinContainer.h"
+
 // ---------------------------------------------------------------- TLabel
 
 TLabel::TLabel(const TCreateArgs& args) : TGraphicControl(args), FAutoSize(args.Width == 0) {
@@ -22,7 +24,12 @@ void TLabel::SetText(const std::wstring& text) {
 
 void TLabel::TextChanged() {
   AdjustSize();
-  TGraphicControl::TextChanged();
+  // Screen readers hear of a new text at most as often as it is painted, so
+  // a label a loop updates thousands of times costs them nothing more.
+  if (!RequestPaint()) return;
+  TContainer* parent = Parent();
+  for (int i = 0; i < parent->ControlCount(); ++i)
+    if (parent->Controls(i) == this) AccNotify(EVENT_OBJECT_NAMECHANGE, parent->Handle(), i + 1);
 }
 
 UINT TLabel::DrawFlags() const {

@@ -29,11 +29,15 @@ TStringGrid::TStringGrid(const TCreateArgs& args) : TWinControl(args) {
   // No scroll bar styles: SetScrollInfo shows a bar when its range needs one, and
   // a grid that fits is spared hiding both again.
   CreateHandle(kGridClass, WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CLIENTEDGE, true);
+  FAccLink = std::make_shared<TStringGrid*>(this);
   FEditor = std::make_unique<TGridEditor>(Handle(), FontHandle(), [this](WPARAM key) { KeyDown(key); });
   UpdateScrollBars();
 }
 
-TStringGrid::~TStringGrid() = default;
+TStringGrid::~TStringGrid() {
+  // Row objects a client still holds find the grid gone.
+  *FAccLink = nullptr;
+}
 
 void TStringGrid::SetColCount(int count) {
   FColCount = std::max(count, 0);
@@ -143,6 +147,7 @@ void TStringGrid::SelectRange(int anchorCol, int anchorRow, int col, int row) {
   MakeVisible(col, row);
   if (!changed && !blockChanged) return;
   Invalidate();
+  AccSelectionChanged(changed);
   if (!changed) return;
   UpdateEditor();
   if (OnSelectCell) OnSelectCell();

@@ -90,6 +90,18 @@ class TStringGrid : public TWinControl {
   HWND EditorHandle() const;
   bool EditorVisible() const;
 
+  // As a table for screen readers (WinAccessible.h): its rows are objects
+  // (children 1..RowCount) whose cells are simple elements; cell (col, row)
+  // is also the grid's own child kAccCellBase + row * ColCount() + col, which
+  // its focus and selection events name.
+  static constexpr long kAccCellBase = 0x40000000;
+  long AccChildCount() override { return FRowCount; }
+  bool AccDescribe(long child, TAccNode& node) override;
+  IDispatch* AccChildObject(long child) override;
+  long AccFocus() override;
+  bool AccDescribeRow(int row, TAccNode& node);
+  bool AccDescribeCell(int col, int row, TAccNode& node);
+
   std::function<void()> OnSelectCell;        // the current cell changed
   std::function<void(int col, int row)> OnSetEditText;  // the editor changed a cell
   std::function<void()> OnColWidthsChanged;  // the user dragged a column border
@@ -99,6 +111,8 @@ class TStringGrid : public TWinControl {
   TColor DefaultColor() const override { return clWindow; }
   void FontChanged() override;
   void EnabledChanged() override;
+  long AccRole() const override { return ROLE_SYSTEM_TABLE; }
+  bool AccNamedByLabel() const override { return true; }
 
  private:
   class TOwnCells : public TGridSource {
@@ -125,6 +139,8 @@ class TStringGrid : public TWinControl {
   void MoveTo(int col, int row, bool extend);
   int SizingColAt(int x, int y) const;
   void ClampCurrent();
+  // Tells listening clients which cell has the focus and what is selected.
+  void AccSelectionChanged(bool cellChanged);
 
   int FColCount = 5, FRowCount = 5, FFixedCols = 1, FFixedRows = 1;
   int FDefaultColWidth = 64, FRowHeight = 24;
@@ -136,6 +152,7 @@ class TStringGrid : public TWinControl {
   int FAnchorCol = 1, FAnchorRow = 1;
   bool FSelecting = false;  // the mouse is dragging a selection
   std::unique_ptr<TGridEditor> FEditor;
+  std::shared_ptr<TStringGrid*> FAccLink;  // the grid, for its row objects; null once it is gone
   bool FInScrollUpdate = false;
   int FSizingCol = -1, FSizingStartX = 0, FSizingStartWidth = 0;
 };

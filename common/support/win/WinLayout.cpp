@@ -192,6 +192,7 @@ void BuildLayout(TForm& form, std::span<const TCtlDef> layout, std::vector<std::
     if (auto* w = dynamic_cast<TWinControl*>(c.get()); w && (f & cfNoTabStop)) w->SetTabStop(false);
     if (d.Opts.Align != alNone) c->SetAlign(d.Opts.Align);
     if (d.Opts.Hint) c->SetHint(d.Opts.Hint);
+    if (d.Opts.AccName) c->SetAccLabel(d.Opts.AccName);
     components.push_back(std::move(c));
   }
 }

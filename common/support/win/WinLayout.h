@@ -93,6 +93,8 @@ struct TCtlOpts {
   const wchar_t* Parent = nullptr;  // container name; the form when empty
   TAlign Align = alNone;
   const wchar_t* Hint = nullptr;  // tooltip (windowed controls, tool buttons)
+  // The name screen readers give a control that no label on the form names.
+  const wchar_t* AccName = nullptr;
   TButtonOpts Button{};
   TEditOpts Edit{};
   TListOpts List{};

@@ -35,6 +35,8 @@ class TButton : public TWinControl {
  protected:
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   HBRUSH CtlColor(HDC dc) override;
+  long AccRole() const override { return ROLE_SYSTEM_PUSHBUTTON; }
+  std::wstring AccActionName() const override { return L"Нажать"; }
 
  private:
   bool FDefault = false;
@@ -70,6 +72,9 @@ class TCheckBox : public TWinControl {
  protected:
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   HBRUSH CtlColor(HDC dc) override;
+  long AccRole() const override { return FRadio ? ROLE_SYSTEM_RADIOBUTTON : ROLE_SYSTEM_CHECKBUTTON; }
+  long AccExtraState() const override { return Checked() ? STATE_SYSTEM_CHECKED : 0; }
+  std::wstring AccActionName() const override { return FRadio ? L"Выбрать" : L"Переключить"; }
 
  private:
   bool FRadio;
@@ -93,6 +98,10 @@ class TEdit : public TWinControl {
   TEdit(const TCreateArgs& args, DWORD style);
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   TColor DefaultColor() const override { return clWindow; }
+  long AccRole() const override { return ROLE_SYSTEM_TEXT; }
+  bool AccNamedByLabel() const override { return true; }
+  std::wstring AccValue() const override { return Text(); }
+  long AccExtraState() const override { return FReadOnly ? STATE_SYSTEM_READONLY : 0; }
 
  private:
   bool FReadOnly = false;
@@ -132,6 +141,9 @@ class TListBox : public TWinControl {
   void EndUpdate();
 
  protected:
+  long AccRole() const override { return ROLE_SYSTEM_LIST; }
+  bool AccNamedByLabel() const override { return true; }
+  std::wstring AccValue() const override { return ItemIndex() >= 0 ? Item(ItemIndex()) : std::wstring(); }
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   TColor DefaultColor() const override { return clWindow; }
 
@@ -154,6 +166,9 @@ class TComboBox : public TWinControl {
   std::function<void()> OnChange;
 
  protected:
+  long AccRole() const override { return ROLE_SYSTEM_COMBOBOX; }
+  bool AccNamedByLabel() const override { return true; }
+  std::wstring AccValue() const override { return Text(); }
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   TColor DefaultColor() const override { return clWindow; }
   void ApplyBounds() override;

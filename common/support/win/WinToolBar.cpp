@@ -130,3 +130,25 @@ std::unique_ptr<TImageList> CreateFileToolImages() {
   list->AddMasked(bmp.Get(), kGlyphMask);
   return list;
 }
+
+// ---------------------------------------------------------------- accessibility
+
+bool TToolBar::AccDescribe(long child, TAccNode& node) {
+  if (child == CHILDID_SELF) return TWinControl::AccDescribe(child, node);
+  if (child < 1 || child > ButtonCount()) return false;
+  const TToolButton& b = *Buttons(child - 1);
+  node.Role = ROLE_SYSTEM_PUSHBUTTON;
+  node.Name = b.Hint();
+  node.DefaultAction = L"Нажать";
+  node.State = b.Enabled() ? 0 : STATE_SYSTEM_UNAVAILABLE;
+  node.Screen = ButtonRect(b);
+  MapWindowPoints(Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&node.Screen), 2);
+  return true;
+}
+
+bool TToolBar::AccDoDefaultAction(long child) {
+  if (child < 1 || child > ButtonCount() || !Buttons(child - 1)->Enabled()) return false;
+  TToolButton* b = Buttons(child - 1);
+  Application().Guard([b] { b->Click(); });
+  return true;
+}

@@ -62,7 +62,13 @@ class TToolBar : public TWinControl {
   // Client rectangle of a button (empty when it is not on the bar).
   RECT ButtonRect(const TToolButton& button) const;
 
+  // The buttons as children, named by their hints.
+  long AccChildCount() override { return ButtonCount(); }
+  bool AccDescribe(long child, TAccNode& node) override;
+  bool AccDoDefaultAction(long child) override;
+
  protected:
+  long AccRole() const override { return ROLE_SYSTEM_TOOLBAR; }
   bool Reflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
   void AddHintTools(HWND tooltip) override;
   bool HasHints() const override;

@@ -66,6 +66,17 @@
 // - Labels, form captions and progress bars skip updates that change nothing
 //   on screen: a label already waiting for its paint is not invalidated
 //   again, a progress bar passes on only a position that moves its bar.
+// - Accessibility (WinAccessible.h): every windowed control answers
+//   WM_GETOBJECT with an IAccessible whose source is the control itself
+//   (TWinControl : TAccSource; a kind says its role, value and whether a
+//   label names it). A container lists its controls in tab order, windowless
+//   labels as simple elements; a tool bar lists its buttons by their hints;
+//   the string grid is a table of row objects and cells, and raises focus and
+//   selection events for its cursor. An input control is named by the label
+//   before or beside it, or by Opts.AccName where the layout has none. A label
+//   raises a name-change event only when it asks for a paint, so a loop that
+//   updates it thousands of times a second costs clients nothing more. The
+//   system's accessibility library is loaded only when a client first asks.
 // - Tests replace the error display (SetErrorDisplay), message boxes
 //   (SetMessageBoxHook) and file dialogs (SetFileDialogHook) with recorders.
 // - Fonts: every control follows its parent's font until it gets its own
