@@ -17,8 +17,11 @@ TConnectionTexts ConnectionTexts(const TConnectionFigures& f) {
           PercentText(f.ErrorRate()), IntToStr(f.Seconds()), IntToStr(f.CommandTime())};
 }
 
-TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& hooks, bool& stopRequested) {
+TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& hooks, bool& stopRequested,
+                                     TConnectionStats* stats) {
   stopRequested = false;
+  if (!hooks.Counter) stats = nullptr;
+  if (stats) stats->Reset();
   TConnectionFigures now;   // the command just made
   TConnectionFigures last;  // the last command with figures
   bool pending = false;     // `last` is not on the page yet
@@ -35,7 +38,14 @@ TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& ho
   });
   do {
     ++now.Count;
-    const int32_t result = driver.CheckConnection();
+    int32_t result;
+    if (stats) {
+      const uint64_t start = hooks.Counter();
+      result = driver.CheckConnection();
+      stats->Add(hooks.Counter() - start, result);
+    } else {
+      result = driver.CheckConnection();
+    }
     if (result != 0) ++now.Errors;
     now.Elapsed = hooks.Ticks() - t0;
     if (now.Elapsed == 0) continue;
