@@ -64,6 +64,9 @@ class TForm : public TContainer {
   // The window this one stays above (a top-level form only).
   void SetOwnerWindow(HWND owner);
 
+  // A key pressed anywhere in the form, before the focused control and the
+  // dialog keys see it (F6, Ctrl+C, ...); true: the form used it.
+  std::function<bool(WORD key, TShiftState shift)> OnShortCut;
   std::function<void()> OnShow;
   std::function<void()> OnHide;
   std::function<void(TCloseAction&)> OnClose;
