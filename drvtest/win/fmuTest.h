@@ -29,6 +29,14 @@ class TfmTest : public TPage {
   TButton* btnStart;
   TButton* btnStop;
   TCheckBox* chbStopOnError;
+  // Below the counters: what the averages hide.
+  TBevel* bvlTimes;
+  TLabel* lblFastest;
+  TLabel* lblAverage;
+  TLabel* lblSlowest;
+  TLabel* lblPercentile95;
+  TLabel* lblPercentile99;
+  TLabel* lblFailures;
 
   bool StopRequested = false;
 
@@ -41,6 +49,8 @@ class TfmTest : public TPage {
   void PutFigures();
 
   TConnectionTexts FTexts;
+  TConnectionStats FStats;
+  uint64_t FFrequency = 1;
   bool FTextsPending = false;
   uint32_t FLastPut = 0;
 };
