@@ -52,9 +52,6 @@ const TCtlDef kLayout[] = {
 TfmTest::TfmTest() : TPage(kForm, kLayout) {
   BindFields(*this, kLayout);
   OnClose = [this](TCloseAction&) { StopRequested = true; };
-  LARGE_INTEGER frequency{};
-  if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
-    FFrequency = static_cast<uint64_t>(frequency.QuadPart);
 }
 
 void TfmTest::btnStartClick() {
@@ -79,11 +76,8 @@ void TfmTest::btnStartClick() {
   loop.Bind(hooks);
   hooks.Show = [this](const TConnectionTexts& texts) { ShowFigures(texts); };
   hooks.StopOnError = [this] { return chbStopOnError->Checked(); };
-  hooks.Counter = [] {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<uint64_t>(now.QuadPart);
-  };
+  FClock = TCommandClock();
+  hooks.Counter = &TCommandClock::Now;
   RunConnectionTest(Driver(), hooks, StopRequested, &FStats);
 }
 
@@ -108,7 +102,7 @@ void TfmTest::PutFigures() {
   lblErrRate->SetText(FTexts.ErrRate);
   lblTimeLeft->SetText(FTexts.TimeLeft);
   lblCommandTime->SetText(FTexts.CommandTime);
-  const TConnectionStatTexts stats = ConnectionStatTexts(FStats, FFrequency);
+  const TConnectionStatTexts stats = ConnectionStatTexts(FStats, FClock.Frequency());
   lblFastest->SetText(stats.Fastest);
   lblAverage->SetText(stats.Average);
   lblSlowest->SetText(stats.Slowest);

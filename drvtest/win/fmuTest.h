@@ -4,6 +4,7 @@
 // asked, or the program's end.
 #include <cstdint>
 
+#include "untCommandClock.h"
 #include "untConnTest.h"
 #include "untPages.h"
 
@@ -50,7 +51,7 @@ class TfmTest : public TPage {
 
   TConnectionTexts FTexts;
   TConnectionStats FStats;
-  uint64_t FFrequency = 1;
+  TCommandClock FClock;
   bool FTextsPending = false;
   uint32_t FLastPut = 0;
 };
