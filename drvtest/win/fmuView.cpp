@@ -126,15 +126,7 @@ void TfmView::ShowDifferences(const std::wstring& fileName) {
     FDiffs->SetOwnerWindow(Handle());
     FDiffs->OnChoose = [this](size_t index) { SelectDifference(index); };
     FDiffs->OnStep = [this](bool back) { StepDifference(back); };
-    // Beside the viewer where the screen has room, so that both stay in view.
-    RECT me{}, list{}, work{};
-    GetWindowRect(Handle(), &me);
-    GetWindowRect(FDiffs->Handle(), &list);
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = list.right - list.left, height = list.bottom - list.top;
-    const int left = me.right + width <= work.right ? me.right : std::max<int>(work.left, work.right - width);
-    SetWindowPos(FDiffs->Handle(), nullptr, left, std::max<int>(work.top, std::min<int>(me.top, work.bottom - height)),
-                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    FDiffs->PlaceBeside(Handle());
   }
   FDiffs->ShowDiff(Data, std::move(file), fileName);
   FDiffs->Show();

@@ -51,16 +51,18 @@ void TStringGrid::SetRowCount(int count) {
   ScrollTo(FTopRow, FLeftCol);
 }
 
+// The first scrolling column or row is shown right after the fixed ones: a
+// grid without fixed columns starts at its column 0.
 void TStringGrid::SetFixedCols(int count) {
   FFixedCols = std::clamp(count, 0, FColCount);
   ClampCurrent();
-  ScrollTo(FTopRow, FLeftCol);
+  ScrollTo(FTopRow, FFixedCols);
 }
 
 void TStringGrid::SetFixedRows(int count) {
   FFixedRows = std::clamp(count, 0, FRowCount);
   ClampCurrent();
-  ScrollTo(FTopRow, FLeftCol);
+  ScrollTo(FFixedRows, FLeftCol);
 }
 
 void TStringGrid::SetDefaultColWidth(int width) {
