@@ -11,7 +11,7 @@ namespace {
 const TFormDef kForm = [] {
   TFormDef d;
   d.Caption = L"Повтор команды";
-  d.ClientWidth = 329;
+  d.ClientWidth = 360;
   d.ClientHeight = 233;
   d.BorderStyle = bsDialog;
   d.BorderIcons = biSystemMenu;
@@ -25,28 +25,28 @@ constexpr TCtlOpts kValue{.Flags = cfAlignRight};
 constexpr UINT kStepTimer = 1;
 
 const TCtlDef kLayout[] = {
-    {TKind::Label, L"lblCount", L"Количество повторов:", 8, 12, 0, 0},
-    {TKind::Edit, FORM_FIELD(TfmRepeat, edtCount), L"10", 144, 8, 81, 21},
-    {TKind::Label, L"lblCountHint", L"(0 — до остановки)", 232, 12, 0, 0},
+    {TKind::Label, L"lblCount", L"Количество повторов:", 8, 12, 150, 13},
+    {TKind::Edit, FORM_FIELD(TfmRepeat, edtCount), L"10", 160, 8, 60, 21},
+    {TKind::Label, L"lblCountHint", L"(0 — до остановки)", 228, 12, 0, 0},
     {TKind::Label, L"lblInterval", L"Интервал, мс:", 8, 40, 0, 0},
-    {TKind::Edit, FORM_FIELD(TfmRepeat, edtInterval), L"1000", 144, 36, 81, 21},
+    {TKind::Edit, FORM_FIELD(TfmRepeat, edtInterval), L"1000", 160, 36, 60, 21},
     {TKind::CheckBox, FORM_FIELD(TfmRepeat, chbStopOnError), L"Остановка при ошибке", 8, 64, 177, 17},
-    {TKind::Bevel, L"bvlFigures", L"", 8, 88, 313, 105, akLeftTop, {.Bevel = {.Shape = bsFrame}}},
+    {TKind::Bevel, L"bvlFigures", L"", 8, 88, 344, 105, akLeftTop, {.Bevel = {.Shape = bsFrame}}},
     {TKind::Label, L"lblSent2", L"Передано:", 16, 96, 0, 0},
-    {TKind::Label, FORM_FIELD(TfmRepeat, lblSent), L"0", 144, 96, 169, 13, akLeftTop, kValue},
+    {TKind::Label, FORM_FIELD(TfmRepeat, lblSent), L"0", 150, 96, 194, 13, akLeftTop, kValue},
     {TKind::Label, L"lblFailed2", L"Ошибок:", 16, 114, 0, 0},
-    {TKind::Label, FORM_FIELD(TfmRepeat, lblFailed), L"0", 144, 114, 169, 13, akLeftTop, kValue},
+    {TKind::Label, FORM_FIELD(TfmRepeat, lblFailed), L"0", 150, 114, 194, 13, akLeftTop, kValue},
     {TKind::Label, L"lblFastest2", L"Мин. время, мс:", 16, 132, 0, 0},
-    {TKind::Label, FORM_FIELD(TfmRepeat, lblFastest), L"", 144, 132, 169, 13, akLeftTop, kValue},
+    {TKind::Label, FORM_FIELD(TfmRepeat, lblFastest), L"", 150, 132, 194, 13, akLeftTop, kValue},
     {TKind::Label, L"lblSlowest2", L"Макс. время, мс:", 16, 150, 0, 0},
-    {TKind::Label, FORM_FIELD(TfmRepeat, lblSlowest), L"", 144, 150, 169, 13, akLeftTop, kValue},
+    {TKind::Label, FORM_FIELD(TfmRepeat, lblSlowest), L"", 150, 150, 194, 13, akLeftTop, kValue},
     {TKind::Label, L"lblResult2", L"Результат:", 16, 168, 0, 0},
-    {TKind::Label, FORM_FIELD(TfmRepeat, lblResult), L"", 80, 168, 233, 13, akLeftTop, kValue},
-    {TKind::Button, FORM_FIELD(TfmRepeat, btnStart), L"Начать", 78, 200, 75, 25, akLeftTop, &TfmRepeat::btnStartClick,
+    {TKind::Label, FORM_FIELD(TfmRepeat, lblResult), L"", 80, 168, 264, 13, akLeftTop, kValue},
+    {TKind::Button, FORM_FIELD(TfmRepeat, btnStart), L"Начать", 115, 200, 75, 25, akLeftTop, &TfmRepeat::btnStartClick,
      {.Flags = cfDefault}},
-    {TKind::Button, FORM_FIELD(TfmRepeat, btnStop), L"Прервать", 160, 200, 75, 25, akLeftTop, &TfmRepeat::btnStopClick,
+    {TKind::Button, FORM_FIELD(TfmRepeat, btnStop), L"Прервать", 196, 200, 75, 25, akLeftTop, &TfmRepeat::btnStopClick,
      {.Flags = cfDisabled}},
-    {TKind::Button, FORM_FIELD(TfmRepeat, btnClose), L"Закрыть", 246, 200, 75, 25, akLeftTop, &TfmRepeat::btnCloseClick,
+    {TKind::Button, FORM_FIELD(TfmRepeat, btnClose), L"Закрыть", 277, 200, 75, 25, akLeftTop, &TfmRepeat::btnCloseClick,
      {.Flags = cfCancel}},
 };
 

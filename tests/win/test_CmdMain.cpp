@@ -531,6 +531,7 @@ TEST_F(CmdWindow, RepeatSendsTheCommandAgainAndAgainUntilItsEnd) {
   for (TButton* b : {Form->btnClose, Form->btnDriver, Form->btnParams, Form->btnExecute, Form->btnRepeat})
     EXPECT_TRUE(b->Enabled()) << WideToUtf8(b->Name());
   EXPECT_EQ(GetFocus(), rep->btnStart->Handle());
+  shots::SaveWindow(rep->Handle(), (std::filesystem::path(PLOVER_BUILD_DIR) / L"screenshots" / L"PloverCmd-repeat").wstring());
 
   // Until stopped: "Прервать" after the fifth.
   rep->edtCount->SetText(L"0");
