@@ -355,6 +355,8 @@ std::vector<std::wstring> TstToolShots(const TProgram& program, HWND main, HWND 
     Press(Child(main, L"Button", L"Просмотр"));
     HWND view = WaitOtherTop(program.Pid(), main);
     if (view) {
+      // Room on its right for the list, which places itself there.
+      SetWindowPos(view, nullptr, 40, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
       PressTool(view, 0);  // open
       AnswerFileDialog(program.Pid(), view, fileA);
       Pause(500);
