@@ -115,10 +115,7 @@ BOOL CALLBACK FindChild(HWND wnd, LPARAM p) {
   return FALSE;
 }
 
-HWND WaitTop(DWORD pid, const std::wstring& caption, int timeoutMs = 30000) {
-  TFind f;
-  f.Pid = pid;
-  f.Caption = caption;
+HWND WaitTopWindow(TFind f, int timeoutMs = 30000) {
   WaitFor([&] {
     EnumWindows(FindTop, reinterpret_cast<LPARAM>(&f));
     return f.Found != nullptr;
@@ -126,18 +123,20 @@ HWND WaitTop(DWORD pid, const std::wstring& caption, int timeoutMs = 30000) {
   return f.Found;
 }
 
+HWND WaitTop(DWORD pid, const std::wstring& caption, int timeoutMs = 30000) {
+  TFind f;
+  f.Pid = pid;
+  f.Caption = caption;
+  return WaitTopWindow(f, timeoutMs);
+}
+
 // Another visible top-level window of the process than `except`.
-HWND WaitOtherTop(DWORD pid, HWND except, const std::wstring& cls = {}, const std::wstring& caption = {}) {
+HWND WaitOtherTop(DWORD pid, HWND except, const std::wstring& cls = {}) {
   TFind f;
   f.Pid = pid;
   f.Except = except;
   f.Class = cls;
-  f.Caption = caption;
-  WaitFor([&] {
-    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&f));
-    return f.Found != nullptr;
-  });
-  return f.Found;
+  return WaitTopWindow(f);
 }
 
 HWND Child(HWND parent, const std::wstring& cls, const std::wstring& caption = {}, bool direct = false) {
@@ -196,6 +195,17 @@ std::vector<std::wstring> ListLines(HWND list) {
   return lines;
 }
 
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  THandle out;
+  out.H = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out.H == INVALID_HANDLE_VALUE) {
+    out.H = nullptr;
+    return false;
+  }
+  DWORD written = 0;
+  return WriteFile(out.H, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
+}
+
 // What the screen shows in the rectangle, as a 32-bit BMP.
 bool SaveRect(const RECT& r, const std::wstring& path) {
   const int w = r.right - r.left, h = r.bottom - r.top;
@@ -226,16 +236,10 @@ bool SaveRect(const RECT& r, const std::wstring& path) {
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof file + sizeof info.bmiHeader;
   file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  THandle out;
-  out.H = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out.H == INVALID_HANDLE_VALUE) {
-    out.H = nullptr;
-    return false;
-  }
-  DWORD written = 0;
-  return WriteFile(out.H, &file, sizeof file, &written, nullptr) &&
-         WriteFile(out.H, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
-         WriteFile(out.H, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+  bytes.append(reinterpret_cast<const char*>(pixels.data()), pixels.size());
+  return WriteBytes(path, bytes);
 }
 
 bool SaveWindow(HWND wnd, const std::wstring& path) {
@@ -253,14 +257,7 @@ bool WriteUtf8File(const std::wstring& path, const std::vector<std::wstring>& li
     WideCharToMultiByte(CP_UTF8, 0, l.c_str(), static_cast<int>(l.size()), piece.data(), n, nullptr, nullptr);
     bytes += piece;
   }
-  THandle out;
-  out.H = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out.H == INVALID_HANDLE_VALUE) {
-    out.H = nullptr;
-    return false;
-  }
-  DWORD written = 0;
-  return WriteFile(out.H, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
+  return WriteBytes(path, bytes);
 }
 
 constexpr wchar_t kTstCaption[] = L"Тест ККМ";
@@ -319,17 +316,6 @@ void PressTool(HWND window, int index) {
   PostMessageW(GetParent(bar), WM_COMMAND, MAKEWPARAM(100 + index, BN_CLICKED), reinterpret_cast<LPARAM>(bar));
 }
 
-bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  THandle out;
-  out.H = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out.H == INVALID_HANDLE_VALUE) {
-    out.H = nullptr;
-    return false;
-  }
-  DWORD written = 0;
-  return WriteFile(out.H, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
-}
-
 void SelectPage(HWND main, HWND list, const std::wstring& caption) {
   const std::vector<std::wstring> pages = ListLines(list);
   for (size_t i = 0; i < pages.size(); ++i) {
@@ -362,14 +348,7 @@ std::vector<std::wstring> TstToolShots(const TProgram& program, HWND main, HWND 
       Pause(500);
       PressTool(view, 3);  // differences
       AnswerFileDialog(program.Pid(), view, fileB);
-      TFind f;
-      f.Pid = program.Pid();
-      f.Caption = L"Отличия от файла";
-      HWND diff = nullptr;
-      WaitFor([&] {
-        EnumWindows(FindTop, reinterpret_cast<LPARAM>(&f));
-        return (diff = f.Found) != nullptr;
-      });
+      HWND diff = WaitTop(program.Pid(), L"Отличия от файла");
       Pause(800);
       RECT rv{}, rd{}, both{};
       GetWindowRect(view, &rv);
@@ -432,15 +411,9 @@ int Shots(const std::wstring& tst, const std::wstring& cmd, const std::wstring& 
     Pause(300);
   }
   Press(Child(main, L"Button", L"Журнал..."));
-  TFind f;
-  f.Pid = program.Pid();
-  f.Caption = L"Журнал обмена";
-  WaitFor([&] {
-    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&f));
-    return f.Found != nullptr;
-  });
+  HWND history = WaitTop(program.Pid(), L"Журнал обмена");
   Pause(800);
-  if (f.Found && SaveWindow(f.Found, dir + L"\\PloverCmd-history.bmp"))
+  if (history && SaveWindow(history, dir + L"\\PloverCmd-history.bmp"))
     tools.push_back(L"PloverCmd-history\tPloverCmd, \"Журнал...\": the exchange history");
   for (const auto& line : tools) PutLine(line);
   if (!WriteUtf8File(dir + L"\\tools.txt", tools)) return Fail(L"cannot write tools.txt");

@@ -1,7 +1,6 @@
 #include "untExchangeLog.h"
 
-#include <charconv>
-
+#include "untFloat.h"
 #include "untText.h"
 
 void TExchangeLog::Add(TExchangeRow row) {
@@ -64,12 +63,7 @@ std::wstring ExchangeCell(const TExchangeRow& row, int col, bool withDate) {
   return {};
 }
 
-std::wstring MillisecondsText(int64_t microseconds) {
-  char buf[64];
-  auto [end, ec] =
-      std::to_chars(buf, buf + sizeof buf, static_cast<double>(microseconds) / 1000.0, std::chars_format::fixed, 3);
-  return ec == std::errc() ? std::wstring(buf, end) : std::wstring();
-}
+std::wstring MillisecondsText(int64_t microseconds) { return FixedText(static_cast<double>(microseconds) / 1000.0, 3); }
 
 std::wstring ExchangeLogStatus(const TExchangeLog& log) {
   std::wstring text = L"Записей: " + IntToStr(static_cast<long long>(log.Count()));

@@ -1,9 +1,9 @@
 #include "untConnStats.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
+#include "untFloat.h"
 #include "untText.h"
 
 void TConnectionStats::Reset() { *this = TConnectionStats(); }
@@ -39,10 +39,7 @@ void TConnectionStats::AddFailure(int32_t result) {
 namespace {
 
 std::wstring Microseconds(double ticks, uint64_t frequency) {
-  const double us = frequency ? ticks * 1e6 / static_cast<double>(frequency) : 0.0;
-  char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, us, std::chars_format::fixed, 1);
-  return ec == std::errc() ? std::wstring(buf, end) : L"0";
+  return FixedText(frequency ? ticks * 1e6 / static_cast<double>(frequency) : 0.0, 1);
 }
 
 }  // namespace

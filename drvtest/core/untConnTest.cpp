@@ -1,16 +1,10 @@
 #include "untConnTest.h"
 
-#include <charconv>
-
+#include "untFloat.h"
 #include "untScope.h"
 #include "untText.h"
 
-std::wstring PercentText(double value) {
-  char buf[400];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 2);
-  if (ec != std::errc()) return L"0.00";
-  return std::wstring(buf, end);
-}
+std::wstring PercentText(double value) { return FixedText(value, 2); }
 
 TConnectionTexts ConnectionTexts(const TConnectionFigures& f) {
   return {IntToStr(f.Count),   IntToStr(f.Errors),  IntToStr(f.Speed()),
