@@ -268,6 +268,8 @@ TEST_F(TstReaders, TheViewerListsEveryDifferenceAndStepsThroughThem) {
   std::wstring typed = L"3c";
   Application().OnModalStart = [&](TForm& form) {
     form.Ctl<TEdit>(L"edtOffset")->SetText(typed);
+    Pump();
+    shots::SaveWindow(form.Handle(), ShotPath(L"PloverTst-view-goto"));
     form.SetModalResult(mrOk);
   };
   PressKeyWith(g->Handle(), 'G', {VK_CONTROL});
