@@ -95,8 +95,10 @@ BENCHMARK(BM_RestRead)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 // The connection test's own cost per command: a driver that answers at once,
 // ticks that move on every 50 commands (a millisecond at 50,000 a second) or
-// the real monotonic clock, figures formatted at every tick.
-template <bool RealClock>
+// the real monotonic clock, figures formatted at every tick; with Timed,
+// every command timed into the statistics by a counter as cheap as the
+// page's (the processor's time stamp there).
+template <bool RealClock, bool Timed = false>
 void BM_ConnectionLoop(benchmark::State& state) {
   const int64_t commands = state.range(0);
   TCountingDriver d;
@@ -114,10 +116,13 @@ void BM_ConnectionLoop(benchmark::State& state) {
     shown += static_cast<int64_t>(t.RepCount.size());
   };
   hooks.StopOnError = [] { return false; };
+  uint64_t counter = 0;
+  if (Timed) hooks.Counter = [&counter] { return counter += 3; };
+  TConnectionStats stats;
   for (auto _ : state) {
     d.Calls = 0;
     d.StopAfter = commands;
-    const auto f = RunConnectionTest(d, hooks, stop);
+    const auto f = RunConnectionTest(d, hooks, stop, &stats);
     benchmark::DoNotOptimize(f);
   }
   benchmark::DoNotOptimize(shown);
@@ -125,6 +130,7 @@ void BM_ConnectionLoop(benchmark::State& state) {
 }
 BENCHMARK_TEMPLATE(BM_ConnectionLoop, false)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_ConnectionLoop, true)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_ConnectionLoop, false, true)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

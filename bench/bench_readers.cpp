@@ -1,15 +1,21 @@
 // The readers' costs without windows: a register walk of 1,000 and 10,000
 // registers from a counting driver (the second at most 12 times the first),
-// and the viewer's comparison of 64 MiB with an equal file (at least 1 GB/s).
+// the viewer's comparison of 64 MiB with an equal file (at least 1 GB/s), and
+// its list of differences: 1,000,000 ranges between two 64 MiB buffers
+// within 1 s and at most 32 bytes a range, equal buffers at 1 GB/s or more,
+// and one screen of the list formatted at its end.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <unistd.h>
 
 #include "Driver.h"
+#include "untDumpDiff.h"
 #include "untDumpView.h"
 #include "untFile.h"
 #include "untReg.h"
@@ -95,6 +101,44 @@ void BM_ViewerCells(benchmark::State& state) {
       for (int col = 0; col < kDumpViewColumns; ++col) benchmark::DoNotOptimize(DumpViewCell(data, col, row));
 }
 BENCHMARK(BM_ViewerCells)->Unit(benchmark::kMicrosecond);
+
+// Two 64 MiB buffers, the second with every 64th byte changed up to `ranges`.
+std::pair<std::string, std::string> DiffBuffers(size_t ranges) {
+  std::string data(64u << 20, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 13);
+  std::string file = data;
+  for (size_t i = 0; i < ranges; ++i) file[i * 64 + 17] ^= 0x5A;
+  return {std::move(data), std::move(file)};
+}
+
+void BM_DiffList(benchmark::State& state) {
+  const size_t ranges = static_cast<size_t>(state.range(0));
+  const auto [data, file] = DiffBuffers(ranges);
+  size_t memory = 0, count = 0;
+  for (auto _ : state) {
+    TDumpDiff diff(data, file);
+    count = diff.Count();
+    memory = diff.MemoryBytes();
+    benchmark::DoNotOptimize(diff);
+  }
+  if (count != ranges) state.SkipWithError("wrong count");
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
+  state.counters["ranges"] = static_cast<double>(count);
+  state.counters["bytes_a_range"] = count ? static_cast<double>(memory) / static_cast<double>(count) : 0.0;
+}
+BENCHMARK(BM_DiffList)->Arg(0)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_DiffListScreen(benchmark::State& state) {
+  // What the list window formats for one screen (25 rows of 4 cells) at the end.
+  const auto [data, file] = DiffBuffers(1000000);
+  const TDumpDiff diff(data, file);
+  const int last = static_cast<int>(diff.Count());
+  for (auto _ : state)
+    for (int row = last - 24; row <= last; ++row)
+      for (int col = 0; col < kDumpDiffColumns; ++col)
+        benchmark::DoNotOptimize(DumpDiffCell(diff, data, file, col, row));
+}
+BENCHMARK(BM_DiffListScreen)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -7,7 +7,12 @@
 //                                exit code: the program's
 //   probe shots TST CMD DIR      a BMP of PloverTst on every page of its list
 //                                (DIR\PloverTst-NN.bmp, captions in DIR\pages.txt),
-//                                and of PloverCmd's main window (DIR\PloverCmd.bmp)
+//                                of PloverCmd's main window (DIR\PloverCmd.bmp), and
+//                                of the tools beside them: the viewer's list of
+//                                differences, the connection test after a run, the
+//                                exchange history (names and captions in DIR\tools.txt)
+//   probe place                  PloverTst's and PloverCmd's main windows side by side in
+//                                the middle of the screen
 //   probe rights PATH            the access list of a file or folder in SDDL
 //   probe sddl TEXT              an access list in SDDL as the system reads it back
 //   probe reg KEY NAME           a text or number value under HKEY_LOCAL_MACHINE
@@ -16,6 +21,7 @@
 #include <sddl.h>
 #include <aclapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -79,13 +85,14 @@ struct TFind {
   HWND Parent = nullptr;  // children: only direct ones of this window
   std::wstring Class;     // empty: any
   std::wstring Caption;   // prefix; empty: any
+  HWND Except = nullptr;  // not this one
   HWND Found = nullptr;
 };
 
 bool Matches(HWND wnd, const TFind& f) {
   wchar_t cls[64] = {};
   GetClassNameW(wnd, cls, 64);
-  if (!IsWindowVisible(wnd)) return false;
+  if (!IsWindowVisible(wnd) || wnd == f.Except) return false;
   if (!f.Class.empty() && lstrcmpiW(cls, f.Class.c_str()) != 0) return false;
   if (f.Parent && GetParent(wnd) != f.Parent) return false;
   return f.Caption.empty() || TextOf(wnd).rfind(f.Caption, 0) == 0;
@@ -96,7 +103,7 @@ BOOL CALLBACK FindTop(HWND wnd, LPARAM p) {
   auto* f = reinterpret_cast<TFind*>(p);
   DWORD pid = 0;
   GetWindowThreadProcessId(wnd, &pid);
-  if (pid != f->Pid || !Matches(wnd, *f)) return TRUE;
+  if ((f->Pid && pid != f->Pid) || !Matches(wnd, *f)) return TRUE;
   f->Found = wnd;
   return FALSE;
 }
@@ -108,15 +115,28 @@ BOOL CALLBACK FindChild(HWND wnd, LPARAM p) {
   return FALSE;
 }
 
-HWND WaitTop(DWORD pid, const std::wstring& caption, int timeoutMs = 30000) {
-  TFind f;
-  f.Pid = pid;
-  f.Caption = caption;
+HWND WaitTopWindow(TFind f, int timeoutMs = 30000) {
   WaitFor([&] {
     EnumWindows(FindTop, reinterpret_cast<LPARAM>(&f));
     return f.Found != nullptr;
   }, timeoutMs);
   return f.Found;
+}
+
+HWND WaitTop(DWORD pid, const std::wstring& caption, int timeoutMs = 30000) {
+  TFind f;
+  f.Pid = pid;
+  f.Caption = caption;
+  return WaitTopWindow(f, timeoutMs);
+}
+
+// Another visible top-level window of the process than `except`.
+HWND WaitOtherTop(DWORD pid, HWND except, const std::wstring& cls = {}) {
+  TFind f;
+  f.Pid = pid;
+  f.Except = except;
+  f.Class = cls;
+  return WaitTopWindow(f);
 }
 
 HWND Child(HWND parent, const std::wstring& cls, const std::wstring& caption = {}, bool direct = false) {
@@ -175,10 +195,19 @@ std::vector<std::wstring> ListLines(HWND list) {
   return lines;
 }
 
-// What the screen shows in the window's rectangle, as a 32-bit BMP.
-bool SaveWindow(HWND wnd, const std::wstring& path) {
-  RECT r{};
-  GetWindowRect(wnd, &r);
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  THandle out;
+  out.H = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out.H == INVALID_HANDLE_VALUE) {
+    out.H = nullptr;
+    return false;
+  }
+  DWORD written = 0;
+  return WriteFile(out.H, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
+}
+
+// What the screen shows in the rectangle, as a 32-bit BMP.
+bool SaveRect(const RECT& r, const std::wstring& path) {
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) return false;
   HDC screen = GetDC(nullptr);
@@ -207,16 +236,16 @@ bool SaveWindow(HWND wnd, const std::wstring& path) {
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof file + sizeof info.bmiHeader;
   file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  THandle out;
-  out.H = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out.H == INVALID_HANDLE_VALUE) {
-    out.H = nullptr;
-    return false;
-  }
-  DWORD written = 0;
-  return WriteFile(out.H, &file, sizeof file, &written, nullptr) &&
-         WriteFile(out.H, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
-         WriteFile(out.H, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+  bytes.append(reinterpret_cast<const char*>(pixels.data()), pixels.size());
+  return WriteBytes(path, bytes);
+}
+
+bool SaveWindow(HWND wnd, const std::wstring& path) {
+  RECT r{};
+  GetWindowRect(wnd, &r);
+  return SaveRect(r, path);
 }
 
 bool WriteUtf8File(const std::wstring& path, const std::vector<std::wstring>& lines) {
@@ -228,14 +257,7 @@ bool WriteUtf8File(const std::wstring& path, const std::vector<std::wstring>& li
     WideCharToMultiByte(CP_UTF8, 0, l.c_str(), static_cast<int>(l.size()), piece.data(), n, nullptr, nullptr);
     bytes += piece;
   }
-  THandle out;
-  out.H = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out.H == INVALID_HANDLE_VALUE) {
-    out.H = nullptr;
-    return false;
-  }
-  DWORD written = 0;
-  return WriteFile(out.H, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
+  return WriteBytes(path, bytes);
 }
 
 constexpr wchar_t kTstCaption[] = L"Тест ККМ";
@@ -276,7 +298,81 @@ int Close(const std::wstring& exe, const std::wstring& caption) {
   return code == 0 ? 0 : 1;
 }
 
+// Picks the file in the file dialog the process has open.
+bool AnswerFileDialog(DWORD pid, HWND owner, const std::wstring& path) {
+  HWND dlg = WaitOtherTop(pid, owner, L"#32770");
+  if (!dlg) return false;
+  Pause(300);
+  // The file name box of the dialog (a combo box in the Explorer style, an edit in the old one).
+  if (!SetDlgItemTextW(dlg, 0x47C, path.c_str()) && !SetDlgItemTextW(dlg, 0x480, path.c_str())) return false;
+  PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
+  return WaitFor([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); });
+}
+
+// A button of the viewer's tool bar, by its place on the bar: the bar
+// numbers its buttons from 100 in the order they were made.
+void PressTool(HWND window, int index) {
+  HWND bar = Child(window, L"ToolbarWindow32");
+  PostMessageW(GetParent(bar), WM_COMMAND, MAKEWPARAM(100 + index, BN_CLICKED), reinterpret_cast<LPARAM>(bar));
+}
+
+void SelectPage(HWND main, HWND list, const std::wstring& caption) {
+  const std::vector<std::wstring> pages = ListLines(list);
+  for (size_t i = 0; i < pages.size(); ++i) {
+    if (pages[i].find(caption) == std::wstring::npos) continue;
+    SendMessageW(list, LB_SETCURSEL, i, 0);
+    SendMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    Pause(800);
+    return;
+  }
+}
+
+// The tools beside the pages: the viewer's differences from a file, the
+// connection test after a run. Returns the lines of tools.txt it made.
+std::vector<std::wstring> TstToolShots(const TProgram& program, HWND main, HWND list, const std::wstring& dir) {
+  std::vector<std::wstring> made;
+  std::string a(1024, '\0');
+  for (size_t i = 0; i < a.size(); ++i) a[i] = static_cast<char>(i * 7 + i / 64);
+  std::string b = a.substr(0, 1000);
+  for (size_t at : {3u, 4u, 90u, 300u, 301u, 302u, 777u}) b[at] = static_cast<char>(~b[at]);
+  const std::wstring fileA = dir + L"\\clock-old.dmp", fileB = dir + L"\\clock-new.dmp";
+  if (WriteBytes(fileA, a) && WriteBytes(fileB, b)) {
+    SelectPage(main, list, L"Дамп");
+    Press(Child(main, L"Button", L"Просмотр"));
+    HWND view = WaitOtherTop(program.Pid(), main);
+    if (view) {
+      // Room on its right for the list, which places itself there.
+      SetWindowPos(view, nullptr, 40, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+      PressTool(view, 0);  // open
+      AnswerFileDialog(program.Pid(), view, fileA);
+      Pause(500);
+      PressTool(view, 3);  // differences
+      AnswerFileDialog(program.Pid(), view, fileB);
+      HWND diff = WaitTop(program.Pid(), L"Отличия от файла");
+      Pause(800);
+      RECT rv{}, rd{}, both{};
+      GetWindowRect(view, &rv);
+      if (diff) GetWindowRect(diff, &rd);
+      UnionRect(&both, &rv, &rd);
+      if (diff && SaveRect(both, dir + L"\\PloverTst-differences.bmp"))
+        made.push_back(L"PloverTst-differences\tPloverTst, viewer: \"Показать отличия от файла\" (F6 / Shift+F6 step through them)");
+      PostMessageW(view, WM_CLOSE, 0, 0);
+      if (diff) PostMessageW(diff, WM_CLOSE, 0, 0);
+      Pause(300);
+    }
+  }
+  SelectPage(main, list, L"Проверка связи");
+  Press(Child(main, L"Button", L"Начать"));
+  Pause(1500);
+  Press(Child(main, L"Button", L"Прервать"));
+  Pause(800);
+  if (SaveWindow(main, dir + L"\\PloverTst-conntest.bmp"))
+    made.push_back(L"PloverTst-conntest\tPloverTst, \"Проверка связи\" after a run: the times and the failures by code");
+  return made;
+}
+
 int Shots(const std::wstring& tst, const std::wstring& cmd, const std::wstring& dir) {
+  std::vector<std::wstring> tools;
   {
     TProgram program(tst);
     if (!program.Started()) return Fail(L"cannot start " + tst);
@@ -298,6 +394,7 @@ int Shots(const std::wstring& tst, const std::wstring& cmd, const std::wstring& 
       PutLine(index.back());
     }
     if (!WriteUtf8File(dir + L"\\pages.txt", index)) return Fail(L"cannot write pages.txt");
+    tools = TstToolShots(program, main, list, dir);
     Press(Child(main, L"Button", kClose));
     if (program.WaitExit() != 0) return Fail(L"PloverTst does not end well");
   }
@@ -308,6 +405,18 @@ int Shots(const std::wstring& tst, const std::wstring& cmd, const std::wstring& 
   Pause(1000);
   if (!SaveWindow(main, dir + L"\\PloverCmd.bmp")) return Fail(L"cannot save PloverCmd.bmp");
   PutLine(L"PloverCmd");
+  // A few exchanges, then their history.
+  for (int i = 0; i < 3; ++i) {
+    Press(Child(main, L"Button", L"Выполнить"));
+    Pause(300);
+  }
+  Press(Child(main, L"Button", L"Журнал..."));
+  HWND history = WaitTop(program.Pid(), L"Журнал обмена");
+  Pause(800);
+  if (history && SaveWindow(history, dir + L"\\PloverCmd-history.bmp"))
+    tools.push_back(L"PloverCmd-history\tPloverCmd, \"Журнал...\": the exchange history");
+  for (const auto& line : tools) PutLine(line);
+  if (!WriteUtf8File(dir + L"\\tools.txt", tools)) return Fail(L"cannot write tools.txt");
   Press(Child(main, L"Button", kClose));
   return program.WaitExit() == 0 ? 0 : Fail(L"PloverCmd does not end well");
 }
@@ -352,6 +461,25 @@ int Reg(const std::wstring& key, const std::wstring& name) {
 }
 
 // Read through the system's version API, as Explorer's properties show them.
+// Both main windows side by side in the middle of the work area, each as
+// high as it centred itself.
+int Place() {
+  HWND left = WaitTop(0, kTstCaption), right = WaitTop(0, kCmdCaption);
+  if (!left || !right) return Fail(L"the two main windows are not there");
+  RECT work{}, l{}, r{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  GetWindowRect(left, &l);
+  GetWindowRect(right, &r);
+  const int gap = 8, lw = l.right - l.left, rw = r.right - r.left;
+  const int x = std::max<int>(work.left, work.left + (work.right - work.left - (lw + gap + rw)) / 2);
+  auto top = [&](const RECT& w) {
+    return std::max<int>(work.top, work.top + (work.bottom - work.top - (w.bottom - w.top)) / 2);
+  };
+  SetWindowPos(left, nullptr, x, top(l), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(right, nullptr, x + lw + gap, top(r), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return 0;
+}
+
 int Version(const std::wstring& file) {
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
@@ -387,7 +515,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"sddl" && argc == 3) return Sddl(argv[2]);
   if (command == L"reg" && argc == 4) return Reg(argv[2], argv[3]);
   if (command == L"version" && argc == 3) return Version(argv[2]);
+  if (command == L"place" && argc == 2) return Place();
   PutLine(L"usage: probe about EXE | close EXE CAPTION | shots TST CMD DIR | rights PATH | sddl TEXT | reg KEY NAME |"
-          L" version FILE");
+          L" version FILE | place");
   return 2;
 }

@@ -7,16 +7,27 @@
 
 class TBigIniFile;
 
+// How "Повторить..." repeats the selected command.
+struct TRepeatParams {
+  uint32_t Count = 10;       // exchanges; 0: until stopped
+  uint32_t Interval = 1000;  // ms from the start of one exchange to the next
+  bool StopOnError = false;  // end at the first non-zero result
+  bool operator==(const TRepeatParams&) const = default;
+};
+
 class TAppParams {
  public:
   uint32_t Timeout = 1000;  // ms, handed to the driver before every send
   bool SendAnswer = true;   // answer received requests with the typed outputs
   bool WaitAnswer = false;  // a send waits for the answer and reads it back
+  TRepeatParams Repeat;
 
   TAppParams() { SetDefaults(); }
 
   void SetDefaults();
-  // Section "Параметры"; a missing, empty or malformed value keeps the default.
+  // Section "Параметры"; a missing, empty or malformed value keeps the
+  // default. The repeat's keys are written only when they differ from their
+  // defaults: a file saved without using them is what earlier versions wrote.
   void LoadFromIni(TBigIniFile& ini);
   void SaveToIni(TBigIniFile& ini) const;
 

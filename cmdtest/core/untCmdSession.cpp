@@ -1,5 +1,7 @@
 #include "untCmdSession.h"
 
+#include <chrono>
+
 #include "BigIni.h"
 #include "untEcrCmd.h"
 #include "untError.h"
@@ -23,10 +25,26 @@ class TFreshIniFile : public TBigIniFile {
   void LoadFile(const std::wstring&) override {}
 };
 
+TExchangeRow ExchangeRow(TExchangeDirection direction, const TCommand& command, int32_t src, int32_t dst) {
+  TExchangeRow row;
+  row.Time = Now();
+  row.Direction = direction;
+  row.Code = command.Code;
+  row.Name = command.Name;
+  row.SrcAddress = src;
+  row.DstAddress = dst;
+  return row;
+}
+
+int64_t SteadyMicroseconds() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
 TCmdSession::TCmdSession(TCmdView& view, std::unique_ptr<TDriver> driver, std::wstring iniFileName)
-    : FView(view), FIniFileName(std::move(iniFileName)), FDriver(std::move(driver)) {
+    : FView(view), FIniFileName(std::move(iniFileName)), FDriver(std::move(driver)), FMicroClock(SteadyMicroseconds) {
   CreateCommands(FCommands);
   FCommands.SetDefaults();
   FDriver->OnCommand = [this](TPloverDriver&, int32_t commandId) { DriverCommand(commandId); };
@@ -97,8 +115,13 @@ void TCmdSession::WriteCommandParams(TCommand& command) {
 }
 
 void TCmdSession::ShowResult() {
-  const int32_t code = FDriver->get_ResultCode();
-  FView.SetResultText(Format(L"(%d) %ls", code, FDriver->get_ResultCodeDescription().c_str()));
+  FShownCode = FDriver->get_ResultCode();
+  FShownText = FDriver->get_ResultCodeDescription();
+  FView.SetResultText(Format(L"(%d) %ls", FShownCode, FShownText.c_str()));
+  if (FRowPending) {
+    FPendingRow.Result = FShownCode;
+    FPendingRow.ResultText = FShownText;
+  }
   UpdateCounters();
 }
 
@@ -116,6 +139,25 @@ void TCmdSession::Execute() {
   FView.SetResultText(std::wstring());
   FView.EnableCommandButtons(false);
   TOnExit buttonsBack([this] { FView.EnableCommandButtons(true); });
+  Exchange();
+}
+
+TCmdSession::TStepResult TCmdSession::ExecuteStep() {
+  FView.SetInputText(std::wstring());
+  FView.SetOutputText(std::wstring());
+  FView.SetResultText(std::wstring());
+  const int64_t start = FMicroClock();
+  Exchange();
+  return {FShownCode, FShownText, FMicroClock() - start};
+}
+
+void TCmdSession::Exchange() {
+  // A send goes into the history whichever way the exchange ends.
+  TOnExit logged([this] {
+    if (!FRowPending) return;
+    FRowPending = false;
+    FLog.Add(std::move(FPendingRow));
+  });
   FDriver->set_DeviceEnabled(true);
   // A driver that is not ready gets nothing written and nothing sent.
   if (FDriver->get_ResultCode() == 0 && FCommandIndex >= 0) SendCommand(FCommands.Items(FCommandIndex));
@@ -127,13 +169,22 @@ void TCmdSession::SendCommand(TCommand& command) {
   WriteCommandParams(command);
   FDriver->set_CommandType(0);
   FDriver->set_CommandCode(command.Code);
-  FDriver->set_CommandDstAddress(FDriver->get_DstAddress());
-  FDriver->set_CommandSrcAddress(FDriver->get_SrcAddress());
+  const int32_t dst = FDriver->get_DstAddress();
+  FDriver->set_CommandDstAddress(dst);
+  const int32_t src = FDriver->get_SrcAddress();
+  FDriver->set_CommandSrcAddress(src);
   FDriver->set_Timeout(static_cast<int32_t>(FParams.Timeout));
   FDriver->set_WaitAnswer(FParams.WaitAnswer);
   ++FTxCount;
-  if (FDriver->SendCommand() != 0) return;
-  FView.SetOutputText(FDriver->get_CommandCadrHex());
+  FPendingRow = ExchangeRow(TExchangeDirection::Sent, command, src, dst);
+  FRowPending = true;
+  const int64_t start = FMicroClock();
+  FPendingRow.Result = FDriver->SendCommand();
+  FPendingRow.Microseconds = FMicroClock() - start;
+  if (FPendingRow.Result != 0) return;
+  const std::wstring frame = FDriver->get_CommandCadrHex();
+  FPendingRow.Frame = WideToAnsi(frame);
+  FView.SetOutputText(frame);
   if (!FParams.WaitAnswer) return;
   ++FRxCount;
   FDriver->ReadParams(command.OutParams);
@@ -143,7 +194,10 @@ void TCmdSession::SendCommand(TCommand& command) {
 void TCmdSession::DriverCommand(int32_t commandId) {
   ++FRxCount;
   ShowResult();
-  if (!FDriver->FetchCommand(commandId)) return;
+  const int64_t start = FMicroClock();
+  const bool fetched = FDriver->FetchCommand(commandId);
+  const TExchangeRow received = LogReceived(fetched, FMicroClock() - start);
+  if (!fetched) return;
   // Addressed to another station on the network.
   if (FDriver->get_CommandDstAddress() != FDriver->get_SrcAddress()) return;
   FView.SetInputText(FDriver->get_CommandCadrHex());
@@ -159,14 +213,48 @@ void TCmdSession::DriverCommand(int32_t commandId) {
   }
   FDriver->ReadParams(command->InParams);
   ShowParams(kInRowPrefix, command->InParams, 1);
-  if (FParams.SendAnswer) AnswerRequest(*command);
+  if (FParams.SendAnswer) AnswerRequest(*command, received);
 }
 
-void TCmdSession::AnswerRequest(TCommand& command) {
+// Every command that arrives is in the history, also one for another station
+// or one that could not be fetched: a support case is often about those.
+TExchangeRow TCmdSession::LogReceived(bool fetched, int64_t microseconds) {
+  TExchangeRow row;
+  row.Time = Now();
+  row.Direction = TExchangeDirection::Received;
+  row.Microseconds = microseconds;
+  row.Result = FDriver->get_ResultCode();
+  row.ResultText = FDriver->get_ResultCodeDescription();
+  if (fetched) {
+    row.Code = FDriver->get_CommandCode();
+    row.Name = NameOf(row.Code);
+    row.SrcAddress = FDriver->get_CommandSrcAddress();
+    row.DstAddress = FDriver->get_CommandDstAddress();
+    row.Frame = WideToAnsi(FDriver->get_CommandCadrHex());
+  }
+  FLog.Add(row);
+  return row;
+}
+
+// The answer goes back to the request's sender from this station, which the
+// request was addressed to.
+void TCmdSession::AnswerRequest(TCommand& command, const TExchangeRow& request) {
   ReadGrid(command);
   FDriver->WriteParams(command.OutParams);
-  FDriver->SendAnswer();
-  FView.SetOutputText(FDriver->get_CommandCadrHex());
+  TExchangeRow row = ExchangeRow(TExchangeDirection::Answered, command, request.DstAddress, request.SrcAddress);
+  const int64_t start = FMicroClock();
+  row.Result = FDriver->SendAnswer();
+  row.Microseconds = FMicroClock() - start;
+  const std::wstring frame = FDriver->get_CommandCadrHex();
+  FView.SetOutputText(frame);
+  row.Frame = WideToAnsi(frame);
+  row.ResultText = FDriver->get_ResultCodeDescription();
+  FLog.Add(std::move(row));
+}
+
+std::wstring TCmdSession::NameOf(int32_t code) {
+  const TCommand* command = FCommands.ItemByCode(code);
+  return command ? command->Name : std::wstring();
 }
 
 // The store takes file names of up to 255 characters and cuts longer ones

@@ -5,6 +5,7 @@
 // puts on screen what the session asks for, so each step runs natively
 // against the virtual cash register.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "Driver.h"
 #include "untAppParams.h"
 #include "untCommand.h"
+#include "untExchangeLog.h"
 
 // The parts of the main window the session writes to and reads from.
 class TCmdView {
@@ -69,6 +71,15 @@ class TCmdSession {
   // disabled for the duration and enabled again on every path; an exception
   // goes on to the caller after that.
   void Execute();
+  // Execute's exchange without touching the buttons: one step of a repeat,
+  // whose caller keeps them off for the whole run. Returns what the result
+  // line shows and how long the step took.
+  struct TStepResult {
+    int32_t Code = 0;
+    std::wstring Text;
+    int64_t Microseconds = 0;
+  };
+  TStepResult ExecuteStep();
   // The driver's OnCommand: a command has arrived from the network.
   void DriverCommand(int32_t commandId);
   void ResetCounters();
@@ -88,12 +99,21 @@ class TCmdSession {
   TCommands& Commands() { return FCommands; }
   TAppParams& Params() { return FParams; }
   TDriver& Driver() { return *FDriver; }
+  // Every exchange of the session: Execute's sends, received commands and
+  // the answers to them.
+  TExchangeLog& Log() { return FLog; }
+  // The clock that times the exchanges, in microseconds (a steady clock
+  // unless a test puts its own).
+  void SetMicroClock(std::function<int64_t()> clock) { FMicroClock = std::move(clock); }
   const std::wstring& IniFileName() const { return FIniFileName; }
 
  private:
   bool IniNameFits() const;
+  void Exchange();
   void SendCommand(TCommand& command);
-  void AnswerRequest(TCommand& command);
+  void AnswerRequest(TCommand& command, const TExchangeRow& request);
+  TExchangeRow LogReceived(bool fetched, int64_t microseconds);
+  std::wstring NameOf(int32_t code);
 
   TCmdView& FView;
   int FCommandIndex = -1;
@@ -103,6 +123,13 @@ class TCmdSession {
   TAppParams FParams;
   TCommands FCommands;
   std::unique_ptr<TDriver> FDriver;
+  TExchangeLog FLog;
+  std::function<int64_t()> FMicroClock;
+  // Execute's row, waiting for the result line's text.
+  TExchangeRow FPendingRow;
+  bool FRowPending = false;
+  int32_t FShownCode = 0;
+  std::wstring FShownText;
 };
 
 // The settings file of a program: its path with the extension replaced by

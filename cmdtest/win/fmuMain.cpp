@@ -4,6 +4,8 @@
 
 #include "WinModule.h"
 #include "fmuAbout.h"
+#include "fmuLog.h"
+#include "fmuRepeat.h"
 #include "untComDriver.h"
 #include "untVInfo.h"
 
@@ -57,6 +59,9 @@ const TCtlDef kLayout[] = {
     {TKind::Edit, FORM_FIELD(TfmMain, edtOutput), L"", 72, 304, 433, 21, akLeftRightBottom, {.Flags = cfReadOnly}},
     {TKind::Label, L"lblInput", L"Принято:", 8, 329, 0, 0, akLeftBottom},
     {TKind::Edit, FORM_FIELD(TfmMain, edtInput), L"", 72, 328, 433, 21, akLeftRightBottom, {.Flags = cfReadOnly}},
+    {TKind::Button, FORM_FIELD(TfmMain, btnLog), L"Журнал...", 512, 72, 83, 25, akTopRight, &TfmMain::btnLogClick},
+    {TKind::Button, FORM_FIELD(TfmMain, btnRepeat), L"Повторить...", 512, 144, 83, 25, akRightBottom,
+     &TfmMain::btnRepeatClick},
 };
 
 }  // namespace
@@ -109,6 +114,7 @@ void TfmMain::FormCreate() {
 }
 
 void TfmMain::FormClose(TCloseAction& action) {
+  if (FRepeatWindow) FRepeatWindow->btnStopClick();
   StoreGrid();
   // A settings file that cannot be written keeps the window open: the error
   // reaches the error display and the user may try again.
@@ -145,6 +151,34 @@ void TfmMain::btnAboutClick() {
 void TfmMain::btnResetClick() { FSession->ResetCounters(); }
 
 void TfmMain::btnCloseClick() { Close(); }
+
+void TfmMain::btnLogClick() {
+  if (!FLogWindow) {
+    FLogWindow = std::make_unique<TfmLog>(FSession->Log());
+    FLogWindow->SetOwnerWindow(Handle());
+    FLogWindow->PlaceBeside(Handle());
+  }
+  FLogWindow->Show();
+  SetForegroundWindow(FLogWindow->Handle());
+}
+
+void TfmMain::btnRepeatClick() {
+  if (!FRepeatWindow) {
+    FRepeatWindow = std::make_unique<TfmRepeat>(
+        *FSession,
+        [this](bool running) {
+          // The buttons of Execute, and this one, stay off for the whole run.
+          EnableCommandButtons(!running);
+          btnRepeat->SetEnabled(!running);
+        },
+        [this] { return btnExecute->Enabled(); });
+    FRepeatWindow->SetOwnerWindow(Handle());
+    FRepeatWindow->PlaceBeside(Handle());
+  }
+  if (!FRepeatWindow->Running()) FRepeatWindow->ParamsToControls();
+  FRepeatWindow->Show();
+  SetForegroundWindow(FRepeatWindow->Handle());
+}
 
 void TfmMain::DriverCommand(TPloverDriver& sender, int32_t commandId) { FSession->DriverCommand(commandId); }
 

@@ -13,6 +13,9 @@
 // its own in a namespace so that test executables can link both.
 namespace cmdtest {
 
+class TfmLog;
+class TfmRepeat;
+
 class TfmMain : public TMyForm, private TCmdView {
  public:
   using TDriverFactory = std::function<std::unique_ptr<TDriver>()>;
@@ -31,6 +34,8 @@ class TfmMain : public TMyForm, private TCmdView {
   void btnAboutClick();
   void btnResetClick();
   void btnCloseClick();
+  void btnLogClick();
+  void btnRepeatClick();
 
   void FillCommandList();
   void SelectCommand(int index) { FSession->SelectCommand(index); }
@@ -57,6 +62,7 @@ class TfmMain : public TMyForm, private TCmdView {
   TAppParams& Params() { return FSession->Params(); }
   TDriver& Driver() { return FSession->Driver(); }
   const std::wstring& IniFileName() const { return FSession->IniFileName(); }
+  TExchangeLog& Log() { return FSession->Log(); }
 
   TListBox* lbCommands;
   TStringGrid* Grid;
@@ -71,6 +77,12 @@ class TfmMain : public TMyForm, private TCmdView {
   TEdit* edtResult;
   TEdit* edtOutput;
   TEdit* edtInput;
+  TButton* btnLog;
+  TButton* btnRepeat;
+
+  // The history and repeat windows once opened (nullptr before).
+  TfmLog* LogWindow() const { return FLogWindow.get(); }
+  TfmRepeat* RepeatWindow() const { return FRepeatWindow.get(); }
 
  private:
   // TCmdView
@@ -87,6 +99,9 @@ class TfmMain : public TMyForm, private TCmdView {
   std::unique_ptr<TCmdSession> FSession;
   // The command button that had the focus when the buttons went off.
   TFocusKeeper FFocus;
+  // After the session, so that they go first.
+  std::unique_ptr<TfmLog> FLogWindow;
+  std::unique_ptr<TfmRepeat> FRepeatWindow;
 };
 
 // The program's own path with ".ini" in place of its extension.

@@ -1,24 +1,21 @@
 #include "untConnTest.h"
 
-#include <charconv>
-
+#include "untFloat.h"
 #include "untScope.h"
 #include "untText.h"
 
-std::wstring PercentText(double value) {
-  char buf[400];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 2);
-  if (ec != std::errc()) return L"0.00";
-  return std::wstring(buf, end);
-}
+std::wstring PercentText(double value) { return FixedText(value, 2); }
 
 TConnectionTexts ConnectionTexts(const TConnectionFigures& f) {
   return {IntToStr(f.Count),   IntToStr(f.Errors),  IntToStr(f.Speed()),
           PercentText(f.ErrorRate()), IntToStr(f.Seconds()), IntToStr(f.CommandTime())};
 }
 
-TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& hooks, bool& stopRequested) {
+TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& hooks, bool& stopRequested,
+                                     TConnectionStats* stats) {
   stopRequested = false;
+  if (!hooks.Counter) stats = nullptr;
+  if (stats) stats->Reset();
   TConnectionFigures now;   // the command just made
   TConnectionFigures last;  // the last command with figures
   bool pending = false;     // `last` is not on the page yet
@@ -35,7 +32,14 @@ TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& ho
   });
   do {
     ++now.Count;
-    const int32_t result = driver.CheckConnection();
+    int32_t result;
+    if (stats) {
+      const uint64_t start = hooks.Counter();
+      result = driver.CheckConnection();
+      stats->Add(hooks.Counter() - start, result);
+    } else {
+      result = driver.CheckConnection();
+    }
     if (result != 0) ++now.Errors;
     now.Elapsed = hooks.Ticks() - t0;
     if (now.Elapsed == 0) continue;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Driver.h"
+#include "untConnStats.h"
 #include "untLoopHooks.h"
 
 // Counts of one run at one moment. Elapsed is never 0 in figures that are
@@ -45,6 +46,9 @@ struct TConnectionHooks : TLoopHooks {
   // The state of "Остановка при ошибке", asked only after a failed command
   // once the tick count has moved (the user may change it while the test runs).
   std::function<bool()> StopOnError;
+  // The high-resolution counter (QueryPerformanceCounter on Windows) that
+  // times each command for the statistics.
+  std::function<uint64_t()> Counter;
 };
 
 // Runs the test; returns the figures of the last command. Resets
@@ -57,4 +61,8 @@ struct TConnectionHooks : TLoopHooks {
 // any case before the run ends, so the labels always end on the last command
 // that had figures. A stop on error happens at the first failed command with
 // a non-zero Elapsed.
-TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& hooks, bool& stopRequested);
+//
+// With `stats` (and hooks.Counter), every command's time and result go there
+// too, from a reset at the start.
+TConnectionFigures RunConnectionTest(TDriver& driver, const TConnectionHooks& hooks, bool& stopRequested,
+                                     TConnectionStats* stats = nullptr);

@@ -32,6 +32,19 @@ const TCtlDef kLayout[] = {
     {TKind::Button, FORM_FIELD(TfmTest, btnStop), L"Прервать", 392, 40, 75, 25, akTop | akRight, &TfmTest::btnStopClick,
      {.Flags = cfDisabled}},
     {TKind::CheckBox, FORM_FIELD(TfmTest, chbStopOnError), L"Остановка при ошибке", 8, 180, 177, 17},
+    {TKind::Bevel, FORM_FIELD(TfmTest, bvlTimes), L"", 8, 208, 297, 161, akLeftTop, {.Bevel = {.Shape = bsFrame}}},
+    {TKind::Label, L"lblFastest2", L"Мин. время команды, мкс:", 20, 220, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblFastest), L"0", 184, 220, 105, 13, akLeftTop, kValue},
+    {TKind::Label, L"lblAverage2", L"Сред. время команды, мкс:", 20, 244, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblAverage), L"0", 184, 244, 105, 13, akLeftTop, kValue},
+    {TKind::Label, L"lblSlowest2", L"Макс. время команды, мкс:", 20, 268, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblSlowest), L"0", 184, 268, 105, 13, akLeftTop, kValue},
+    {TKind::Label, L"lblPercentile952", L"95-й процентиль, мкс:", 20, 292, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblPercentile95), L"0", 184, 292, 105, 13, akLeftTop, kValue},
+    {TKind::Label, L"lblPercentile992", L"99-й процентиль, мкс:", 20, 316, 160, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblPercentile99), L"0", 184, 316, 105, 13, akLeftTop, kValue},
+    {TKind::Label, L"lblFailures2", L"Ошибки по кодам:", 20, 340, 100, 13},
+    {TKind::Label, FORM_FIELD(TfmTest, lblFailures), L"нет", 120, 340, 169, 13, akLeftTop, kValue},
 };
 
 }  // namespace
@@ -63,7 +76,9 @@ void TfmTest::btnStartClick() {
   loop.Bind(hooks);
   hooks.Show = [this](const TConnectionTexts& texts) { ShowFigures(texts); };
   hooks.StopOnError = [this] { return chbStopOnError->Checked(); };
-  RunConnectionTest(Driver(), hooks, StopRequested);
+  FClock = TCommandClock();
+  hooks.Counter = &TCommandClock::Now;
+  RunConnectionTest(Driver(), hooks, StopRequested, &FStats);
 }
 
 void TfmTest::btnStopClick() { StopRequested = true; }
@@ -87,4 +102,11 @@ void TfmTest::PutFigures() {
   lblErrRate->SetText(FTexts.ErrRate);
   lblTimeLeft->SetText(FTexts.TimeLeft);
   lblCommandTime->SetText(FTexts.CommandTime);
+  const TConnectionStatTexts stats = ConnectionStatTexts(FStats, FClock.Frequency());
+  lblFastest->SetText(stats.Fastest);
+  lblAverage->SetText(stats.Average);
+  lblSlowest->SetText(stats.Slowest);
+  lblPercentile95->SetText(stats.Percentile95);
+  lblPercentile99->SetText(stats.Percentile99);
+  lblFailures->SetText(stats.Failures);
 }

@@ -4,6 +4,7 @@
 // asked, or the program's end.
 #include <cstdint>
 
+#include "untCommandClock.h"
 #include "untConnTest.h"
 #include "untPages.h"
 
@@ -29,6 +30,14 @@ class TfmTest : public TPage {
   TButton* btnStart;
   TButton* btnStop;
   TCheckBox* chbStopOnError;
+  // Below the counters: what the averages hide.
+  TBevel* bvlTimes;
+  TLabel* lblFastest;
+  TLabel* lblAverage;
+  TLabel* lblSlowest;
+  TLabel* lblPercentile95;
+  TLabel* lblPercentile99;
+  TLabel* lblFailures;
 
   bool StopRequested = false;
 
@@ -41,6 +50,8 @@ class TfmTest : public TPage {
   void PutFigures();
 
   TConnectionTexts FTexts;
+  TConnectionStats FStats;
+  TCommandClock FClock;
   bool FTextsPending = false;
   uint32_t FLastPut = 0;
 };

@@ -1,10 +1,14 @@
 // The command test window's steps, against a driver that logs every access.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "test_CmdFakes.h"
 #include "untCmdSession.h"
+#include "untDateTime.h"
+#include "untRepeat.h"
+#include "untText.h"
 
 namespace {
 
@@ -233,6 +237,7 @@ TEST_F(CmdSession, RequestSelectsItsCommandAndIsAnsweredWithTheTypedOutputs) {
       L"put CommandType=1",  L"get CommandSrcAddress", L"put CommandDstAddress=9",
       L"get SrcAddress",     L"put CommandSrcAddress=1", L"call SendCommand",
       L"get CommandCadrHex",
+      L"get ResultCodeDescription",  // for the exchange history
   };
   auto puts = Driver->Log;
   ASSERT_GE(puts.size(), tail.size());
@@ -315,6 +320,106 @@ TEST_F(CmdSession, EventShowsTheDriversLastResultAsItArrives) {
   Driver->OnCommand(*Driver, 1);
   // The last result before the event is the one shown; GetCommand comes after.
   EXPECT_EQ(View.Result, L"(4) Ошибка 4");
+}
+
+// The history has one row per exchange, newest last: Execute's send, a
+// request that arrived and the answer to it, a command for another station
+// and one that could not be fetched; each with its time, addresses, result,
+// duration and frame.
+TEST_F(CmdSession, EveryExchangeGoesIntoTheHistory) {
+  const TClock old = SetClock([] { return EncodeDate(2024, 5, 17) + EncodeTime(9, 30, 15, 42); });
+  int64_t micro = 0;
+  Session->SetMicroClock([&] { return micro += 1500; });
+  Driver->OnCall = [this](const std::wstring& method) {
+    if (method == L"SendCommand") Driver->Set(L"CommandCadrHex", TVariant::FromStr(L"02 01 "));
+  };
+  Session->Execute();                     // sent
+  Driver->MethodResults[L"SendCommand"] = 4;
+  Session->Execute();                     // sent, refused: no frame
+  Driver->MethodResults[L"SendCommand"] = 0;
+  Arrive(0x50, 0, 1, 9);
+  Driver->OnCommand(*Driver, 1);          // received and answered
+  Arrive(0x99, 0, 5, 9);
+  Driver->OnCommand(*Driver, 2);          // for another station, unknown code
+  Driver->MethodResults[L"GetCommand"] = 3;
+  Driver->OnCommand(*Driver, 3);          // not fetched
+  SetClock(old);
+
+  std::vector<std::vector<std::wstring>> rows;
+  for (size_t i = 0; i < Session->Log().Count(); ++i) {
+    rows.emplace_back();
+    for (int c = 0; c < kExchangeColumns; ++c) rows.back().push_back(ExchangeCell(Session->Log().Row(i), c));
+  }
+  using Row = std::vector<std::wstring>;
+  const std::vector<Row> expected = {
+      {L"09:30:15.042", L"передано", L"01h", L"Запрос дампа", L"1", L"2", L"(0) Ошибок нет", L"1.500", L"02 01 "},
+      {L"09:30:15.042", L"передано", L"01h", L"Запрос дампа", L"1", L"2", L"(4) Ошибка 4", L"1.500", L""},
+      {L"09:30:15.042", L"принято", L"50h", L"*Подкрепление", L"9", L"1", L"(0) Ошибок нет", L"1.500", L"AA BB "},
+      {L"09:30:15.042", L"ответ", L"50h", L"*Подкрепление", L"1", L"9", L"(0) Ошибок нет", L"1.500", L"02 01 "},
+      {L"09:30:15.042", L"принято", L"99h", L"", L"9", L"5", L"(0) Ошибок нет", L"1.500", L"AA BB "},
+      {L"09:30:15.042", L"принято", L"", L"", L"", L"", L"(3) Ошибка 3", L"1.500", L""},
+  };
+  EXPECT_EQ(rows, expected);
+  EXPECT_EQ(ExchangeLogStatus(Session->Log()), L"Записей: 6");
+
+  // Saved as tab-separated text with the date, a header line first.
+  const std::string text = ExchangeLogText(Session->Log());
+  EXPECT_EQ(AnsiToWide(text.substr(0, text.find("\r\n"))),
+            L"Время\tНаправление\tКод\tКоманда\tОткуда\tКуда\tРезультат\tДлительность, мс\tКадр");
+  EXPECT_NE(AnsiToWide(text).find(L"\r\n17.05.2024 09:30:15.042\tпередано\t01h\tЗапрос дампа\t1\t2\t(0) Ошибок нет\t1.500\t02 01 \r\n"),
+            std::wstring::npos);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7);
+}
+
+// The oldest rows go once the history is full, and it says how many went.
+TEST(ExchangeLog, KeepsItsMaximumDroppingTheOldest) {
+  TExchangeLog log(3);
+  int changes = 0;
+  log.OnChange = [&] { ++changes; };
+  for (int code = 1; code <= 5; ++code) {
+    TExchangeRow row;
+    row.Code = code;
+    log.Add(row);
+  }
+  ASSERT_EQ(log.Count(), 3u);
+  EXPECT_EQ(log.Row(0).Code, 3);
+  EXPECT_EQ(log.Dropped(), 2u);
+  EXPECT_EQ(ExchangeLogStatus(log), L"Записей: 3 (старых удалено: 2)");
+  log.Clear();
+  EXPECT_EQ(ExchangeLogStatus(log), L"Записей: 0");
+  EXPECT_EQ(changes, 6);
+  EXPECT_EQ(TExchangeLog::kMaxRows, 100000u);
+}
+
+// A repeat's steps are Execute's exchange without the buttons; the run ends
+// at its count or, when asked, at the first failure, and keeps the figures.
+TEST_F(CmdSession, RepeatStepsAreExecutesExchangeAndTheRunKeepsItsFigures) {
+  int64_t micro = 0, step = 1000;
+  Session->SetMicroClock([&] { return micro += step; });
+  TRepeatRun run(TRepeatParams{3, 0, false});
+  const TCmdSession::TStepResult first = Session->ExecuteStep();
+  EXPECT_EQ(first.Code, 0);
+  EXPECT_EQ(first.Text, L"Ошибок нет");
+  EXPECT_TRUE(run.Done(first.Code, first.Text, first.Microseconds));
+  step = 250;
+  Driver->MethodResults[L"SendCommand"] = 2;
+  const auto second = Session->ExecuteStep();
+  EXPECT_TRUE(run.Done(second.Code, second.Text, second.Microseconds));
+  EXPECT_FALSE(run.Done(0, L"Ошибок нет", 5000)) << "three of three";
+  const TRepeatTexts t = run.Texts();
+  EXPECT_EQ((std::vector<std::wstring>{t.Sent, t.Failed, t.Fastest, t.Slowest, t.LastResult}),
+            (std::vector<std::wstring>{L"3", L"1", L"0.750", L"5.000", L"(0) Ошибок нет"}));
+  EXPECT_TRUE(View.ButtonStates.empty()) << "the buttons are the repeat's, not the step's";
+  EXPECT_EQ(View.Result, L"(2) Ошибка 2");
+  EXPECT_EQ(Session->Log().Count(), 2u);
+  EXPECT_EQ(Session->TxCount(), 2);
+
+  TRepeatRun untilFailure(TRepeatParams{0, 0, true});
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(untilFailure.Done(0, L"", 1));
+  EXPECT_FALSE(untilFailure.Done(5, L"", 1));
+  TRepeatRun stopped(TRepeatParams{0, 0, false});
+  stopped.Stop();
+  EXPECT_TRUE(stopped.Over());
 }
 
 TEST(IniFileNameOf, ReplacesOnlyTheFileNamesExtension) {

@@ -78,6 +78,27 @@ TEST(AppParams, WritesTheSignedTimeoutAndTheFlagsInOrder) {
   EXPECT_EQ(LoadParams(WideToUtf8(AnsiToWide(ini.SaveText()))).Timeout, 0xFFFFFFFFu);
 }
 
+// The repeat's settings sit beside the three under keys of their own: a file
+// without them reads the defaults, and only values changed from the defaults
+// are written, so a file saved without touching them is as it always was.
+TEST(AppParams, RepeatSettingsAreWrittenOnlyWhenChangedAndReadBack) {
+  EXPECT_EQ(LoadParams("[Параметры]\nTimeout=5\n").Repeat, TRepeatParams{});
+  const TRepeatParams read = LoadParams("[Параметры]\nRepeatCount=0\nRepeatInterval=$10\nRepeatStopOnError=1\n").Repeat;
+  EXPECT_EQ(read, (TRepeatParams{0, 16, true}));
+  EXPECT_EQ(LoadParams("[Параметры]\nRepeatCount=x\nRepeatInterval=\n").Repeat, TRepeatParams{});
+
+  TBigIniFile ini(L"");
+  TAppParams params;
+  params.Repeat.Interval = 250;
+  params.SaveToIni(ini);
+  EXPECT_EQ(AnsiToWide(ini.SaveText()),
+            L"[Параметры]\r\nTimeout=1000\r\nSendAnswer=1\r\nWaitAnswer=0\r\nRepeatInterval=250\r\n\r\n");
+  params.Repeat = {0, 0, true};
+  TBigIniFile all(L"");
+  params.SaveToIni(all);
+  EXPECT_EQ(LoadParams(WideToUtf8(AnsiToWide(all.SaveText()))).Repeat, params.Repeat);
+}
+
 TEST(AppParams, TimeoutTextIsUnsignedShownAndSignedRead) {
   EXPECT_EQ(TimeoutToText(1000), L"1000");
   EXPECT_EQ(TimeoutToText(0xFFFFFFFFu), L"4294967295");

@@ -227,3 +227,57 @@ TEST_F(ConnTestDevice, CountsTheInjectedFaults) {
   EXPECT_EQ(f.Errors, 10);
   EXPECT_EQ(shown.back().ErrRate, L"25.00");
 }
+
+// Any time lands in a bucket whose top is at most 1/32 above it, so a
+// percentile is never more than that off; below 64 ticks times are exact.
+TEST(ConnStats, BucketsStayWithinAThirtySecondOfTheTime) {
+  for (uint64_t t : {0ull, 1ull, 63ull, 64ull, 65ull, 1000ull, 123456789ull, 1ull << 40, ~0ull >> 1, ~0ull}) {
+    const int b = TConnectionStats::BucketOf(t);
+    ASSERT_LT(b, TConnectionStats::kBuckets) << t;
+    const uint64_t top = TConnectionStats::BucketTop(b);
+    EXPECT_GE(top, t) << t;
+    EXPECT_LE(top - t, t / 32) << t;
+    if (b > 0) {
+      EXPECT_LT(TConnectionStats::BucketTop(b - 1), t) << t;
+    }
+  }
+  TConnectionStats s;
+  for (uint64_t t = 1000; t >= 1; --t) s.Add(t, 0);  // 1 .. 1000 ticks, one each
+  EXPECT_EQ(s.Min(), 1u);
+  EXPECT_EQ(s.Max(), 1000u);
+  EXPECT_DOUBLE_EQ(s.Mean(), 500.5);
+  EXPECT_GE(s.Percentile(95), 950u);
+  EXPECT_LE(s.Percentile(95), 950u + 950u / 32);
+  EXPECT_GE(s.Percentile(99), 990u);
+  EXPECT_LE(s.Percentile(99), 1000u);
+  EXPECT_EQ(s.Percentile(100), 1000u);
+}
+
+// Timed with the high-resolution counter (here in microseconds): a spike the
+// average hides shows as the slowest command and the 99th percentile, and the
+// failures are counted by code. A new run starts from nothing.
+TEST(ConnTest, TheCounterTimesEveryCommandAndFailuresAreCountedByCode) {
+  TScriptedLink link;
+  for (int i = 0; i < 100; ++i) link.Script.push_back({i == 50 ? 40u : 1u, i % 10 == 3 ? 3 : i == 7 ? -5 : 0});
+  TPage page;
+  page.StopAfter(link, 0, 139);
+  auto hooks = page.Hooks(link);
+  hooks.Counter = [&link] { return uint64_t{link.Now} * 1000; };
+  TConnectionStats stats;
+  RunConnectionTest(link, hooks, page.StopRequested, &stats);
+  ASSERT_EQ(stats.Count(), 100u);
+  const TConnectionStatTexts t = ConnectionStatTexts(stats, 1000000);
+  EXPECT_EQ(t.Fastest, L"1000.0");
+  EXPECT_EQ(t.Average, L"1390.0");
+  EXPECT_EQ(t.Slowest, L"40000.0");
+  EXPECT_EQ(t.Percentile95, L"1007.0") << "1000 µs to within its bucket";
+  EXPECT_EQ(t.Percentile99, L"1007.0");
+  EXPECT_EQ(t.Failures, L"код 3: 10; код -5: 1");
+
+  link.Script = {{2, 0}};
+  page.StopAfter(link, link.Now, 4);
+  RunConnectionTest(link, hooks, page.StopRequested, &stats);
+  EXPECT_EQ(stats.Count(), 2u);
+  EXPECT_EQ(ConnectionStatTexts(stats, 1000000).Failures, L"нет");
+  EXPECT_EQ(ConnectionStatTexts(TConnectionStats(), 1000000).Slowest, L"0");
+}

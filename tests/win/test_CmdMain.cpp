@@ -7,7 +7,10 @@
 #include "AccessibleReader.h"
 #include "BigIni.h"
 #include "fmuAbout.h"
+#include "cmdtest/win/fmuLog.h"
 #include "cmdtest/win/fmuParams.h"
+#include "cmdtest/win/fmuRepeat.h"
+#include "test_TstShots.h"
 
 namespace {
 
@@ -74,7 +77,9 @@ TEST_F(CmdWindow, ControlsSitWhereDesignedAndTabInOrder) {
   }
   const std::vector<std::wstring> order = {L"lbCommands", L"Grid",      L"btnReset",  L"btnExecute",
                                            L"btnDriver",  L"btnParams", L"btnAbout",  L"btnClose",
-                                           L"edtResult",  L"edtOutput", L"edtInput"};
+                                           L"edtResult",  L"edtOutput", L"edtInput",
+                                           // added after the designed ones
+                                           L"btnLog",     L"btnRepeat"};
   std::vector<std::wstring> tabs;
   HWND first = Form->lbCommands->Handle(), w = first;
   do {
@@ -255,6 +260,7 @@ TEST_F(CmdWindow, DuringExecuteExactlyTheFourCommandButtonsAreDisabled) {
   const std::vector<std::pair<std::wstring, bool>> expected = {
       {L"btnReset", true},   {L"btnExecute", false}, {L"btnDriver", false},
       {L"btnParams", false}, {L"btnAbout", true},    {L"btnClose", false},
+      {L"btnLog", true},     {L"btnRepeat", true},
   };
   EXPECT_EQ(spy->Seen, expected);
   for (TButton* b : {Form->btnClose, Form->btnDriver, Form->btnParams, Form->btnExecute})
@@ -424,6 +430,143 @@ TEST_F(CmdWindow, RequestForAnotherStationChangesOnlyTheCounter) {
   EXPECT_EQ(Form->CommandIndex(), 0);
   EXPECT_EQ(Form->edtInput->Text(), L"");
   EXPECT_EQ(Form->lblRxCount->Text(), L"1");
+}
+
+// ---------------------------------------------------------------- history and repeat
+
+std::vector<std::wstring> GridRow(TStringGrid* g, int row) {
+  std::vector<std::wstring> cells;
+  for (int c = 0; c < g->ColCount(); ++c) cells.push_back(g->Cells(c, row));
+  return cells;
+}
+
+// "Журнал..." shows every exchange of the session, newest last, also those
+// made before it was opened and while it is open; "Сохранить..." writes it as
+// tab-separated text, "Очистить" empties it.
+TEST_F(CmdWindow, TheHistoryListsEveryExchangeAndIsSavedAndCleared) {
+  Open();
+  Click(Form->btnExecute);
+  TOtherStation desk;
+  desk.Code = 0x50;
+  desk.Put = {{L"OperationNumber", TVariant::FromInt(12)}};
+  desk.Run();
+  ASSERT_EQ(desk.Result, 0);
+  Click(Form->btnLog);
+  TfmLog* log = Form->LogWindow();
+  ASSERT_NE(log, nullptr);
+  EXPECT_TRUE(log->Visible());
+  EXPECT_EQ(log->Caption(), L"Журнал обмена");
+  TStringGrid* g = log->Grid;
+  EXPECT_EQ(GridRow(g, 0), (std::vector<std::wstring>{L"Время", L"Направление", L"Код", L"Команда", L"Откуда",
+                                                      L"Куда", L"Результат", L"Длительность, мс", L"Кадр"}));
+  // The request sent, the cash register's answer to it, the desk's request
+  // and the answer to that.
+  ASSERT_EQ(g->RowCount(), 5);
+  const std::wstring src = IntToStr(Form->Driver().get_SrcAddress());
+  const std::wstring ecr = IntToStr(Form->Driver().get_DstAddress());
+  auto brief = [&](int row) {
+    const auto r = GridRow(g, row);
+    return std::vector<std::wstring>{r[1], r[2], r[3], r[4], r[5], r[6]};
+  };
+  using Row = std::vector<std::wstring>;
+  EXPECT_EQ(brief(1), (Row{L"передано", L"01h", L"Запрос дампа", src, ecr, L"(0) Ошибок нет"}));
+  EXPECT_EQ(brief(2), (Row{L"принято", L"01h", L"Запрос дампа", ecr, src, L"(0) Ошибок нет"}));
+  EXPECT_EQ(brief(3), (Row{L"принято", L"50h", L"*Подкрепление", L"5", src, L"(0) Ошибок нет"}));
+  EXPECT_EQ(brief(4), (Row{L"ответ", L"50h", L"*Подкрепление", src, L"5", L"(0) Ошибок нет"}));
+  EXPECT_FALSE(GridRow(g, 1)[8].empty());
+  EXPECT_EQ(GridRow(g, 3)[8], Form->edtInput->Text());
+  EXPECT_EQ(GridRow(g, 4)[8], Form->edtOutput->Text());
+  EXPECT_EQ(log->lblStatus->Text(), L"Записей: 4");
+  Click(Form->btnExecute);
+  EXPECT_EQ(g->RowCount(), 6) << "the open window follows";
+  SetWindowPos(log->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  Pump();
+  shots::SaveWindow(log->Handle(), (std::filesystem::path(PLOVER_BUILD_DIR) / L"screenshots" / L"PloverCmd-history").wstring());
+
+  const std::wstring file = (Dir / L"журнал.txt").wstring();
+  SetFileDialogHook([&](bool save, TFileDialogArgs& args) {
+    EXPECT_TRUE(save);
+    args.FileName = file;
+    return true;
+  });
+  Click(log->btnSave);
+  SetFileDialogHook(nullptr);
+  ASSERT_TRUE(Errors.empty()) << WideToUtf8(Errors.front());
+  const std::wstring text = AnsiToWide(ReadBytes(file));
+  EXPECT_EQ(text.rfind(L"Время\tНаправление\t", 0), 0u);
+  EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), static_cast<long>(Form->Log().Count()) + 1);
+  EXPECT_NE(text.find(L"\tответ\t50h\t*Подкрепление\t"), std::wstring::npos);
+
+  Click(log->btnClear);
+  EXPECT_EQ(g->RowCount(), 2);
+  EXPECT_EQ(GridRow(g, 1)[1], L"");
+  EXPECT_EQ(log->lblStatus->Text(), L"Записей: 0");
+}
+
+// "Повторить..." sends the selected command N times every T ms with Execute's
+// buttons off for the run, shows the run's figures, puts each exchange into
+// the history, ends at the first failure when asked or at "Прервать", and
+// keeps N, T and the option in the settings file.
+TEST_F(CmdWindow, RepeatSendsTheCommandAgainAndAgainUntilItsEnd) {
+  Open();
+  Click(Form->btnRepeat);
+  TfmRepeat* rep = Form->RepeatWindow();
+  ASSERT_NE(rep, nullptr);
+  EXPECT_EQ(rep->edtCount->Text(), L"10");
+  EXPECT_EQ(rep->edtInterval->Text(), L"1000");
+  rep->edtCount->SetText(L"3");
+  rep->edtInterval->SetText(L"20");
+  Click(rep->btnStart);
+  EXPECT_TRUE(rep->Running());
+  for (TButton* b : {Form->btnClose, Form->btnDriver, Form->btnParams, Form->btnExecute, Form->btnRepeat})
+    EXPECT_FALSE(b->Enabled()) << WideToUtf8(b->Name());
+  EXPECT_TRUE(rep->btnStop->Enabled());
+  EXPECT_EQ(GetFocus(), rep->btnStop->Handle());
+  ASSERT_TRUE(PumpUntil([&] { return !rep->Running(); }));
+  EXPECT_EQ(rep->lblSent->Text(), L"3");
+  EXPECT_EQ(rep->lblFailed->Text(), L"0");
+  EXPECT_EQ(rep->lblResult->Text(), L"(0) Ошибок нет");
+  EXPECT_FALSE(rep->lblFastest->Text().empty());
+  EXPECT_EQ(Form->TxCount(), 3);
+  EXPECT_EQ(Form->edtResult->Text(), L"(0) Ошибок нет");
+  for (TButton* b : {Form->btnClose, Form->btnDriver, Form->btnParams, Form->btnExecute, Form->btnRepeat})
+    EXPECT_TRUE(b->Enabled()) << WideToUtf8(b->Name());
+  EXPECT_EQ(GetFocus(), rep->btnStart->Handle());
+  shots::SaveWindow(rep->Handle(), (std::filesystem::path(PLOVER_BUILD_DIR) / L"screenshots" / L"PloverCmd-repeat").wstring());
+
+  // Until stopped: "Прервать" after the fifth.
+  rep->edtCount->SetText(L"0");
+  rep->edtInterval->SetText(L"0");
+  Click(rep->btnStart);
+  ASSERT_TRUE(PumpUntil([&] { return std::stoi(rep->lblSent->Text()) >= 5; }));
+  Click(rep->btnStop);
+  EXPECT_FALSE(rep->Running());
+  const std::wstring sent = rep->lblSent->Text();
+  Pump();
+  EXPECT_EQ(rep->lblSent->Text(), sent);
+
+  // Up to the first failure: the driver refuses every second send.
+  Form->Driver().SetProperty(L"FaultMethod", TVariant::FromStr(L"SendCommand"));
+  Form->Driver().SetProperty(L"FaultCode", TVariant::FromInt(5));
+  Form->Driver().SetProperty(L"FaultEvery", TVariant::FromInt(2));
+  rep->chbStopOnError->SetChecked(true);
+  Click(rep->btnStart);
+  ASSERT_TRUE(PumpUntil([&] { return !rep->Running(); }));
+  Form->Driver().SetProperty(L"FaultMethod", TVariant::FromStr(L""));
+  Form->Driver().SetProperty(L"FaultEvery", TVariant::FromInt(0));
+  EXPECT_EQ(rep->lblFailed->Text(), L"1");
+  EXPECT_EQ(rep->lblResult->Text().rfind(L"(5) ", 0), 0u) << WideToUtf8(rep->lblResult->Text());
+  // Every repeat is in the history.
+  int sends = 0;
+  for (size_t i = 0; i < Form->Log().Count(); ++i) sends += Form->Log().Row(i).Direction == TExchangeDirection::Sent;
+  EXPECT_EQ(sends, Form->TxCount());
+  EXPECT_TRUE(Errors.empty());
+
+  CloseWindow();
+  TBigIniFile ini(Ini);
+  EXPECT_EQ(ini.ReadInteger(L"Параметры", L"RepeatCount", -1), 0);
+  EXPECT_EQ(ini.ReadInteger(L"Параметры", L"RepeatInterval", -1), 0);
+  EXPECT_EQ(ini.ReadInteger(L"Параметры", L"RepeatStopOnError", -1), 1);
 }
 
 // ---------------------------------------------------------------- the settings file

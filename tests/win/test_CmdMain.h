@@ -17,7 +17,9 @@
 #include "untComDriver.h"
 #include "untText.h"
 
+using cmdtest::TfmLog;
 using cmdtest::TfmMain;
+using cmdtest::TfmRepeat;
 
 class CmdWindow : public ::testing::Test {
  protected:

@@ -237,7 +237,23 @@ TEST_F(TstPages, TheConnectionTestStopsAtTheFirstErrorWhenAsked) {
   EXPECT_GT(std::stoll(page->lblTxSpeed->Text()), 0);
   ExpectButtonsBack(page, page->btnStart, page->btnStop);
   EXPECT_TRUE(Errors.Texts.empty());
+  // Beside them, shown with them: the command times in order and the
+  // failures by their code.
+  auto us = [](TLabel* l) { return std::stod(l->Text()); };
+  const double fastest = us(page->lblFastest), average = us(page->lblAverage), slowest = us(page->lblSlowest);
+  EXPECT_LE(fastest, average);
+  EXPECT_LE(average, slowest);
+  EXPECT_GT(slowest, 0.0);
+  EXPECT_LE(us(page->lblPercentile95), us(page->lblPercentile99));
+  EXPECT_LE(us(page->lblPercentile99), slowest * 1.04);
+  EXPECT_EQ(page->lblFailures->Text(), L"код 1: " + page->lblErrCount->Text());
   Shot(L"PloverTst-conntest");
+  // "Начать" starts them again.
+  NoFault();
+  page->chbStopOnError->SetChecked(false);
+  ClickLater(page->btnStop);
+  Press(page->btnStart);
+  EXPECT_EQ(page->lblFailures->Text(), L"нет");
 }
 
 // A driver whose connection checks take 20 ms each, longer than a step of
@@ -628,7 +644,7 @@ TEST_F(TstPages, EachGlyphHasItsOwnPictureAndAGreyDisabledOne) {
   };
   constexpr uint32_t kBack = 0x00FF00;
   std::vector<std::vector<uint32_t>> normals;
-  for (TButtonGlyph g : {bgOpen, bgSave, bgCompare, bgRead, bgWrite, bgClear, bgTable, bgField, bgInit}) {
+  for (TButtonGlyph g : {bgOpen, bgSave, bgCompare, bgRead, bgWrite, bgClear, bgTable, bgField, bgInit, bgDifferences}) {
     const auto images = CreateButtonGlyphImages(g);
     ASSERT_EQ(images->Count(), 6) << g;
     const auto normal = pixels(*images, 0);

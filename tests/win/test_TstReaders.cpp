@@ -9,11 +9,13 @@
 #include <memory>
 
 #include "ScopedCom.h"
+#include "fmuDiff.h"
 #include "fmuDump.h"
 #include "fmuMain.h"
 #include "fmuReg.h"
 #include "test_TstShots.h"
 #include "test_TstSupport.h"
+#include "untDumpView.h"
 #include "untFile.h"
 #include "untText.h"
 
@@ -181,6 +183,117 @@ TEST_F(TstReaders, TheViewerOpensAFileInPlaceOfTheData) {
   fs::remove(file);
 }
 
+std::wstring ClipboardText() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    if (auto* p = static_cast<const wchar_t*>(GlobalLock(h))) text = p;
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return text;
+}
+
+// "Показать отличия от файла" lists every range that differs, the rest of
+// the longer side as one more; a chosen row selects its bytes in the table,
+// F6 and Shift+F6 step from difference to difference, Ctrl+C copies the
+// selected bytes and Ctrl+G goes to an offset. New bytes drop the list.
+TEST_F(TstReaders, TheViewerListsEveryDifferenceAndStepsThroughThem) {
+  auto* page = Page<TfmDump>();
+  Press(page->btnView);
+  TfmView& view = page->View();
+  std::string data(100, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i);
+  view.Data = data;
+  view.ShowData();
+  std::string bytes = data.substr(0, 90);  // and ten bytes shorter
+  bytes[5] = 'x';
+  for (size_t i = 14; i <= 17; ++i) bytes[i] = '-';  // across two rows of the table
+  bytes[70] = 'y';
+  const fs::path file = fs::temp_directory_path() / (L"tst-diff-" + std::to_wstring(GetCurrentProcessId()) + L".dmp");
+  WriteWholeFile(file.wstring(), bytes);
+  SetFileDialogHook([&](bool, TFileDialogArgs& args) {
+    args.FileName = file.wstring();
+    return true;
+  });
+  Application().Guard([&] { view.tbDiff->Click(); });
+  ASSERT_TRUE(Errors.Texts.empty()) << WideToUtf8(Errors.Texts[0]);
+  TfmDiff* list = view.Differences();
+  ASSERT_NE(list, nullptr);
+  EXPECT_TRUE(list->Visible());
+  EXPECT_EQ(list->Caption(), L"Отличия от файла " + file.filename().wstring());
+  EXPECT_EQ(list->lblSummary->Text(), L"Отличий: 4, байт: 16");
+  std::vector<std::vector<std::wstring>> rows;
+  for (int r = 0; r < list->Grid->RowCount(); ++r) {
+    rows.emplace_back();
+    for (int c = 0; c < list->Grid->ColCount(); ++c) rows.back().push_back(list->Grid->Cells(c, r));
+  }
+  using Row = std::vector<std::wstring>;
+  EXPECT_EQ(rows, (std::vector<Row>{{L"Смещение", L"Длина", L"Данные", L"Файл"},
+                                    {L"000005", L"1", L"05", L"78"},
+                                    {L"00000E", L"4", L"0E 0F 10 11", L"2D 2D 2D 2D"},
+                                    {L"000046", L"1", L"46", L"79"},
+                                    {L"00005A", L"10", L"5A 5B 5C 5D 5E 5F 60 61 ...", L"только в данных"}}));
+  Pump();
+  shots::SaveWindow(list->Handle(), ShotPath(L"PloverTst-view-differences"));
+
+  // The first difference is selected at once; a row chosen selects its run.
+  TStringGrid* g = view.Grid;
+  auto selected = [g](uint64_t offset) {
+    const TDumpCell c = DumpCellOf(offset);
+    return g->IsCellSelected(c.Col, c.Row);
+  };
+  EXPECT_TRUE(selected(5));
+  list->Grid->SelectCell(1, 2);
+  for (uint64_t at = 13; at <= 18; ++at) EXPECT_EQ(selected(at), at >= 14 && at <= 17) << at;
+  EXPECT_EQ(g->Row(), 1);
+  PressKeyWith(g->Handle(), 'C', {VK_CONTROL});
+  EXPECT_EQ(ClipboardText(), L"0E 0F \r\n10 11 ");
+
+  // F6 from there and back; from a cell the user moved to, the next after it.
+  PressKeyWith(g->Handle(), VK_F6, {});
+  EXPECT_TRUE(selected(70));
+  EXPECT_EQ(list->Grid->Row(), 3);
+  PressKeyWith(list->Grid->Handle(), VK_F6, {VK_SHIFT});
+  EXPECT_TRUE(selected(14));
+  EXPECT_EQ(list->Grid->Row(), 2);
+  g->SelectCell(1, 5);  // offset 0x40
+  PressKeyWith(g->Handle(), VK_F6, {});
+  EXPECT_EQ(list->Grid->Row(), 3);
+  PressKeyWith(g->Handle(), VK_F6, {});
+  EXPECT_TRUE(selected(99));
+  EXPECT_EQ(g->Row(), 6) << "the rest of the data begins there";
+
+  // Ctrl+G: the typed offset's cell; one past the data is refused.
+  std::wstring typed = L"3c";
+  Application().OnModalStart = [&](TForm& form) {
+    form.Ctl<TEdit>(L"edtOffset")->SetText(typed);
+    Pump();
+    shots::SaveWindow(form.Handle(), ShotPath(L"PloverTst-view-goto"));
+    form.SetModalResult(mrOk);
+  };
+  PressKeyWith(g->Handle(), 'G', {VK_CONTROL});
+  EXPECT_EQ(g->Col(), 13);
+  EXPECT_EQ(g->Row(), 4);
+  typed = L"64";
+  PressKeyWith(g->Handle(), 'G', {VK_CONTROL});
+  EXPECT_EQ(Errors.Texts, std::vector<std::wstring>{L"Смещение 000064 за концом данных."});
+  Application().OnModalStart = nullptr;
+
+  // "Сравнить с файлом" says what it always said.
+  Application().Guard([&] { view.tbCompare->Click(); });
+  EXPECT_EQ(Errors.Texts.back(), L"Размеры файлов отличаются.");
+  // Other bytes in the viewer: the list goes.
+  view.ShowData();
+  EXPECT_FALSE(list->Visible());
+  WriteWholeFile(file.wstring(), data);
+  Application().Guard([&] { view.tbDiff->Click(); });
+  EXPECT_EQ(list->lblSummary->Text(), L"Файлы не отличаются.");
+  EXPECT_EQ(list->Grid->RowCount(), 2);
+  view.Close();
+  fs::remove(file);
+}
+
 TEST_F(TstReaders, AWholeDumpOfTheClockIsReadShownAndSaved) {
   auto* page = Page<TfmDump>();
   ASSERT_NE(page, nullptr);
@@ -220,7 +333,7 @@ TEST_F(TstReaders, AWholeDumpOfTheClockIsReadShownAndSaved) {
   const RECT open = view.tbLeft->ButtonRect(*view.tbOpen);
   view.tbLeft->Perform(WM_MOUSEMOVE, 0, MAKELPARAM(open.left + 3, open.top + 3));
   ASSERT_NE(view.HintWindow(), nullptr);
-  EXPECT_EQ(SendMessageW(view.HintWindow(), TTM_GETTOOLCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(view.HintWindow(), TTM_GETTOOLCOUNT, 0, 0), 4);  // and the list of differences
   wchar_t tip[80] = {};
   TOOLINFOW ti{};
   ti.cbSize = sizeof ti;

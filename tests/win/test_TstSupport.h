@@ -103,6 +103,20 @@ inline void PressKey(WPARAM key) {
   Pump();
 }
 
+// A key pressed with Shift or Ctrl held (VK_SHIFT, VK_CONTROL), posted to
+// `target` and run through the application's loop.
+inline void PressKeyWith(HWND target, WPARAM key, std::initializer_list<BYTE> held) {
+  BYTE state[256] = {};
+  GetKeyboardState(state);
+  for (BYTE k : held) state[k] |= 0x80;
+  SetKeyboardState(state);
+  PostMessageW(target, WM_KEYDOWN, key, 1);
+  PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+  Pump();
+  for (BYTE k : held) state[k] &= 0x7F;
+  SetKeyboardState(state);
+}
+
 // A mouse click in a window's client coordinates.
 inline void ClickAt(HWND wnd, int x, int y) {
   SendMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));

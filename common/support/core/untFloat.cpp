@@ -143,3 +143,9 @@ double StrToFloat(std::wstring_view text, wchar_t decimalSeparator) {
 double StrToFloat(std::wstring_view text) {
   return StrToFloat(text, FormatSettings().DecimalSeparator);
 }
+
+std::wstring FixedText(double value, int decimals) {
+  char buf[400];  // the largest double has 309 digits before the point
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  return ec == std::errc() ? std::wstring(buf, end) : std::wstring(L"0");
+}

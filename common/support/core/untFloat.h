@@ -11,6 +11,9 @@
 // value is below 0.0001.
 std::wstring FloatToStr(double value, wchar_t decimalSeparator);
 std::wstring FloatToStr(double value);  // the process-wide separator
+// Fixed notation with exactly `decimals` digits after a "." whatever the
+// locale (figures the programs show: 12.50, 0.012).
+std::wstring FixedText(double value, int decimals);
 // Blanks around the number, an optional sign, digits with at most one
 // separator, an optional exponent. EConvertError otherwise.
 double StrToFloat(std::wstring_view text, wchar_t decimalSeparator);

@@ -41,7 +41,17 @@ void TApplication::Terminate() {
 bool TApplication::PreTranslate(MSG& msg) {
   if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !msg.hwnd) return false;
   HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-  if (!root || !dynamic_cast<TForm*>(TWinControl::FromHandle(root))) return false;
+  auto* form = root ? dynamic_cast<TForm*>(TWinControl::FromHandle(root)) : nullptr;
+  if (!form) return false;
+  if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && form->OnShortCut) {
+    TShiftState shift = 0;
+    if (GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
+    if (GetKeyState(VK_CONTROL) < 0) shift |= ssCtrl;
+    if (GetKeyState(VK_MENU) < 0) shift |= ssAlt;
+    bool used = false;
+    Guard([&] { used = form->OnShortCut(static_cast<WORD>(msg.wParam), shift); });
+    if (used) return true;
+  }
   return IsDialogMessageW(root, &msg) != FALSE;
 }
 

@@ -27,8 +27,9 @@ class TApplication {
   void Terminate();
   bool Terminated() const { return FTerminated; }
 
-  // Tab, Shift+Tab, Enter (default button), Esc (cancel button) and arrows
-  // for the form the message is meant for. True when the message was used.
+  // The form's own keys (TForm::OnShortCut), then Tab, Shift+Tab, Enter
+  // (default button), Esc (cancel button) and arrows for the form the
+  // message is meant for. True when the message was used.
   bool PreTranslate(MSG& msg);
   // One message of a loop: GetMessage, navigation, dispatch. False on WM_QUIT
   // (which is posted again, so outer loops see it too).

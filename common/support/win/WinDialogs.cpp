@@ -2,9 +2,12 @@
 
 #include <commdlg.h>
 
+#include <cstring>
 #include <vector>
 
+#include "WinHandles.h"
 #include "WinModule.h"
+#include "untError.h"
 
 namespace {
 
@@ -67,4 +70,22 @@ TFileDialogHook SetFileDialogHook(TFileDialogHook hook) {
   TFileDialogHook old = std::move(Hook());
   Hook() = std::move(hook);
   return old;
+}
+
+void SetClipboardText(HWND owner, const std::wstring& text) {
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  TGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+  if (!memory) throw Exception(L"Не хватает памяти для буфера обмена");
+  if (void* p = GlobalLock(memory.Get())) {
+    std::memcpy(p, text.c_str(), bytes);
+    GlobalUnlock(memory.Get());
+  }
+  // Another program may hold the clipboard for a moment.
+  bool open = false;
+  for (int attempt = 0; attempt < 10 && !(open = OpenClipboard(owner) != FALSE); ++attempt) Sleep(10);
+  if (!open) throw Exception(L"Буфер обмена занят другой программой");
+  EmptyClipboard();
+  // The clipboard owns the memory once it took it.
+  if (SetClipboardData(CF_UNICODETEXT, memory.Get())) memory.Release();
+  CloseClipboard();
 }

@@ -45,3 +45,7 @@ class TFileDialog {
 using TFileDialogHook = std::function<bool(bool save, TFileDialogArgs& args)>;
 // Returns the previous hook; an empty hook restores the real dialogs.
 TFileDialogHook SetFileDialogHook(TFileDialogHook hook);
+
+// Puts the text on the clipboard in place of what it held, owned by `owner`.
+// Raises Exception when the clipboard cannot be had.
+void SetClipboardText(HWND owner, const std::wstring& text);

@@ -176,6 +176,19 @@ void TForm::SetOwnerWindow(HWND owner) {
   SetWindowLongPtrW(Handle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
 }
 
+void TForm::PlaceBeside(HWND other) {
+  RECT o{}, me{}, work{};
+  GetWindowRect(other, &o);
+  GetWindowRect(Handle(), &me);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int width = me.right - me.left, height = me.bottom - me.top;
+  int left = o.right;
+  if (left + width > work.right)
+    left = o.left - width >= work.left ? o.left - width : std::max<int>(work.left, work.right - width);
+  const int top = std::max<int>(work.top, std::min<int>(o.top, work.bottom - height));
+  SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TForm::VisibleChanged() {
   if (Visible()) {
     if (OnShow) OnShow();

@@ -63,7 +63,13 @@ class TForm : public TContainer {
   void SetParent(TContainer* parent) override;
   // The window this one stays above (a top-level form only).
   void SetOwnerWindow(HWND owner);
+  // Moves a top-level form beside `other` (right of it, else left of it,
+  // else as far right as the screen allows), so that both stay in view.
+  void PlaceBeside(HWND other);
 
+  // A key pressed anywhere in the form, before the focused control and the
+  // dialog keys see it (F6, Ctrl+C, ...); true: the form used it.
+  std::function<bool(WORD key, TShiftState shift)> OnShortCut;
   std::function<void()> OnShow;
   std::function<void()> OnHide;
   std::function<void(TCloseAction&)> OnClose;

@@ -93,6 +93,18 @@ void DrawCompare(HDC dc, int x, int y) {
   Line(dc, x + 6, y + 11, x + 8, y + 13, kGreen);
 }
 
+// Two sheets whose differing lines are marked red, one under the other.
+void DrawDifferences(HDC dc, int x, int y) {
+  const COLORREF red = RGB(210, 30, 30);
+  Box(dc, x + 0, y + 1, x + 7, y + 15, RGB(255, 255, 255), kEdge);
+  Box(dc, x + 9, y + 1, x + 16, y + 15, RGB(255, 255, 255), kEdge);
+  for (int row : {4, 7, 10, 12}) {
+    const COLORREF ink = row == 7 || row == 12 ? red : kInk;
+    Line(dc, x + 1, y + row, x + 6, y + row, ink);
+    Line(dc, x + 10, y + row, x + 15, y + row, ink);
+  }
+}
+
 void DrawRead(HDC dc, int x, int y) {
   Sheet(dc, x + 1, y + 1, 10);
   ArrowDown(dc, x + 12, y + 15);
@@ -143,6 +155,7 @@ void DrawGlyph(HDC dc, int x, int y, TButtonGlyph glyph) {
     case bgTable: DrawTable(dc, x, y); break;
     case bgField: DrawField(dc, x, y); break;
     case bgInit: DrawInit(dc, x, y); break;
+    case bgDifferences: DrawDifferences(dc, x, y); break;
   }
 }
 

@@ -55,16 +55,18 @@ void TStringGrid::SetRowCount(int count) {
   ScrollTo(FTopRow, FLeftCol);
 }
 
+// The first scrolling column or row is shown right after the fixed ones: a
+// grid without fixed columns starts at its column 0.
 void TStringGrid::SetFixedCols(int count) {
   FFixedCols = std::clamp(count, 0, FColCount);
   ClampCurrent();
-  ScrollTo(FTopRow, FLeftCol);
+  ScrollTo(FTopRow, FFixedCols);
 }
 
 void TStringGrid::SetFixedRows(int count) {
   FFixedRows = std::clamp(count, 0, FRowCount);
   ClampCurrent();
-  ScrollTo(FTopRow, FLeftCol);
+  ScrollTo(FFixedRows, FLeftCol);
 }
 
 void TStringGrid::SetDefaultColWidth(int width) {
@@ -139,7 +141,8 @@ void TStringGrid::SelectRange(int anchorCol, int anchorRow, int col, int row) {
   anchorCol = std::clamp(anchorCol, FFixedCols, FColCount - 1);
   anchorRow = std::clamp(anchorRow, FFixedRows, FRowCount - 1);
   const bool changed = col != FCol || row != FRow;
-  const bool blockChanged = anchorCol != FAnchorCol || anchorRow != FAnchorRow;
+  const bool blockChanged = anchorCol != FAnchorCol || anchorRow != FAnchorRow || FSpan;
+  FSpan = false;
   FCol = col;
   FRow = row;
   FAnchorCol = anchorCol;
@@ -151,6 +154,24 @@ void TStringGrid::SelectRange(int anchorCol, int anchorRow, int col, int row) {
   if (!changed) return;
   UpdateEditor();
   if (OnSelectCell) OnSelectCell();
+}
+
+void TStringGrid::SelectSpan(int anchorCol, int anchorRow, int col, int row) {
+  SelectRange(anchorCol, anchorRow, col, row);
+  if (!(FOptions & goRangeSelect)) return;
+  FSpan = true;
+  Invalidate();
+}
+
+bool TStringGrid::IsCellSelected(int col, int row) const {
+  if (FOptions & goRowSelect) return col >= FFixedCols && row >= FFixedRows && Selection().Contains(FCol, row);
+  if (!FSpan) return Selection().Contains(col, row);
+  if (col < FFixedCols || row < FFixedRows) return false;
+  auto before = [](int c0, int r0, int c1, int r1) { return r0 < r1 || (r0 == r1 && c0 <= c1); };
+  const bool forward = before(FAnchorCol, FAnchorRow, FCol, FRow);
+  const int c0 = forward ? FAnchorCol : FCol, r0 = forward ? FAnchorRow : FRow;
+  const int c1 = forward ? FCol : FAnchorCol, r1 = forward ? FRow : FAnchorRow;
+  return before(c0, r0, col, row) && before(col, row, c1, r1);
 }
 
 TGridRect TStringGrid::Selection() const {

@@ -31,6 +31,7 @@ enum TGridOption : unsigned {
   goFixedHorzLine = 0x40,    // in the fixed cells and in the others
   goVertLine = 0x80,
   goHorzLine = 0x100,
+  goRowSelect = 0x200,       // the current row is selected whole, as in a list
 };
 constexpr unsigned goAllLines = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine;
 
@@ -79,6 +80,15 @@ class TStringGrid : public TWinControl {
   TGridRect Selection() const;
   // Moves the current cell and lets the selection begin there or keep its start.
   void SelectRange(int anchorCol, int anchorRow, int col, int row);
+  // Selects the cells from the anchor to `col, row` in reading order, row by
+  // row as a run of text is selected, instead of a block (a run of bytes in a
+  // table of 16 a row); the current cell is `col, row`. The user's next move
+  // selects blocks again.
+  void SelectSpan(int anchorCol, int anchorRow, int col, int row);
+  bool SpanSelected() const { return FSpan; }
+  int AnchorCol() const { return FAnchorCol; }
+  int AnchorRow() const { return FAnchorRow; }
+  bool IsCellSelected(int col, int row) const;
   int TopRow() const { return FTopRow; }
   void SetTopRow(int row);
   int LeftCol() const { return FLeftCol; }
@@ -151,6 +161,7 @@ class TStringGrid : public TWinControl {
   int FCol = 1, FRow = 1, FTopRow = 1, FLeftCol = 1;
   int FAnchorCol = 1, FAnchorRow = 1;
   bool FSelecting = false;  // the mouse is dragging a selection
+  bool FSpan = false;       // the selection runs in reading order
   std::unique_ptr<TGridEditor> FEditor;
   std::shared_ptr<TStringGrid*> FAccLink;  // the grid, for its row objects; null once it is gone
   bool FInScrollUpdate = false;

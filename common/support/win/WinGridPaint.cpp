@@ -73,7 +73,7 @@ int TStringGrid::SizingColAt(int x, int y) const {
 
 void TStringGrid::PaintCell(HDC dc, int col, int row, const RECT& rect, int textTop) {
   const bool fixed = col < FFixedCols || row < FFixedRows;
-  const bool selected = !fixed && Selection().Contains(col, row);
+  const bool selected = !fixed && IsCellSelected(col, row);
   const TColor back = fixed ? clBtnFace : (selected ? clHighlight : EffectiveColor());
   SetBkColor(dc, ColorToRGB(back));
   SetTextColor(dc, ColorToRGB(!Enabled() ? clGrayText : selected ? clHighlightText : Font().Color));

@@ -29,6 +29,11 @@ struct TKernelTraits {
   static void Close(HANDLE h) noexcept { CloseHandle(h); }
 };
 
+struct TGlobalTraits {
+  static HGLOBAL Invalid() noexcept { return nullptr; }
+  static void Close(HGLOBAL h) noexcept { GlobalFree(h); }
+};
+
 using TFontHandle = TUniqueHandle<HFONT, TGdiTraits<HFONT>>;
 using TBrushHandle = TUniqueHandle<HBRUSH, TGdiTraits<HBRUSH>>;
 using TPenHandle = TUniqueHandle<HPEN, TGdiTraits<HPEN>>;
@@ -38,6 +43,7 @@ using TRegKey = TUniqueHandle<HKEY, TRegKeyTraits>;
 using TMemDC = TUniqueHandle<HDC, TMemDCTraits>;
 using TIconHandle = TUniqueHandle<HICON, TIconTraits>;
 using TKernelHandle = TUniqueHandle<HANDLE, TKernelTraits>;
+using TGlobalMemory = TUniqueHandle<HGLOBAL, TGlobalTraits>;
 
 // The device context of a window's client area (GetDC / ReleaseDC). Text is
 // measured on a memory context instead (TMemDC of CreateCompatibleDC(nullptr)):

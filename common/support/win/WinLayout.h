@@ -55,7 +55,9 @@ enum TCtlFlag : unsigned {
 enum TBevelShape { bsFrame, bsTopLine };
 
 // The small picture a push button shows beside its caption (WinGlyphs.h).
-enum TButtonGlyph { bgNone, bgOpen, bgSave, bgCompare, bgRead, bgWrite, bgClear, bgTable, bgField, bgInit };
+enum TButtonGlyph {
+  bgNone, bgOpen, bgSave, bgCompare, bgRead, bgWrite, bgClear, bgTable, bgField, bgInit, bgDifferences
+};
 
 // What only some kinds of control take.
 struct TButtonOpts {

@@ -112,7 +112,7 @@ void TToolBar::AddHintTools(HWND tooltip) {
 // ---------------------------------------------------------------- pictures
 
 std::unique_ptr<TImageList> CreateFileToolImages() {
-  constexpr int kSize = kGlyphSize, kCount = 3;
+  constexpr int kSize = kGlyphSize, kCount = 4;
   auto list = std::make_unique<TImageList>(kSize, kSize);
   HDC screen = GetDC(nullptr);
   TMemDC dc(CreateCompatibleDC(screen));
@@ -126,6 +126,7 @@ std::unique_ptr<TImageList> CreateFileToolImages() {
     DrawGlyph(dc.Get(), 0, 0, bgOpen);
     DrawGlyph(dc.Get(), kSize, 0, bgSave);
     DrawGlyph(dc.Get(), 2 * kSize, 0, bgCompare);
+    DrawGlyph(dc.Get(), 3 * kSize, 0, bgDifferences);
   }
   list->AddMasked(bmp.Get(), kGlyphMask);
   return list;

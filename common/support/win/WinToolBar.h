@@ -82,6 +82,6 @@ class TToolBar : public TWinControl {
   int FNextId = 100;
 };
 
-// The three pictures of the dump viewer's bar (open, save, compare), drawn in
-// code, 16 x 16 each.
+// The pictures of the dump viewer's bar (open, save, compare, differences),
+// drawn in code, 16 x 16 each.
 std::unique_ptr<TImageList> CreateFileToolImages();

@@ -73,4 +73,8 @@ constexpr TModalResult mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL, mrAbort = I
                        mrRetry = IDRETRY, mrIgnore = IDIGNORE, mrYes = IDYES, mrNo = IDNO;
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+// The modifier keys held with a key (TForm::OnShortCut).
+enum TShiftFlag : unsigned { ssShift = 1, ssCtrl = 2, ssAlt = 4 };
+using TShiftState = unsigned;
 enum TCursorKind { crDefault, crHandPoint };
