@@ -154,8 +154,10 @@ std::string TJournal::Render(std::vector<TEntry>& batch, bool first, uint64_t dr
     at.Thread = thread;
     return at;
   };
+  // The journal's own notes bear the time of the first line they come before.
+  const int64_t noteMs = batch.empty() ? WallMs() : batch.front().WallMs;
   auto note = [&](const std::wstring& text) {
-    out += JournalNoteLine(stampOf(WallMs(), CurrentThreadNumber()), text);
+    out += JournalNoteLine(stampOf(noteMs, CurrentThreadNumber()), text);
     out += "\r\n";
   };
   if (first)
