@@ -1,5 +1,6 @@
 #include "untEcrControl.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -52,10 +53,6 @@ bool IsNetworkSetting(int32_t id) {
 
 bool IsJournalSetting(int32_t id) { return id == dispid::JournalFile || id == dispid::JournalMaxKB; }
 
-int64_t SteadyNs() {
-  using namespace std::chrono;
-  return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // The property with this identifier: an unknown identifier, or a method's,
 // names no property.
@@ -162,14 +159,16 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       throw EOleError(kDispEMemberNotFound, Format(L"Неизвестный метод (DISPID %d)", dispId));
     // The inputs as the call finds them: a call may overwrite them.
     std::shared_ptr<TJournal> journal;
-    std::vector<TJournalValue> inputs;
+    std::array<TJournalValue, kMaxJournalInputs> inputs;
+    size_t inputCount = 0;
     int64_t started = 0;
     if (FJournalOn.load(std::memory_order_relaxed)) {
       std::lock_guard lock(FMutex);
       journal = FJournal;
       if (journal)
-        for (int32_t id : MethodInputIds(dispId)) inputs.emplace_back(id, GetLocked(id));
-      started = SteadyNs();
+        for (int32_t id : MethodInputIds(dispId))
+          if (inputCount < inputs.size()) inputs[inputCount++] = {id, GetLocked(id)};
+      started = TJournal::ClockNs();
     }
     int32_t rc;
     TEcrOp op = OpOfMethod(dispId);
@@ -185,7 +184,10 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       }
     }
     SetResult(rc);
-    if (journal) journal->Call(dispId, std::move(inputs), rc, SteadyNs() - started);
+    if (journal) {
+      const int64_t ended = TJournal::ClockNs();
+      journal->Call(dispId, inputs.data(), inputCount, rc, ended - started, ended);
+    }
     return rc;
   }
 

@@ -37,6 +37,14 @@ int64_t WallMs() {
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+// Writes a milliseconds-of-the-epoch moment from the journal's steady clock,
+// by way of one reading of both clocks per batch.
+struct TWallClock {
+  int64_t WallMsNow = WallMs();
+  int64_t ClockNsNow = TJournal::ClockNs();
+  int64_t WallMsOf(int64_t clockNs) const { return WallMsNow - (ClockNsNow - clockNs) / 1000000; }
+};
+
 }  // namespace
 
 std::shared_ptr<TJournal> TJournal::Open(const std::wstring& path, const TOptions& options) {
@@ -92,15 +100,35 @@ void TJournal::Push(TEntry&& entry) {
   if (wake) FWake.notify_one();
 }
 
-void TJournal::Call(int32_t method, std::vector<TJournalValue> inputs, int32_t result, int64_t durationNs) {
+int64_t TJournal::ClockNs() {
+  using namespace std::chrono;
+  return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void TJournal::Call(int32_t method, const TJournalValue* inputs, size_t count, int32_t result, int64_t durationNs,
+                    int64_t atNs) {
   TEntry e;
   e.Kind = TKind::Call;
   e.Thread = CurrentThreadNumber();
-  e.WallMs = WallMs();
+  e.AtNs = atNs ? atNs : ClockNs();
   e.Id = method;
   e.Result = result;
   e.DurationNs = durationNs;
-  e.Inputs = std::move(inputs);
+  for (size_t i = 0; i < count && i < kMaxJournalInputs; ++i) {
+    const TVariant& v = inputs[i].second;
+    TInput& in = e.Inputs[e.InputCount++];
+    in.Id = inputs[i].first;
+    in.Type = v.Type();
+    switch (v.Type()) {
+      case TVarType::Int: in.I = v.Int(); break;
+      case TVarType::Double:
+      case TVarType::Date: in.D = v.Double(); break;
+      case TVarType::Currency: in.C = v.Currency(); break;
+      case TVarType::Bool: in.B = v.Bool(); break;
+      case TVarType::Str: e.Text = v.Str(); break;  // no method has two text inputs
+      case TVarType::Empty: in.I = 0; break;
+    }
+  }
   Push(std::move(e));
 }
 
@@ -108,7 +136,7 @@ void TJournal::Frame(bool sent, std::wstring bus, std::string bytes, bool repeat
   TEntry e;
   e.Kind = TKind::Frame;
   e.Thread = CurrentThreadNumber();
-  e.WallMs = WallMs();
+  e.AtNs = ClockNs();
   e.Flag = sent;
   e.Repeated = repeated;
   e.Bytes = std::move(bytes);
@@ -120,7 +148,7 @@ void TJournal::Note(std::wstring text) {
   TEntry e;
   e.Kind = TKind::Note;
   e.Thread = CurrentThreadNumber();
-  e.WallMs = WallMs();
+  e.AtNs = ClockNs();
   e.Text = std::move(text);
   Push(std::move(e));
 }
@@ -138,13 +166,15 @@ uint64_t TJournal::Dropped() {
   return FDroppedTotal;
 }
 
-std::string TJournal::Render(std::vector<TEntry>& batch, bool first, uint64_t dropped, uint64_t lost) {
+std::string TJournal::Render(const std::vector<TEntry>& batch, bool first, uint64_t dropped, uint64_t lost) {
   std::string out;
-  out.reserve(batch.size() * 128 + 256);
+  out.reserve(batch.size() * 140 + 256);
+  const TWallClock clock;
   // Local time changes only with the second: worked out once a second.
   int64_t second = INT64_MIN;
   TJournalStamp stamp{};
-  auto stampOf = [&](int64_t wallMs, uint32_t thread) {
+  auto stampOf = [&](int64_t clockNs, uint32_t thread) {
+    const int64_t wallMs = clock.WallMsOf(clockNs);
     if (wallMs / 1000 != second) {
       second = wallMs / 1000;
       stamp = JournalStampOf(second * 1000, 0);
@@ -155,9 +185,9 @@ std::string TJournal::Render(std::vector<TEntry>& batch, bool first, uint64_t dr
     return at;
   };
   // The journal's own notes bear the time of the first line they come before.
-  const int64_t noteMs = batch.empty() ? WallMs() : batch.front().WallMs;
+  const int64_t noteNs = batch.empty() ? clock.ClockNsNow : batch.front().AtNs;
   auto note = [&](const std::wstring& text) {
-    out += JournalNoteLine(stampOf(noteMs, CurrentThreadNumber()), text);
+    AppendJournalNoteLine(out, stampOf(noteNs, CurrentThreadNumber()), text);
     out += "\r\n";
   };
   if (first)
@@ -167,12 +197,28 @@ std::string TJournal::Render(std::vector<TEntry>& batch, bool first, uint64_t dr
     note(Format(L"не записано строк: %llu (файл журнала был недоступен)", static_cast<unsigned long long>(lost)));
   if (dropped)
     note(Format(L"пропущено строк: %llu (очередь журнала была полна)", static_cast<unsigned long long>(dropped)));
-  for (TEntry& e : batch) {
-    const TJournalStamp at = stampOf(e.WallMs, e.Thread);
+  std::array<TJournalValue, kMaxJournalInputs> inputs;
+  for (const TEntry& e : batch) {
+    const TJournalStamp at = stampOf(e.AtNs, e.Thread);
     switch (e.Kind) {
-      case TKind::Call: out += JournalCallLine(at, e.Id, e.Inputs, e.Result, e.DurationNs); break;
-      case TKind::Frame: out += JournalFrameLine(at, e.Flag, e.Text, e.Bytes, e.Repeated); break;
-      case TKind::Note: out += JournalNoteLine(at, e.Text); break;
+      case TKind::Call:
+        for (size_t i = 0; i < e.InputCount; ++i) {
+          const TInput& in = e.Inputs[i];
+          inputs[i].first = in.Id;
+          switch (in.Type) {
+            case TVarType::Int: inputs[i].second = TVariant::FromInt(in.I); break;
+            case TVarType::Double: inputs[i].second = TVariant::FromDouble(in.D); break;
+            case TVarType::Date: inputs[i].second = TVariant::FromDate(in.D); break;
+            case TVarType::Currency: inputs[i].second = TVariant::FromCurrency(in.C); break;
+            case TVarType::Bool: inputs[i].second = TVariant::FromBool(in.B); break;
+            case TVarType::Str: inputs[i].second = TVariant::FromStr(e.Text); break;
+            case TVarType::Empty: inputs[i].second = TVariant(); break;
+          }
+        }
+        AppendJournalCallLine(out, at, e.Id, inputs.data(), e.InputCount, e.Result, e.DurationNs);
+        break;
+      case TKind::Frame: AppendJournalFrameLine(out, at, e.Flag, e.Text, e.Bytes, e.Repeated); break;
+      case TKind::Note: AppendJournalNoteLine(out, at, e.Text); break;
     }
     out += "\r\n";
   }

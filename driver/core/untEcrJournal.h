@@ -7,6 +7,7 @@
 // lines and appends them to the file, at least once a second and when the
 // last control writing to the file goes. A full queue drops lines, and the
 // journal says how many.
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -22,6 +23,8 @@ namespace ecr {
 
 // A method input as it was when the call began: property identifier, value.
 using TJournalValue = std::pair<int32_t, TVariant>;
+// The most inputs a method has (SendCommand's).
+constexpr size_t kMaxJournalInputs = 6;
 
 // JournalMaxKB when nothing else is set.
 constexpr int32_t kDefaultJournalMaxKB = 10240;
@@ -50,8 +53,18 @@ class TJournal {
   const std::wstring& Path() const { return FPath; }
   void SetMaxBytes(uint64_t maxBytes);
 
-  // The caller's side: each queues one line and never waits for the disk.
-  void Call(int32_t method, std::vector<TJournalValue> inputs, int32_t result, int64_t durationNs);
+  // The journal's clock (steady, in ns): what a caller that times its call
+  // anyway passes as the moment it ended, to spare a reading of the clock.
+  static int64_t ClockNs();
+
+  // The caller's side: each queues one line and never waits for the disk. A
+  // call costs no allocation (but for a text input longer than a few
+  // characters): the caller pays for the queue, not for the line.
+  void Call(int32_t method, const TJournalValue* inputs, size_t count, int32_t result, int64_t durationNs,
+            int64_t atNs = 0);
+  void Call(int32_t method, const std::vector<TJournalValue>& inputs, int32_t result, int64_t durationNs) {
+    Call(method, inputs.data(), inputs.size(), result, durationNs);
+  }
   void Frame(bool sent, std::wstring bus, std::string bytes, bool repeated);
   void Note(std::wstring text);
 
@@ -62,24 +75,36 @@ class TJournal {
 
  private:
   enum class TKind : uint8_t { Call, Frame, Note };
+  // An input that is not a text, kept without its variant.
+  struct TInput {
+    int32_t Id;
+    TVarType Type;
+    union {
+      int32_t I;
+      double D;
+      int64_t C;
+      bool B;
+    };
+  };
   struct TEntry {
     TKind Kind = TKind::Note;
     bool Flag = false;  // a frame: sent (else received)
     bool Repeated = false;
+    uint8_t InputCount = 0;
     uint32_t Thread = 0;
     int32_t Id = 0;      // a call: the method
     int32_t Result = 0;  // a call: its result code
-    int64_t WallMs = 0;
+    int64_t AtNs = 0;    // ClockNs() when it happened
     int64_t DurationNs = 0;
-    std::vector<TJournalValue> Inputs;
+    std::array<TInput, kMaxJournalInputs> Inputs;
     std::string Bytes;  // a frame
-    std::wstring Text;  // a frame's bus, or a note
+    std::wstring Text;  // a frame's bus, a note, or a call's text input
   };
 
   TJournal(std::wstring path, const TOptions& options);
   void Push(TEntry&& entry);
   void Run();
-  std::string Render(std::vector<TEntry>& batch, bool first, uint64_t dropped, uint64_t lost);
+  std::string Render(const std::vector<TEntry>& batch, bool first, uint64_t dropped, uint64_t lost);
 
   const std::wstring FPath;
   const TOptions FOptions;
@@ -97,13 +122,18 @@ class TJournal {
   std::thread FThread;
 };
 
-// Lines as they stand in the file (UTF-8, without the line end), for the
-// writer and for the tests that read them back.
+// Lines as they stand in the file (UTF-8, without the line end): appended to
+// the writer's batch, or returned for the tests that read them back.
 struct TJournalStamp {
   int Year, Month, Day, Hour, Min, Sec, Ms;
   uint32_t Thread;
 };
 TJournalStamp JournalStampOf(int64_t wallMs, uint32_t thread);
+void AppendJournalCallLine(std::string& out, const TJournalStamp& at, int32_t method, const TJournalValue* inputs,
+                           size_t count, int32_t result, int64_t durationNs);
+void AppendJournalFrameLine(std::string& out, const TJournalStamp& at, bool sent, std::wstring_view bus,
+                            std::string_view bytes, bool repeated);
+void AppendJournalNoteLine(std::string& out, const TJournalStamp& at, std::wstring_view text);
 std::string JournalCallLine(const TJournalStamp& at, int32_t method, const std::vector<TJournalValue>& inputs,
                             int32_t result, int64_t durationNs);
 std::string JournalFrameLine(const TJournalStamp& at, bool sent, std::wstring_view bus, std::string_view bytes,

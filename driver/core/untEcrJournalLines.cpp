@@ -3,6 +3,7 @@
 // values are.
 #include <cmath>
 #include <ctime>
+#include <unordered_map>
 
 #include "PloverDrv_TLB.h"
 #include "untDateTime.h"
@@ -137,14 +138,47 @@ void PutValue(std::string& out, const TVariant& v) {
   }
 }
 
+// Member names and result texts in UTF-8, made once for every writer.
+const std::unordered_map<int32_t, std::string>& MemberNames() {
+  static const auto names = [] {
+    std::unordered_map<int32_t, std::string> m;
+    size_t count = 0;
+    const TMemberInfo* members = MemberTable(count);
+    for (size_t i = 0; i < count; ++i) m.emplace(members[i].DispId, WideToUtf8(members[i].Name));
+    return m;
+  }();
+  return names;
+}
+
+const std::unordered_map<int32_t, std::string>& ResultTexts() {
+  static const auto texts = [] {
+    std::unordered_map<int32_t, std::string> m;
+    size_t count = 0;
+    const TResultInfo* results = ResultTable(count);
+    for (size_t i = 0; i < count; ++i) m.emplace(results[i].Code, WideToUtf8(results[i].Text));
+    return m;
+  }();
+  return texts;
+}
+
 void PutName(std::string& out, int32_t dispId) {
-  const TMemberInfo* m = FindMemberById(dispId);
-  if (m) {
-    PutText(out, m->Name);
+  const auto& names = MemberNames();
+  const auto it = names.find(dispId);
+  if (it != names.end()) {
+    out += it->second;
   } else {
     out.push_back('#');
     PutDigits(out, dispId, 0);
   }
+}
+
+void PutResultText(std::string& out, int32_t code) {
+  const auto& texts = ResultTexts();
+  const auto it = texts.find(code);
+  if (it != texts.end())
+    out += it->second;
+  else
+    PutText(out, ResultText(code));
 }
 
 void PutHexByte(std::string& out, uint8_t b) {
@@ -173,14 +207,12 @@ std::string JournalValueText(const TVariant& value) {
   return out;
 }
 
-std::string JournalCallLine(const TJournalStamp& at, int32_t method, const std::vector<TJournalValue>& inputs,
-                            int32_t result, int64_t durationNs) {
-  std::string out;
-  out.reserve(128);
+void AppendJournalCallLine(std::string& out, const TJournalStamp& at, int32_t method, const TJournalValue* inputs,
+                           size_t count, int32_t result, int64_t durationNs) {
   PutStamp(out, at);
   PutName(out, method);
   out.push_back('(');
-  for (size_t i = 0; i < inputs.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     if (i) out += ", ";
     PutName(out, inputs[i].first);
     out.push_back('=');
@@ -189,20 +221,17 @@ std::string JournalCallLine(const TJournalStamp& at, int32_t method, const std::
   out += ") = ";
   PutDigits(out, result, 0);
   out += " (";
-  PutText(out, ResultText(result));
+  PutResultText(out, result);
   out += ")  ";
   const long long us = (durationNs < 0 ? 0 : durationNs + 500) / 1000;
   PutDigits(out, us / 1000, 0);
   out.push_back('.');
   PutDigits(out, us % 1000, 3);
   out += " мс";
-  return out;
 }
 
-std::string JournalFrameLine(const TJournalStamp& at, bool sent, std::wstring_view bus, std::string_view bytes,
-                             bool repeated) {
-  std::string out;
-  out.reserve(160 + bytes.size() * 3);
+void AppendJournalFrameLine(std::string& out, const TJournalStamp& at, bool sent, std::wstring_view bus,
+                            std::string_view bytes, bool repeated) {
   PutStamp(out, at);
   out += sent ? "отправлен  " : "получен  ";
   PutText(out, bus);
@@ -239,14 +268,31 @@ std::string JournalFrameLine(const TJournalStamp& at, bool sent, std::wstring_vi
     PutHexByte(out, static_cast<uint8_t>(bytes[i]));
   }
   out.push_back(']');
+}
+
+void AppendJournalNoteLine(std::string& out, const TJournalStamp& at, std::wstring_view text) {
+  PutStamp(out, at);
+  out += "=== ";
+  PutText(out, text);
+}
+
+std::string JournalCallLine(const TJournalStamp& at, int32_t method, const std::vector<TJournalValue>& inputs,
+                            int32_t result, int64_t durationNs) {
+  std::string out;
+  AppendJournalCallLine(out, at, method, inputs.data(), inputs.size(), result, durationNs);
+  return out;
+}
+
+std::string JournalFrameLine(const TJournalStamp& at, bool sent, std::wstring_view bus, std::string_view bytes,
+                             bool repeated) {
+  std::string out;
+  AppendJournalFrameLine(out, at, sent, bus, bytes, repeated);
   return out;
 }
 
 std::string JournalNoteLine(const TJournalStamp& at, std::wstring_view text) {
   std::string out;
-  PutStamp(out, at);
-  out += "=== ";
-  PutText(out, text);
+  AppendJournalNoteLine(out, at, text);
   return out;
 }
 
