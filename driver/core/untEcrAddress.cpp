@@ -18,8 +18,6 @@ bool ReadNumber(std::wstring_view text, size_t& at, uint32_t max, uint32_t& valu
 
 bool IsSeparator(wchar_t c) { return c == L',' || c == L';' || IsBlank(c); }
 
-bool InLoopbackNet(uint32_t address) { return (address >> 24) == 127; }
-
 }  // namespace
 
 bool ParseIp4(std::wstring_view text, uint32_t& address) {
@@ -83,7 +81,7 @@ bool BusAddressesOf(std::wstring_view host, std::wstring_view listen, TBusAddres
     if (!ParseIp4(host, a.Hub)) return false;
     // A member sends from BusListen; from 127.0.0.1 nothing reaches another
     // computer, so then the system picks the address.
-    a.Bind = bind == kIp4Loopback && !InLoopbackNet(a.Hub) ? kIp4Any : bind;
+    a.Bind = bind == kIp4Loopback && !IsLoopbackNet(a.Hub) ? kIp4Any : bind;
     a.MayBeHub = false;
   }
   out = a;

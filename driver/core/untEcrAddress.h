@@ -18,6 +18,9 @@ namespace ecr {
 constexpr uint32_t kIp4Loopback = 0x7F000001;  // 127.0.0.1
 constexpr uint32_t kIp4Any = 0;                // 0.0.0.0
 
+// 127.x.x.x: an address only this computer sends from.
+inline bool IsLoopbackNet(uint32_t address) { return (address >> 24) == 127; }
+
 // Four decimal numbers 0..255 separated by dots, nothing else.
 bool ParseIp4(std::wstring_view text, uint32_t& address);
 std::wstring Ip4Text(uint32_t address);

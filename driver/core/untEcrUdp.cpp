@@ -95,6 +95,15 @@ class TUdpLinkImpl : public TUdpLink {
     return true;
   }
 
+  // A member takes frames from the hub only. A hub on a loopback address is
+  // heard from any of them: only this computer sends from there, and Wine
+  // sends (and reports) every loopback datagram as from 127.0.0.1 whatever
+  // address the hub's socket is bound to.
+  bool FromHub(const TPeer& from) const {
+    if (from.Port != FHub.Port) return false;
+    return from.Address == FHub.Address || (IsLoopbackNet(FHub.Address) && IsLoopbackNet(from.Address));
+  }
+
   // Caller holds FMutex (or is the only user of the socket yet).
   void SendTo(char kind, const std::string& bytes, const TPeer& to) {
     std::string d(kMagic, sizeof kMagic);
@@ -148,7 +157,7 @@ class TUdpLinkImpl : public TUdpLink {
             if (!(peer == from)) SendTo(kFrame, bytes, peer);
           deliver = true;
         }
-      } else if (kind == kFrame && from == FHub) {
+      } else if (kind == kFrame && FromHub(from)) {
         deliver = true;
       }
     }
