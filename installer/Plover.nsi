@@ -1,6 +1,11 @@
 ; Setup of both test programs and the driver control, for the whole machine.
 ;
-; makensis /INPUTCHARSET UTF8 -DVERSION=1.6.0.62 -DBINDIR=build/win/bin -DOUTFILE=PloverSetup.exe installer/Plover.nsi
+; makensis /INPUTCHARSET UTF8 -DVERSION=1.6.0.62 -DBINDIR=build/win/bin -DBINDIR64=build/win64/bin
+;          -DOUTFILE=PloverSetup.exe installer/Plover.nsi
+;
+; On 64-bit Windows the x86_64 driver goes into the folder x64 beside the
+; 32-bit one and is registered in the 64-bit view of the registry, so that
+; 64-bit programs find the same class, ProgID and type library.
 ;
 ; The folder's access rights are what lets an ordinary user keep PloverCmd's
 ; settings beside the program without being able to change the programs: see
@@ -11,8 +16,8 @@ ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 
-!ifndef VERSION | BINDIR | OUTFILE
-  !error "makensis needs -DVERSION=... -DBINDIR=... -DOUTFILE=..."
+!ifndef VERSION | BINDIR | BINDIR64 | OUTFILE
+  !error "makensis needs -DVERSION=... -DBINDIR=... -DBINDIR64=... -DOUTFILE=..."
 !endif
 
 !define PRODUCT "Plover"
@@ -23,11 +28,13 @@ SetCompressor /SOLID lzma
 !define UNINSTALLER "uninstall.exe"
 !define SHORTCUT_TST "Тест драйвера ККМ"
 !define SHORTCUT_CMD "Тест команд"
+!define DIR64 "x64"
 
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include Sections.nsh
+!include x64.nsh
 !include "Rights.nsh"
 
 Name "${DISPLAY_NAME}"
@@ -66,6 +73,16 @@ VIAddVersionKey /LANG=1049 "OriginalFilename" "PloverSetup-${VERSION}.exe"
 !insertmacro MUI_LANGUAGE "Russian"
 
 ; ---------------------------------------------------------------- install
+
+; The 64-bit driver is registered by the system's 64-bit regsvr32: this setup
+; is a 32-bit program and cannot load a 64-bit library itself. UNREGISTER:
+; "" to register, "/u " to remove; regsvr32's exit code is left on the stack.
+!macro RegSvr64 UNREGISTER
+  ${DisableX64FSRedirection}
+  ExecWait '"$WINDIR\System32\regsvr32.exe" /s ${UNREGISTER}"$INSTDIR\${DIR64}\PloverDrv.dll"' $R9
+  ${EnableX64FSRedirection}
+  Push $R9
+!macroend
 
 ; Program Files, the machine's registry and the rights of the folder need an
 ; administrator; without one the setup would fail half-way.
@@ -147,6 +164,27 @@ Section "Программы" SecMain
     DetailPrint "Драйвер PloverDrv.dll зарегистрирован"
   ${EndIf}
 
+  ; 64-bit programs (a cash desk's own software, say) load only a 64-bit
+  ; driver: it has a folder of its own, which no user may add files to, since
+  ; a library put beside it would be loaded with it.
+  ${If} ${RunningX64}
+    CreateDirectory "$INSTDIR\${DIR64}"
+    !insertmacro SetRights "$INSTDIR\${DIR64}" "${RIGHTS_PROGRAM}"
+    SetOutPath "$INSTDIR\${DIR64}"
+    File "${BINDIR64}/PloverDrv.dll"
+    !insertmacro SetRights "$INSTDIR\${DIR64}\PloverDrv.dll" "${RIGHTS_PROGRAM}"
+    SetOutPath "$INSTDIR"
+    !insertmacro RegSvr64 ""
+    Pop $0
+    ${If} $0 != 0
+      DetailPrint "64-разрядный драйвер PloverDrv.dll не зарегистрирован (код $0)"
+      SetErrorLevel 3
+      MessageBox MB_ICONSTOP|MB_OK "Не удалось зарегистрировать 64-разрядный драйвер PloverDrv.dll.$\r$\n64-разрядные программы не смогут работать с ККМ." /SD IDOK
+    ${Else}
+      DetailPrint "64-разрядный драйвер PloverDrv.dll зарегистрирован"
+    ${EndIf}
+  ${EndIf}
+
   ; The working folder of both shortcuts is the program folder.
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${SHORTCUT_TST}.lnk" "$INSTDIR\PloverTst.exe" "" "$INSTDIR\PloverTst.exe" 0
@@ -176,6 +214,15 @@ Section "un.Программы, драйвер и ярлыки" SecUnMain
   UnRegDLL "$INSTDIR\PloverDrv.dll"
   ${If} ${Errors}
     DetailPrint "Регистрация драйвера PloverDrv.dll не снята"
+  ${EndIf}
+  ${If} ${FileExists} "$INSTDIR\${DIR64}\PloverDrv.dll"
+    !insertmacro RegSvr64 "/u "
+    Pop $0
+    ${If} $0 != 0
+      DetailPrint "Регистрация 64-разрядного драйвера PloverDrv.dll не снята (код $0)"
+    ${EndIf}
+    Delete "$INSTDIR\${DIR64}\PloverDrv.dll"
+    RMDir "$INSTDIR\${DIR64}"
   ${EndIf}
   Delete "$INSTDIR\PloverTst.exe"
   Delete "$INSTDIR\PloverCmd.exe"

@@ -17,17 +17,17 @@
 //   probe sddl TEXT              an access list in SDDL as the system reads it back
 //   probe reg KEY NAME           a text or number value under HKEY_LOCAL_MACHINE
 //   probe version FILE           product name, maker and version of a binary, one a line
-#include <windows.h>
+//   probe status                 the driver's file and GetECRStatus through a client of this bitness
+//   probe exchange TST PORT      a request of this client answered by PloverTst over the UDP bus
+#include "probe.h"
+
 #include <sddl.h>
 #include <aclapi.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -38,15 +38,7 @@ struct TLocalFree {
   }
 };
 
-struct THandle {
-  HANDLE H = nullptr;
-  THandle() = default;
-  THandle(const THandle&) = delete;
-  THandle& operator=(const THandle&) = delete;
-  ~THandle() {
-    if (H) CloseHandle(H);
-  }
-};
+}  // namespace
 
 void PutLine(const std::wstring& text) {
   std::wstring line = text + L"\n";
@@ -62,6 +54,8 @@ int Fail(const std::wstring& why) {
   return 2;
 }
 
+namespace {
+
 std::wstring TextOf(HWND wnd) {
   wchar_t text[512] = {};
   // Another process's window text comes through WM_GETTEXT.
@@ -69,7 +63,9 @@ std::wstring TextOf(HWND wnd) {
   return text;
 }
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!done()) {
     if (std::chrono::steady_clock::now() >= end) return false;
@@ -79,6 +75,8 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
 }
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+namespace {
 
 struct TFind {
   DWORD Pid = 0;
@@ -123,13 +121,6 @@ HWND WaitTopWindow(TFind f, int timeoutMs = 30000) {
   return f.Found;
 }
 
-HWND WaitTop(DWORD pid, const std::wstring& caption, int timeoutMs = 30000) {
-  TFind f;
-  f.Pid = pid;
-  f.Caption = caption;
-  return WaitTopWindow(f, timeoutMs);
-}
-
 // Another visible top-level window of the process than `except`.
 HWND WaitOtherTop(DWORD pid, HWND except, const std::wstring& cls = {}) {
   TFind f;
@@ -139,7 +130,16 @@ HWND WaitOtherTop(DWORD pid, HWND except, const std::wstring& cls = {}) {
   return WaitTopWindow(f);
 }
 
-HWND Child(HWND parent, const std::wstring& cls, const std::wstring& caption = {}, bool direct = false) {
+}  // namespace
+
+HWND WaitTop(DWORD pid, const std::wstring& caption, int timeoutMs) {
+  TFind f;
+  f.Pid = pid;
+  f.Caption = caption;
+  return WaitTopWindow(f, timeoutMs);
+}
+
+HWND Child(HWND parent, const std::wstring& cls, const std::wstring& caption, bool direct) {
   TFind f;
   f.Class = cls;
   f.Caption = caption;
@@ -148,38 +148,30 @@ HWND Child(HWND parent, const std::wstring& cls, const std::wstring& caption = {
   return f.Found;
 }
 
-class TProgram {
- public:
-  explicit TProgram(const std::wstring& exe) {
-    const std::wstring dir = exe.substr(0, exe.find_last_of(L"\\/") + 1);
-    std::wstring command = L"\"" + exe + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
-      return;
-    FProcess.H = pi.hProcess;
-    FThread.H = pi.hThread;
-    FPid = pi.dwProcessId;
-    WaitForInputIdle(pi.hProcess, 20000);
-  }
-  ~TProgram() {
-    if (FProcess.H && WaitForSingleObject(FProcess.H, 0) == WAIT_TIMEOUT) TerminateProcess(FProcess.H, 1);
-  }
-  bool Started() const { return FProcess.H != nullptr; }
-  DWORD Pid() const { return FPid; }
-  // The exit code, or -1 when the program does not end in time.
-  long WaitExit(int timeoutMs = 20000) {
-    if (WaitForSingleObject(FProcess.H, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(FProcess.H, &code);
-    return static_cast<long>(code);
-  }
+TProgram::TProgram(const std::wstring& exe) {
+  const std::wstring dir = exe.substr(0, exe.find_last_of(L"\\/") + 1);
+  std::wstring command = L"\"" + exe + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+    return;
+  FProcess.H = pi.hProcess;
+  FThread.H = pi.hThread;
+  FPid = pi.dwProcessId;
+  WaitForInputIdle(pi.hProcess, 20000);
+}
 
- private:
-  THandle FProcess, FThread;
-  DWORD FPid = 0;
-};
+TProgram::~TProgram() {
+  if (FProcess.H && WaitForSingleObject(FProcess.H, 0) == WAIT_TIMEOUT) TerminateProcess(FProcess.H, 1);
+}
+
+long TProgram::WaitExit(int timeoutMs) {
+  if (WaitForSingleObject(FProcess.H, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(FProcess.H, &code);
+  return static_cast<long>(code);
+}
 
 void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
@@ -194,6 +186,8 @@ std::vector<std::wstring> ListLines(HWND list) {
   }
   return lines;
 }
+
+namespace {
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   THandle out;
@@ -260,9 +254,7 @@ bool WriteUtf8File(const std::wstring& path, const std::vector<std::wstring>& li
   return WriteBytes(path, bytes);
 }
 
-constexpr wchar_t kTstCaption[] = L"Тест ККМ";
 constexpr wchar_t kCmdCaption[] = L"Тест команд";
-constexpr wchar_t kClose[] = L"Закрыть";
 
 int About(const std::wstring& exe) {
   TProgram program(exe);
@@ -516,7 +508,9 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"reg" && argc == 4) return Reg(argv[2], argv[3]);
   if (command == L"version" && argc == 3) return Version(argv[2]);
   if (command == L"place" && argc == 2) return Place();
+  if (command == L"status" && argc == 2) return DriverStatus();
+  if (command == L"exchange" && argc == 4) return DriverExchange(argv[2], _wtoi(argv[3]));
   PutLine(L"usage: probe about EXE | close EXE CAPTION | shots TST CMD DIR | rights PATH | sddl TEXT | reg KEY NAME |"
-          L" version FILE | place");
+          L" version FILE | place | status | exchange TST PORT");
   return 2;
 }

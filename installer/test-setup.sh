@@ -48,9 +48,10 @@ check() {  # description command...
 # The probe drives the programs from outside; built here for the i686 Wine.
 probe="$work/probe.exe"
 mkdir -p "$work"
-if [ ! -f "$probe" ] || [ "$root/installer/probe.cpp" -nt "$probe" ]; then
+if [ ! -f "$probe" ] || [ "$root/installer/probe.cpp" -nt "$probe" ] || [ "$root/installer/probe_driver.cpp" -nt "$probe" ]; then
   i686-w64-mingw32-g++-posix -std=c++20 -O1 -DUNICODE -D_UNICODE -municode -static -s -o "$probe" \
-    "$root/installer/probe.cpp" -ladvapi32 -luser32 -lgdi32 -lversion || { echo "cannot build the probe"; exit 1; }
+    "$root/installer/probe.cpp" "$root/installer/probe_driver.cpp" -ladvapi32 -luser32 -lgdi32 -lversion \
+    -lole32 -loleaut32 -luuid || { echo "cannot build the probe"; exit 1; }
 fi
 
 rm -rf "$WINEPREFIX"
@@ -87,6 +88,7 @@ wine "$setup" /S; rc=$?
 settle
 check "setup /S ends with 0" [ "$rc" = 0 ]
 check "programs, driver and uninstaller in Program Files\\Plover" has_files "$default_dir" "${programs[@]}"
+check "a 32-bit Windows gets the 32-bit driver only (no folder x64)" [ ! -e "$default_dir/x64" ]
 check "shortcut \"Тест драйвера ККМ\" starts the installed PloverTst" \
   shortcut_to "$menu/Тест драйвера ККМ.lnk" 'C:\Program Files\Plover\PloverTst.exe'
 check "shortcut \"Тест команд\" starts the installed PloverCmd" \

@@ -2,6 +2,7 @@
 
 #include "untEcrResults.h"
 #include "untEcrUdp.h"
+#include "untText.h"
 
 namespace ecr {
 
@@ -13,25 +14,37 @@ std::mutex& RegistryMutex() {
 }
 
 // Weak, so that the bus and its threads end with the last control using it.
-std::map<std::pair<int32_t, int32_t>, std::weak_ptr<TBus>>& Registry() {
-  static auto* registry = new std::map<std::pair<int32_t, int32_t>, std::weak_ptr<TBus>>();
+std::map<std::wstring, std::weak_ptr<TBus>>& Registry() {
+  static auto* registry = new std::map<std::wstring, std::weak_ptr<TBus>>();
   return *registry;
 }
 
 }  // namespace
 
-std::shared_ptr<TBus> TBus::Open(int32_t kind, int32_t port, int32_t& rc) {
+std::shared_ptr<TBus> TBus::Open(const TBusSpec& spec, int32_t& rc) {
   rc = kOk;
-  if (kind != kBusUdp) {
-    kind = kBusInProcess;
-    port = 0;
+  const bool udp = spec.Kind == kBusUdp;
+  TUdpConfig config;
+  std::wstring bad;
+  if (udp && (spec.Port < 1 || spec.Port > 65535 || !BusAddressesOf(spec.Host, spec.Listen, config.Addresses) ||
+              !ParseAllowList(spec.Allow, config.Allow, bad))) {
+    rc = kNetworkDown;
+    return nullptr;
   }
+  config.Port = static_cast<uint16_t>(spec.Port);
+  const std::wstring key = udp ? Format(L"udp|%d|%ls|%ls|%ls", spec.Port, spec.Host.c_str(), spec.Listen.c_str(),
+                                        spec.Allow.c_str())
+                               : std::wstring(L"process");
   std::lock_guard lock(RegistryMutex());
-  auto key = std::make_pair(kind, port);
   if (auto bus = Registry()[key].lock()) return bus;
-  std::shared_ptr<TBus> bus(new TBus(kind, port));
-  if (kind == kBusUdp) {
-    bus->FLink = TUdpLink::Open(port, [raw = bus.get()](std::string bytes) { raw->ReceiveRemote(std::move(bytes)); });
+  std::shared_ptr<TBus> bus(
+      new TBus(udp ? kBusUdp : kBusInProcess,
+               udp ? Format(L"UDP %ls:%d", Ip4Text(config.Addresses.Hub).c_str(), spec.Port) : L"в процессе"));
+  if (udp) {
+    TBus* raw = bus.get();
+    bus->FLink = TUdpLink::Open(
+        config, [raw](std::string bytes) { raw->ReceiveRemote(std::move(bytes)); },
+        [raw](std::wstring text) { raw->ReceiveNotice(std::move(text)); });
     if (!bus->FLink) {
       rc = kNetworkDown;
       return nullptr;
@@ -41,7 +54,7 @@ std::shared_ptr<TBus> TBus::Open(int32_t kind, int32_t port, int32_t& rc) {
   return bus;
 }
 
-TBus::TBus(int32_t kind, int32_t port) : FKind(kind), FPort(port) {}
+TBus::TBus(int32_t kind, std::wstring name) : FKind(kind), FName(std::move(name)) {}
 
 TBus::~TBus() {
   // The link first: its thread hands frames to this bus.
@@ -76,23 +89,20 @@ void TBus::Detach(int32_t id) {
   if (!OnBusThread()) std::lock_guard wait(FDispatchMutex);
 }
 
-void TBus::Send(int32_t fromId, std::string bytes) {
+void TBus::Enqueue(int32_t from, std::string bytes, bool remote, std::wstring notice) {
   {
     std::lock_guard lock(FQueueMutex);
-    FQueue.push_back({fromId, std::move(bytes), false});
+    FQueue.push_back({from, std::move(bytes), remote, std::move(notice)});
     StartLocked();
   }
   FQueueCv.notify_all();
 }
 
-void TBus::ReceiveRemote(std::string bytes) {
-  {
-    std::lock_guard lock(FQueueMutex);
-    FQueue.push_back({0, std::move(bytes), true});
-    StartLocked();
-  }
-  FQueueCv.notify_all();
-}
+void TBus::Send(int32_t fromId, std::string bytes) { Enqueue(fromId, std::move(bytes), false, {}); }
+
+void TBus::ReceiveRemote(std::string bytes) { Enqueue(0, std::move(bytes), true, {}); }
+
+void TBus::ReceiveNotice(std::wstring text) { Enqueue(0, {}, true, std::move(text)); }
 
 void TBus::PostAfter(int64_t delayMs, int32_t tag, std::function<void()> fn) {
   {
@@ -136,15 +146,18 @@ void TBus::Run() {
       lock.unlock();
       {
         std::lock_guard dispatch(FDispatchMutex);
+        std::vector<std::pair<int32_t, TBusStation*>> stations;
+        {
+          std::lock_guard sl(FStationsMutex);
+          stations.assign(FStations.begin(), FStations.end());
+        }
         TFrame frame;
-        // Stations only ever see frames that decode; the bus drops the rest
-        // the way a receiver drops a frame with a bad checksum.
-        if (DecodeFrame(item.Bytes, frame) == kOk) {
-          std::vector<std::pair<int32_t, TBusStation*>> stations;
-          {
-            std::lock_guard sl(FStationsMutex);
-            stations.assign(FStations.begin(), FStations.end());
-          }
+        if (!item.Notice.empty()) {
+          for (auto& [id, station] : stations)
+            if (station) station->Notice(item.Notice);
+        } else if (DecodeFrame(item.Bytes, frame) == kOk) {
+          // Stations only ever see frames that decode; the bus drops the rest
+          // the way a receiver drops a frame with a bad checksum.
           for (auto& [id, station] : stations)
             if (id != item.From && station) station->Receive(item.Bytes, frame, item.Remote);
           if (!item.Remote && FLink) FLink->Send(item.Bytes);

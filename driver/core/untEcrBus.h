@@ -29,22 +29,37 @@ class TBusStation {
   // Runs on the bus thread; must return quickly and must not attach or detach.
   // remote: the frame came from another process.
   virtual void Receive(const std::string& bytes, const TFrame& frame, bool remote) = 0;
+  // Something of the bus itself worth a line in the journal (refused
+  // datagrams); on the bus thread too.
+  virtual void Notice(const std::wstring& text) {}
+};
+
+// Which bus: the kind and, for the UDP bus, its port and addresses as the
+// settings give them (BusHost, BusListen, BusAllow).
+struct TBusSpec {
+  int32_t Kind = kBusInProcess;
+  int32_t Port = kDefaultBusPort;
+  std::wstring Host;
+  std::wstring Listen;
+  std::wstring Allow;
 };
 
 class TUdpLink;
 
 class TBus {
  public:
-  // The in-process bus (kind 0) or the UDP loopback bus on a port (kind 1),
-  // shared with every other user in this process. nullptr with a result code
-  // when the bus cannot be opened.
-  static std::shared_ptr<TBus> Open(int32_t kind, int32_t port, int32_t& rc);
+  // The in-process bus (kind 0) or the UDP bus (kind 1), shared with every
+  // other user in this process with the same spec. nullptr with a result code
+  // when the bus cannot be opened (a port or address that is none, a port
+  // taken by someone else).
+  static std::shared_ptr<TBus> Open(const TBusSpec& spec, int32_t& rc);
   ~TBus();
   TBus(const TBus&) = delete;
   TBus& operator=(const TBus&) = delete;
 
   int32_t Kind() const { return FKind; }
-  int32_t Port() const { return FPort; }
+  // How the journal names the bus: "в процессе", "UDP 127.0.0.1:47300".
+  const std::wstring& Name() const { return FName; }
 
   // A station (nullptr: one that only sends). Returns its identifier.
   int32_t Attach(TBusStation* station);
@@ -62,14 +77,16 @@ class TBus {
   void CancelTimers(int32_t tag);
   int32_t NewTag();
 
-  // Frames from another process (the UDP link's thread).
+  // Frames from another process, and the link's notices (the UDP link's thread).
   void ReceiveRemote(std::string bytes);
+  void ReceiveNotice(std::wstring text);
 
   // Waits until every queued frame has been delivered (tests).
   void Flush();
 
  private:
-  TBus(int32_t kind, int32_t port);
+  TBus(int32_t kind, std::wstring name);
+  void Enqueue(int32_t from, std::string bytes, bool remote, std::wstring notice);
   void Run();
   // The bus thread starts with the first frame or timer: a program that never
   // talks to a device does not pay for it. Called with FQueueMutex held.
@@ -80,6 +97,7 @@ class TBus {
     int32_t From;
     std::string Bytes;
     bool Remote;
+    std::wstring Notice;  // a notice instead of a frame
   };
   struct TTimer {
     int32_t Tag;
@@ -88,7 +106,7 @@ class TBus {
   using TSteady = std::chrono::steady_clock;
 
   const int32_t FKind;
-  const int32_t FPort;
+  const std::wstring FName;
   std::mutex FQueueMutex;
   std::condition_variable FQueueCv;
   std::condition_variable FIdleCv;

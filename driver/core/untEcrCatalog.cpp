@@ -101,4 +101,28 @@ std::vector<int32_t> FrameParamIds(uint8_t code, bool answer) {
   return answer ? l->Out : l->In;
 }
 
+const std::vector<int32_t>& MethodInputIds(int32_t method) {
+  using namespace dispid;
+  static const std::vector<int32_t> kNone;
+  static const std::vector<std::pair<int32_t, std::vector<int32_t>>> kInputs = {
+      {dispid::GetFlagName, {FlagNumber}},
+      {RequestDump, {DeviceNumber, DataBlockNumber}},
+      {SetDate, {ECRDate}},
+      {SetTime, {ECRTime}},
+      {GetCashRegister, {RegisterNumber}},
+      {GetOperationRegister, {RegisterNumber}},
+      {GetRestRegister, {RegisterNumber}},
+      {WriteRestRegister, {RegisterNumber, RestRegister}},
+      {GetTableStruct, {TableNumber}},
+      {GetFieldStruct, {TableNumber, FieldNumber}},
+      {ReadTable, {TableNumber, FieldNumber, RowNumber}},
+      {WriteTable, {TableNumber, FieldNumber, RowNumber, FieldValue}},
+      {GetCommand, {CommandID}},
+      {SendCommand, {CommandType, CommandCode, CommandSrcAddress, CommandDstAddress, Timeout, WaitAnswer}},
+  };
+  for (const auto& [id, inputs] : kInputs)
+    if (id == method) return inputs;
+  return kNone;
+}
+
 }  // namespace ecr

@@ -26,4 +26,8 @@ const std::vector<TCommandLayout>& CommandLayouts();
 // answer.
 std::vector<int32_t> FrameParamIds(uint8_t code, bool answer);
 
+// The properties a method of the control reads as its inputs (what the
+// journal shows of a call); empty for a method without inputs.
+const std::vector<int32_t>& MethodInputIds(int32_t methodDispId);
+
 }  // namespace ecr

@@ -1,16 +1,21 @@
 #include "untEcrControl.h"
 
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
 
+#include "untEcrAddress.h"
 #include "untEcrBus.h"
 #include "untEcrCatalog.h"
 #include "untEcrClock.h"
 #include "untEcrDevice.h"
 #include "untEcrFrame.h"
+#include "untEcrJournal.h"
 #include "untEcrProps.h"
 #include "untEcrResults.h"
 #include "untEcrStations.h"
@@ -38,10 +43,16 @@ struct TReceived {
   bool Repeated = false;
 };
 
+// JournalMaxKB up to 2 GB.
+constexpr int32_t kMaxJournalKB = 2 * 1024 * 1024;
+
 bool IsNetworkSetting(int32_t id) {
   return id == dispid::BusKind || id == dispid::BusPort || id == dispid::VirtualEcr || id == dispid::VirtualDesk ||
-         id == dispid::DeskInterval;
+         id == dispid::DeskInterval || id == dispid::BusHost || id == dispid::BusListen || id == dispid::BusAllow;
 }
+
+bool IsJournalSetting(int32_t id) { return id == dispid::JournalFile || id == dispid::JournalMaxKB; }
+
 
 // The property with this identifier: an unknown identifier, or a method's,
 // names no property.
@@ -59,6 +70,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     FBag.SetStr(dispid::FlagName, L"Бит 0");
     std::lock_guard call(FCallMutex);
     Reconfigure(nullptr);
+    UpdateJournal();
   }
 
   ~TEcrControlImpl() override {
@@ -75,8 +87,15 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     TVariant v = value.Type() == type ? value : VarAsType(value, type);
 
     if (dispId == dispid::DeviceEnabled) return PutDeviceEnabled(v.Bool());
-    if (dispId == dispid::DeskAddress && (v.Int() < kDeskToOwnAddress || v.Int() > 255))
-      throw EOleError(kDispEOverflow, L"Неверный адрес запросов кассы (допустимо 0..255, -1: адрес станции)");
+    CheckSettingValue(dispId, v);
+    if (IsJournalSetting(dispId)) {
+      {
+        std::lock_guard lock(FMutex);
+        PutSettingLocked(dispId, v);
+      }
+      UpdateJournal();
+      return;
+    }
     if (IsNetworkSetting(dispId)) {
       std::lock_guard call(FCallMutex);
       TEcrSettings old;
@@ -95,6 +114,10 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   TVariant Get(int32_t dispId) override {
     PropertyOf(dispId);
     std::lock_guard lock(FMutex);
+    return GetLocked(dispId);
+  }
+
+  TVariant GetLocked(int32_t dispId) {
     switch (dispId) {
       case dispid::DeviceEnabled: return TVariant::FromBool(FDeviceEnabled);
       case dispid::ResultCode: return TVariant::FromInt(FResultCode);
@@ -119,6 +142,11 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       case dispid::FaultEvery: return TVariant::FromInt(FSettings.FaultEvery);
       case dispid::LinkLatency: return TVariant::FromInt(FSettings.LinkLatency);
       case dispid::DeviceNotAnswering: return TVariant::FromBool(FSettings.DeviceNotAnswering);
+      case dispid::JournalFile: return TVariant::FromStr(FSettings.JournalFile);
+      case dispid::JournalMaxKB: return TVariant::FromInt(FSettings.JournalMaxKB);
+      case dispid::BusHost: return TVariant::FromStr(FSettings.BusHost);
+      case dispid::BusListen: return TVariant::FromStr(FSettings.BusListen);
+      case dispid::BusAllow: return TVariant::FromStr(FSettings.BusAllow);
       default: return FBag.Get(dispId);
     }
   }
@@ -129,6 +157,19 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     const TMemberInfo* info = FindMemberById(dispId);
     if (!info || !info->IsMethod)
       throw EOleError(kDispEMemberNotFound, Format(L"Неизвестный метод (DISPID %d)", dispId));
+    // The inputs as the call finds them: a call may overwrite them.
+    std::shared_ptr<TJournal> journal;
+    std::array<TJournalValue, kMaxJournalInputs> inputs;
+    size_t inputCount = 0;
+    int64_t started = 0;
+    if (FJournalOn.load(std::memory_order_relaxed)) {
+      std::lock_guard lock(FMutex);
+      journal = FJournal;
+      if (journal)
+        for (int32_t id : MethodInputIds(dispId))
+          if (inputCount < inputs.size()) inputs[inputCount++] = {id, GetLocked(id)};
+      started = TJournal::ClockNs();
+    }
     int32_t rc;
     TEcrOp op = OpOfMethod(dispId);
     if (op != TEcrOp::None) {
@@ -143,6 +184,10 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       }
     }
     SetResult(rc);
+    if (journal) {
+      const int64_t ended = TJournal::ClockNs();
+      journal->Call(dispId, inputs.data(), inputCount, rc, ended - started, ended);
+    }
     return rc;
   }
 
@@ -177,6 +222,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
         FFaultCalls = 0;
     }
     Reconfigure(&old);
+    UpdateJournal();
   }
 
   void SendDeskRequest() override { SetResult(DeskRequest()); }
@@ -185,12 +231,16 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
 
   void Receive(const std::string& bytes, const TFrame& frame, bool) override {
     bool notify = false;
+    std::shared_ptr<TJournal> journal;
+    bool repeated = false;
     {
       std::lock_guard lock(FMutex);
+      journal = FJournal;
       if (FWaiting && !FAnswer && frame.Type != 0 && frame.Code == FWaitCode && frame.Dst == FWaitAddress &&
           (frame.Seq == 0 || frame.Seq == FWaitSeq)) {
         FAnswer = frame;
         FWaitCv.notify_all();
+        if (journal && FBus) journal->Frame(false, FBus->Name(), bytes, false);
         return;
       }
       TReceived r{bytes, frame, false};
@@ -198,6 +248,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
         auto& last = FLastRequest[frame.Src];
         r.Repeated = frame.Seq != 0 && last.first == frame.Seq && last.second == frame.Code;
         last = {frame.Seq, frame.Code};
+        repeated = r.Repeated;
       }
       int32_t id = FNextCommandId++;
       if (FNextCommandId <= 0) FNextCommandId = 1;
@@ -206,8 +257,14 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       FArrived.push_back(id);
       while (FArrived.size() > kMaxKeptCommands) FArrived.pop_front();
       notify = !FWaiting;
+      if (journal && FBus) journal->Frame(false, FBus->Name(), bytes, repeated);
     }
     if (notify) Notify();
+  }
+
+  void Notice(const std::wstring& text) override {
+    std::lock_guard lock(FMutex);
+    if (FJournal) FJournal->Note(text);
   }
 
  private:
@@ -244,6 +301,11 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
         return true;
       case dispid::LinkLatency: FSettings.LinkLatency = v.Int(); return true;
       case dispid::DeviceNotAnswering: FSettings.DeviceNotAnswering = v.Bool(); return true;
+      case dispid::JournalFile: FSettings.JournalFile = v.Str(); return true;
+      case dispid::JournalMaxKB: FSettings.JournalMaxKB = v.Int(); return true;
+      case dispid::BusHost: FSettings.BusHost = v.Str(); return true;
+      case dispid::BusListen: FSettings.BusListen = v.Str(); return true;
+      case dispid::BusAllow: FSettings.BusAllow = v.Str(); return true;
       default: return false;
     }
   }
@@ -363,8 +425,10 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     bool wait;
     int64_t timeout;
     bool toOwnEcr;
+    std::shared_ptr<TJournal> journal;
     {
       std::lock_guard lock(FMutex);
+      journal = FJournal;
       if (int32_t fault = FaultLocked(L"SendCommand")) return fault;
       int32_t code = FBag.Int(dispid::CommandCode);
       int32_t src = FBag.Int(dispid::CommandSrcAddress), dst = FBag.Int(dispid::CommandDstAddress);
@@ -400,6 +464,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
         FAnswer.reset();
       }
     }
+    if (journal) journal->Frame(true, FBus->Name(), bytes, false);
     FBus->Send(FStationId, std::move(bytes));
     if (toOwnEcr) FEcr->Submit(frame);
     if (!wait) return kOk;
@@ -439,12 +504,15 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       std::lock_guard lock(FMutex);
       s = FSettings;
     }
-    bool busChanged = !old || old->BusKind != s.BusKind || (s.BusKind == kBusUdp && old->BusPort != s.BusPort) ||
-                      !FBus;
+    const bool busChanged =
+        !old || old->BusKind != s.BusKind ||
+        (s.BusKind == kBusUdp && (old->BusPort != s.BusPort || old->BusHost != s.BusHost ||
+                                  old->BusListen != s.BusListen || old->BusAllow != s.BusAllow)) ||
+        !FBus;
     if (busChanged) {
       TearDown();
       int32_t rc;
-      auto bus = TBus::Open(s.BusKind, s.BusPort, rc);
+      auto bus = TBus::Open({s.BusKind, s.BusPort, s.BusHost, s.BusListen, s.BusAllow}, rc);
       if (!bus) return;
       FBus = std::move(bus);
       FStationId = FBus->Attach(this);
@@ -459,6 +527,27 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     } else if (FDesk) {
       FDesk->Stop();
     }
+  }
+
+  // Opens, changes or closes the journal as the settings say. Not under
+  // FMutex: closing the last user of a journal waits for its file.
+  void UpdateJournal() {
+    std::wstring file;
+    uint64_t maxBytes;
+    {
+      std::lock_guard lock(FMutex);
+      file = FSettings.JournalFile;
+      maxBytes = uint64_t(FSettings.JournalMaxKB < 0 ? 0 : FSettings.JournalMaxKB) * 1024;
+    }
+    std::shared_ptr<TJournal> journal;
+    if (!TrimBlanks(file).empty()) {
+      TJournal::TOptions options;
+      options.MaxBytes = maxBytes;
+      journal = TJournal::Open(file, options);
+    }
+    std::lock_guard lock(FMutex);
+    std::swap(FJournal, journal);
+    FJournalOn = FJournal != nullptr;
   }
 
   void TearDown() {
@@ -482,6 +571,9 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   int32_t FResultCode = kOk;
   bool FDeviceEnabled = true;
   int64_t FFaultCalls = 0;
+  std::shared_ptr<TJournal> FJournal;
+  // Read without the lock on every call: the journal costs nothing when off.
+  std::atomic<bool> FJournalOn{false};
 
   std::shared_ptr<TBus> FBus;
   int32_t FStationId = 0;
@@ -508,6 +600,40 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
 }  // namespace
 
 }  // namespace ecr
+
+// A value the setting cannot take is refused at once, not found out when the
+// bus fails to open.
+void CheckSettingValue(int32_t id, const TVariant& v) {
+  using namespace ecr;
+  switch (id) {
+    case dispid::DeskAddress:
+      if (v.Int() < kDeskToOwnAddress || v.Int() > 255)
+        throw EOleError(kDispEOverflow, L"Неверный адрес запросов кассы (допустимо 0..255, -1: адрес станции)");
+      break;
+    case dispid::JournalMaxKB:
+      if (v.Int() < 0 || v.Int() > kMaxJournalKB)
+        throw EOleError(kDispEOverflow, Format(L"Неверный размер журнала (допустимо 0..%d КБ)", kMaxJournalKB));
+      break;
+    case dispid::BusHost:
+    case dispid::BusListen: {
+      uint32_t address;
+      const std::wstring_view text = TrimBlanks(v.Str());
+      if (!text.empty() && !ParseIp4(text, address))
+        throw EOleError(kDispETypeMismatch, Format(L"Неверный адрес «%ls»: нужен адрес IPv4 вида 192.168.1.10",
+                                                   v.Str().c_str()));
+      break;
+    }
+    case dispid::BusAllow: {
+      std::vector<TAllowRule> rules;
+      std::wstring bad;
+      if (!ParseAllowList(v.Str(), rules, bad))
+        throw EOleError(kDispETypeMismatch,
+                        Format(L"Неверный адрес «%ls» в списке BusAllow: нужны адреса IPv4 или сети вида 10.0.2.0/24",
+                               bad.c_str()));
+      break;
+    }
+  }
+}
 
 std::unique_ptr<TEcrControl> TEcrControl::Create(const TEcrSettings& settings) {
   return std::make_unique<ecr::TEcrControlImpl>(settings);

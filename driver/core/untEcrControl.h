@@ -32,7 +32,21 @@ struct TEcrSettings {
   int32_t FaultEvery = 0;        // every Nth call (0: never, 1: always)
   int32_t LinkLatency = 0;       // ms added to every device call
   bool DeviceNotAnswering = false;
+  // The exchange journal: the file lines are appended to (empty: none), and
+  // its size in KB past which it is renamed to "<name>.1" (0: never).
+  std::wstring JournalFile;
+  int32_t JournalMaxKB = 10240;
+  // The UDP bus beyond this computer: the hub to join (empty: this
+  // computer's), the address a hub here listens on, who else may join it.
+  std::wstring BusHost;
+  std::wstring BusListen = L"127.0.0.1";
+  std::wstring BusAllow;
 };
+
+// Refuses a value a setting cannot take (an address that is none, a size out
+// of range) with EOleError and a text for the user; the settings dialog asks
+// before it applies anything.
+void CheckSettingValue(int32_t dispId, const TVariant& value);
 
 class TEcrControl {
  public:

@@ -34,18 +34,24 @@ uint16_t Host16(uint16_t v) {
   std::memcpy(b, &v, sizeof b);
   return static_cast<uint16_t>((b[0] << 8) | b[1]);
 }
-uint32_t NetLoopback() {
-  const unsigned char b[4] = {127, 0, 0, 1};
+uint32_t Net32(uint32_t v) {
+  const unsigned char b[4] = {static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
+                              static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
   uint32_t r;
   std::memcpy(&r, b, sizeof r);
   return r;
 }
+uint32_t Host32(uint32_t v) {
+  unsigned char b[4];
+  std::memcpy(b, &v, sizeof b);
+  return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+}
 
-sockaddr_in Loopback(uint16_t port) {
+sockaddr_in Endpoint(uint32_t address, uint16_t port) {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = Net16(port);
-  a.sin_addr.s_addr = NetLoopback();
+  a.sin_addr.s_addr = Net32(address);
   return a;
 }
 
@@ -115,9 +121,9 @@ bool StartSockets() {
 #endif
 }
 
-TSocket BindLoopback(uint16_t port) {
+TSocket Bind(uint32_t address, uint16_t port) {
   if (!StartSockets()) return kNoSocket;
-  sockaddr_in a = Loopback(port);
+  sockaddr_in a = Endpoint(address, port);
 #ifdef _WIN32
   TSocketOwner s(GWs2.socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
   if (!s) return kNoSocket;
@@ -147,8 +153,8 @@ void CloseSocket(TSocket s) {
 #endif
 }
 
-void SendTo(TSocket s, const char* data, size_t size, uint16_t port) {
-  sockaddr_in to = Loopback(port);
+void SendTo(TSocket s, const char* data, size_t size, uint32_t address, uint16_t port) {
+  sockaddr_in to = Endpoint(address, port);
 #ifdef _WIN32
   GWs2.sendto(s, data, static_cast<int>(size), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 #else
@@ -156,7 +162,7 @@ void SendTo(TSocket s, const char* data, size_t size, uint16_t port) {
 #endif
 }
 
-size_t ReceiveFrom(TSocket s, char* buffer, size_t size, int timeoutMs, uint16_t& fromPort) {
+size_t ReceiveFrom(TSocket s, char* buffer, size_t size, int timeoutMs, uint32_t& fromAddress, uint16_t& fromPort) {
   fd_set set;
   FD_ZERO(&set);
   FD_SET(s, &set);
@@ -171,7 +177,8 @@ size_t ReceiveFrom(TSocket s, char* buffer, size_t size, int timeoutMs, uint16_t
   socklen_t fromLen = sizeof from;
   ssize_t got = ::recvfrom(s, buffer, size, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
 #endif
-  if (got <= 0 || from.sin_addr.s_addr != NetLoopback()) return 0;
+  if (got <= 0) return 0;
+  fromAddress = Host32(from.sin_addr.s_addr);
   fromPort = Host16(from.sin_port);
   return static_cast<size_t>(got);
 }

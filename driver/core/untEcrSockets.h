@@ -26,10 +26,11 @@ extern const TSocket kNoSocket;
 // the network as down.
 bool StartSockets();
 
-// A UDP socket bound to 127.0.0.1:port (0: any free port); kNoSocket when the
-// port is taken or no socket can be made. On Windows the port is held
-// exclusively and a send to a departed peer does not fail later receives.
-TSocket BindLoopback(uint16_t port);
+// A UDP socket bound to address:port (host order; port 0: any free port);
+// kNoSocket when the port is taken, the address is not this computer's or no
+// socket can be made. On Windows the port is held exclusively and a send to
+// a departed peer does not fail later receives.
+TSocket Bind(uint32_t address, uint16_t port);
 void CloseSocket(TSocket s);
 
 struct TSocketTraits {
@@ -38,11 +39,11 @@ struct TSocketTraits {
 };
 using TSocketOwner = TUniqueHandle<TSocket, TSocketTraits>;
 
-// One datagram to 127.0.0.1:port; failures are not reported (datagrams may be
+// One datagram to address:port; failures are not reported (datagrams may be
 // lost anyway).
-void SendTo(TSocket s, const char* data, size_t size, uint16_t port);
-// Waits up to timeoutMs for a datagram; its size (0 when none arrived or it
-// did not come from the loopback address) and the sender's port.
-size_t ReceiveFrom(TSocket s, char* buffer, size_t size, int timeoutMs, uint16_t& fromPort);
+void SendTo(TSocket s, const char* data, size_t size, uint32_t address, uint16_t port);
+// Waits up to timeoutMs for a datagram; its size (0 when none arrived) and
+// the sender's address and port.
+size_t ReceiveFrom(TSocket s, char* buffer, size_t size, int timeoutMs, uint32_t& fromAddress, uint16_t& fromPort);
 
 }  // namespace ecr::net

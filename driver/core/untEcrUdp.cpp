@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "untEcrSockets.h"
+#include "untText.h"
 
 namespace ecr {
 
@@ -23,6 +24,8 @@ constexpr char kBye = 'B';
 constexpr int64_t kHelloMs = 500;
 constexpr int64_t kPeerLifeMs = 3000;
 constexpr int64_t kTakeOverMs = 1000;
+// Refusals are told in one line per source address and second.
+constexpr int64_t kRefusalReportMs = 1000;
 constexpr size_t kMaxDatagram = 8192;
 
 int64_t NowMs() {
@@ -30,21 +33,31 @@ int64_t NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+struct TPeer {
+  uint32_t Address;
+  uint16_t Port;
+  bool operator<(const TPeer& o) const { return Address != o.Address ? Address < o.Address : Port < o.Port; }
+  bool operator==(const TPeer& o) const { return Address == o.Address && Port == o.Port; }
+};
+
 class TUdpLinkImpl : public TUdpLink {
  public:
-  TUdpLinkImpl(uint16_t port, TDeliver deliver) : FPort(port), FDeliver(std::move(deliver)) {}
+  TUdpLinkImpl(const TUdpConfig& config, TDeliver deliver, TNotice notice)
+      : FConfig(config),
+        FHub{config.Addresses.Hub, config.Port},
+        FAccess(config.Addresses.Bind, config.Allow),
+        FDeliver(std::move(deliver)),
+        FNotice(std::move(notice)) {}
 
   bool Start() {
     if (!net::StartSockets()) return false;
-    TSocketOwner hub(net::BindLoopback(FPort));
-    if (hub) {
-      FSocket = std::move(hub);
-      FIsHub = true;
-    } else {
-      FSocket = TSocketOwner(net::BindLoopback(0));
-      if (!FSocket) return false;
-      SendTo(kHello, {}, FPort);
+    if (TryBecomeHub()) {
+      FThread = std::thread([this] { Run(); });
+      return true;
     }
+    FSocket = TSocketOwner(net::Bind(FConfig.Addresses.Bind, 0));
+    if (!FSocket) return false;
+    SendTo(kHello, {}, FHub);
     FThread = std::thread([this] { Run(); });
     return true;
   }
@@ -53,15 +66,15 @@ class TUdpLinkImpl : public TUdpLink {
     FStop = true;
     if (FThread.joinable()) FThread.join();
     std::lock_guard lock(FMutex);
-    if (!FIsHub && FSocket) SendTo(kBye, {}, FPort);
+    if (!FIsHub && FSocket) SendTo(kBye, {}, FHub);
   }
 
   void Send(const std::string& bytes) override {
     std::lock_guard lock(FMutex);
     if (FIsHub) {
-      for (auto& [port, seen] : FPeers) SendTo(kFrame, bytes, port);
+      for (auto& [peer, seen] : FPeers) SendTo(kFrame, bytes, peer);
     } else {
-      SendTo(kFrame, bytes, FPort);
+      SendTo(kFrame, bytes, FHub);
     }
   }
 
@@ -71,16 +84,36 @@ class TUdpLinkImpl : public TUdpLink {
   }
 
  private:
+  // Only a process whose hub is on this computer binds the hub's port.
+  bool TryBecomeHub() {
+    if (!FConfig.Addresses.MayBeHub) return false;
+    TSocketOwner hub(net::Bind(FConfig.Addresses.Bind, FConfig.Port));
+    if (!hub) return false;
+    FSocket = std::move(hub);
+    FIsHub = true;
+    FPeers.clear();
+    return true;
+  }
+
+  // A member takes frames from the hub only. A hub on a loopback address is
+  // heard from any of them: only this computer sends from there, and Wine
+  // sends (and reports) every loopback datagram as from 127.0.0.1 whatever
+  // address the hub's socket is bound to.
+  bool FromHub(const TPeer& from) const {
+    if (from.Port != FHub.Port) return false;
+    return from.Address == FHub.Address || (IsLoopbackNet(FHub.Address) && IsLoopbackNet(from.Address));
+  }
+
   // Caller holds FMutex (or is the only user of the socket yet).
-  void SendTo(char kind, const std::string& bytes, uint16_t port) {
+  void SendTo(char kind, const std::string& bytes, const TPeer& to) {
     std::string d(kMagic, sizeof kMagic);
     d.push_back(kind);
     d += bytes;
-    net::SendTo(FSocket.Get(), d.data(), d.size(), port);
+    net::SendTo(FSocket.Get(), d.data(), d.size(), to.Address, to.Port);
   }
 
   void Run() {
-    int64_t lastHello = NowMs(), lastTry = NowMs();
+    int64_t lastHello = NowMs(), lastTry = NowMs(), lastReport = NowMs();
     std::string buf(kMaxDatagram, '\0');
     while (!FStop) {
       TSocket s;
@@ -88,30 +121,43 @@ class TUdpLinkImpl : public TUdpLink {
         std::lock_guard lock(FMutex);
         s = FSocket.Get();
       }
-      uint16_t fromPort = 0;
-      size_t got = net::ReceiveFrom(s, buf.data(), buf.size(), 100, fromPort);
-      if (got >= 5 && std::memcmp(buf.data(), kMagic, sizeof kMagic) == 0)
-        Handle(buf[4], std::string(buf.data() + 5, got - 5), fromPort);
+      TPeer from{0, 0};
+      size_t got = net::ReceiveFrom(s, buf.data(), buf.size(), 100, from.Address, from.Port);
+      if (got > 0) Handle(buf.data(), got, from);
       Housekeeping(lastHello, lastTry);
+      if (NowMs() - lastReport >= kRefusalReportMs) {
+        lastReport = NowMs();
+        ReportRefusals();
+      }
     }
+    ReportRefusals();
   }
 
-  void Handle(char kind, std::string bytes, uint16_t fromPort) {
+  void Handle(const char* data, size_t size, const TPeer& from) {
     bool deliver = false;
+    std::string bytes;
     {
       std::lock_guard lock(FMutex);
+      if (FIsHub && !FAccess.Admits(from.Address)) {
+        ++FRefused[from.Address];
+        return;
+      }
+      // Anything that is not one of ours is dropped, from anyone.
+      if (size < 5 || std::memcmp(data, kMagic, sizeof kMagic) != 0) return;
+      const char kind = data[4];
+      bytes.assign(data + 5, size - 5);
       if (FIsHub) {
         if (kind == kBye) {
-          FPeers.erase(fromPort);
+          FPeers.erase(from);
           return;
         }
-        FPeers[fromPort] = NowMs();
+        FPeers[from] = NowMs();
         if (kind == kFrame) {
-          for (auto& [port, seen] : FPeers)
-            if (port != fromPort) SendTo(kFrame, bytes, port);
+          for (auto& [peer, seen] : FPeers)
+            if (!(peer == from)) SendTo(kFrame, bytes, peer);
           deliver = true;
         }
-      } else if (kind == kFrame && fromPort == FPort) {
+      } else if (kind == kFrame && FromHub(from)) {
         deliver = true;
       }
     }
@@ -128,35 +174,46 @@ class TUdpLinkImpl : public TUdpLink {
     }
     if (now - lastTry >= kTakeOverMs) {
       lastTry = now;
-      TSocketOwner hub(net::BindLoopback(FPort));
-      if (hub) {
-        FSocket = std::move(hub);
-        FIsHub = true;
-        FPeers.clear();
-        return;
-      }
+      if (TryBecomeHub()) return;
     }
     if (now - lastHello >= kHelloMs) {
       lastHello = now;
-      SendTo(kHello, {}, FPort);
+      SendTo(kHello, {}, FHub);
     }
   }
 
-  const uint16_t FPort;
+  void ReportRefusals() {
+    std::map<uint32_t, uint64_t> refused;
+    {
+      std::lock_guard lock(FMutex);
+      refused.swap(FRefused);
+    }
+    if (!FNotice) return;
+    for (const auto& [address, count] : refused)
+      FNotice(Format(L"шина UDP %ls:%u: отвергнуто датаграмм от %ls: %llu (адреса нет в BusAllow)",
+                     Ip4Text(FConfig.Addresses.Bind).c_str(), unsigned{FConfig.Port}, Ip4Text(address).c_str(),
+                     static_cast<unsigned long long>(count)));
+  }
+
+  const TUdpConfig FConfig;
+  const TPeer FHub;
+  const TBusAccess FAccess;
   const TDeliver FDeliver;
+  const TNotice FNotice;
   std::mutex FMutex;
   TSocketOwner FSocket;
   bool FIsHub = false;
-  std::map<uint16_t, int64_t> FPeers;  // member port -> last heard
+  std::map<TPeer, int64_t> FPeers;        // member -> last heard
+  std::map<uint32_t, uint64_t> FRefused;  // source address -> datagrams since the last report
   std::atomic<bool> FStop{false};
   std::thread FThread;
 };
 
 }  // namespace
 
-std::unique_ptr<TUdpLink> TUdpLink::Open(int32_t port, TDeliver deliver) {
-  if (port < 1 || port > 65535) return nullptr;
-  auto link = std::make_unique<TUdpLinkImpl>(static_cast<uint16_t>(port), std::move(deliver));
+std::unique_ptr<TUdpLink> TUdpLink::Open(const TUdpConfig& config, TDeliver deliver, TNotice notice) {
+  if (config.Port == 0) return nullptr;
+  auto link = std::make_unique<TUdpLinkImpl>(config, std::move(deliver), std::move(notice));
   if (!link->Start()) return nullptr;
   return link;
 }

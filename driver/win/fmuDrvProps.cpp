@@ -7,7 +7,9 @@
 #include "untDlgTemplate.h"
 #include "untDllModule.h"
 #include "untDrvSettings.h"
+#include "untEcrJournalFile.h"
 #include "untError.h"
+#include "untFile.h"
 #include "untText.h"
 
 namespace {
@@ -31,7 +33,27 @@ const TNumField kNumFields[] = {
     {idFaultCode, L"Код ошибки", &TEcrSettings::FaultCode, 0, 255},
     {idFaultEvery, L"Каждый N-й вызов", &TEcrSettings::FaultEvery, 0, 1000000},
     {idLinkLatency, L"Задержка связи, мс", &TEcrSettings::LinkLatency, 0, 60000},
+    {idJournalMaxKB, L"Размер журнала, КБ", &TEcrSettings::JournalMaxKB, 0, 2 * 1024 * 1024},
 };
+
+struct TTextField {
+  WORD Id;
+  const wchar_t* Caption;
+  std::wstring TEcrSettings::*Field;
+  int32_t DispId;  // the property whose rules the text must meet
+};
+
+const TTextField kTextFields[] = {
+    {idBusHost, L"Адрес хаба", &TEcrSettings::BusHost, dispid::BusHost},
+    {idBusListen, L"Слушать на", &TEcrSettings::BusListen, dispid::BusListen},
+    {idBusAllow, L"Разрешены", &TEcrSettings::BusAllow, dispid::BusAllow},
+    {idJournalFile, L"Журнал обмена", &TEcrSettings::JournalFile, dispid::JournalFile},
+};
+
+// What opening the bus means, under its address fields.
+constexpr wchar_t kBusOpenNote[] =
+    L"Пустой адрес хаба: хаб на этом компьютере. Адрес «Слушать на», отличный от 127.0.0.1, открывает "
+    L"шину в сеть: войти смогут только адреса из «Разрешены» (через запятую; сеть: 10.0.2.0/24).";
 
 struct TBoolField {
   WORD Id;
@@ -45,7 +67,7 @@ const TBoolField kBoolFields[] = {
     {idDeviceNotAnswering, L"Устройство не отвечает", &TEcrSettings::DeviceNotAnswering},
 };
 
-const wchar_t* const kBusNames[] = {L"Внутри процесса", L"UDP 127.0.0.1"};
+const wchar_t* const kBusNames[] = {L"Внутри процесса", L"UDP"};
 
 const TNumField& NumField(WORD id) {
   for (const auto& f : kNumFields)
@@ -67,13 +89,24 @@ void AddNumRow(TDlgTemplate& t, WORD id, short y, short editW = 50) {
   t.Add(TKind::Edit, id, L"", kEditX, y, editW, 12, kEdit);
 }
 
+const TTextField& TextField(WORD id) {
+  for (const auto& f : kTextFields)
+    if (f.Id == id) return f;
+  return kTextFields[0];
+}
+
+void AddTextRow(TDlgTemplate& t, WORD id, short y, short editW) {
+  t.Add(TKind::Static, 0xFFFF, TextField(id).Caption, kLabelX, static_cast<short>(y + 2), kLabelW, 8, SS_LEFT);
+  t.Add(TKind::Edit, id, L"", kEditX, y, editW, 12, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL);
+}
+
 void AddCheck(TDlgTemplate& t, WORD id, short y, short w = 250) {
   t.Add(TKind::Button, id, BoolField(id).Caption, kLabelX, y, w, 10, kCheck);
 }
 
 TDlgTemplate BuildTemplate() {
-  TDlgTemplate t(kDrvPropsTitle, 290, 276);
-  t.Add(TKind::Button, 0xFFFF, L"Связь", 7, 5, 276, 80, BS_GROUPBOX);
+  TDlgTemplate t(kDrvPropsTitle, 290, 396);
+  t.Add(TKind::Button, 0xFFFF, L"Связь", 7, 5, 276, 148, BS_GROUPBOX);
   AddNumRow(t, idSrcAddress, 18);
   AddNumRow(t, idDstAddress, 18 + kRowH);
   AddNumRow(t, idTimeout, 18 + 2 * kRowH);
@@ -82,26 +115,35 @@ TDlgTemplate BuildTemplate() {
         CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
   t.Add(TKind::Static, 0xFFFF, NumField(idBusPort).Caption, 218, 18 + 3 * kRowH + 2, 22, 8, SS_LEFT);
   t.Add(TKind::Edit, idBusPort, L"", 240, 18 + 3 * kRowH, 36, 12, kEdit);
+  AddTextRow(t, idBusHost, 18 + 4 * kRowH, 90);
+  AddTextRow(t, idBusListen, 18 + 5 * kRowH, 90);
+  AddTextRow(t, idBusAllow, 18 + 6 * kRowH, 156);
+  t.Add(TKind::Static, 0xFFFF, kBusOpenNote, kLabelX, 18 + 7 * kRowH, 260, 24, SS_LEFT);
 
-  t.Add(TKind::Button, 0xFFFF, L"Виртуальные станции", 7, 90, 276, 64, BS_GROUPBOX);
-  AddCheck(t, idVirtualEcr, 103);
-  AddCheck(t, idVirtualDesk, 118, 152);
-  t.Add(TKind::Static, 0xFFFF, L"на адрес", 172, 118 + 1, 30, 8, SS_LEFT);
-  t.Add(TKind::ComboBox, idDeskAddress, L"", 204, 116, 72, 60, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP);
-  AddNumRow(t, idDeskInterval, 133);
-  t.Add(TKind::Button, idDeskRequest, L"Послать запрос кассы", 180, 132, 96, 14, BS_PUSHBUTTON | WS_TABSTOP);
+  t.Add(TKind::Button, 0xFFFF, L"Журнал", 7, 158, 276, 48, BS_GROUPBOX);
+  AddTextRow(t, idJournalFile, 171, 110);
+  t.Add(TKind::Button, idJournalOpen, L"Открыть", 234, 170, 42, 14, BS_PUSHBUTTON | WS_TABSTOP);
+  AddNumRow(t, idJournalMaxKB, 171 + kRowH);
 
-  t.Add(TKind::Button, 0xFFFF, L"Сбои", 7, 158, 276, 92, BS_GROUPBOX);
-  t.Add(TKind::Static, 0xFFFF, L"Метод", kLabelX, 171 + 2, kLabelW, 8, SS_LEFT);
-  t.Add(TKind::ComboBox, idFaultMethod, L"", kEditX, 171, 156, 120,
+  t.Add(TKind::Button, 0xFFFF, L"Виртуальные станции", 7, 210, 276, 64, BS_GROUPBOX);
+  AddCheck(t, idVirtualEcr, 223);
+  AddCheck(t, idVirtualDesk, 238, 152);
+  t.Add(TKind::Static, 0xFFFF, L"на адрес", 172, 238 + 1, 30, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idDeskAddress, L"", 204, 236, 72, 60, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP);
+  AddNumRow(t, idDeskInterval, 253);
+  t.Add(TKind::Button, idDeskRequest, L"Послать запрос кассы", 180, 252, 96, 14, BS_PUSHBUTTON | WS_TABSTOP);
+
+  t.Add(TKind::Button, 0xFFFF, L"Сбои", 7, 278, 276, 92, BS_GROUPBOX);
+  t.Add(TKind::Static, 0xFFFF, L"Метод", kLabelX, 291 + 2, kLabelW, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idFaultMethod, L"", kEditX, 291, 156, 120,
         CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP);
-  AddNumRow(t, idFaultCode, 171 + kRowH);
-  AddNumRow(t, idFaultEvery, 171 + 2 * kRowH);
-  AddNumRow(t, idLinkLatency, 171 + 3 * kRowH);
-  AddCheck(t, idDeviceNotAnswering, 171 + 4 * kRowH + 1);
+  AddNumRow(t, idFaultCode, 291 + kRowH);
+  AddNumRow(t, idFaultEvery, 291 + 2 * kRowH);
+  AddNumRow(t, idLinkLatency, 291 + 3 * kRowH);
+  AddCheck(t, idDeviceNotAnswering, 291 + 4 * kRowH + 1);
 
-  t.Add(TKind::Button, IDOK, L"OK", 177, 256, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP);
-  t.Add(TKind::Button, IDCANCEL, L"Отмена", 233, 256, 50, 14, BS_PUSHBUTTON | WS_TABSTOP);
+  t.Add(TKind::Button, IDOK, L"OK", 177, 376, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP);
+  t.Add(TKind::Button, IDCANCEL, L"Отмена", 233, 376, 50, 14, BS_PUSHBUTTON | WS_TABSTOP);
   return t;
 }
 
@@ -121,9 +163,39 @@ void ShowError(HWND dlg, const std::wstring& text) {
   MessageBoxW(dlg, text.c_str(), kDrvPropsTitle, MB_OK | MB_ICONERROR);
 }
 
+// Shows the reason and puts the user back into the field.
+bool RefuseField(HWND dlg, WORD id, const std::wstring& why) {
+  ShowError(dlg, why);
+  HWND item = GetDlgItem(dlg, id);
+  SetFocus(item);
+  SendMessageW(item, EM_SETSEL, 0, -1);
+  return false;
+}
+
+std::wstring TrimmedText(HWND dlg, int id) { return std::wstring(TrimBlanks(ItemText(dlg, id))); }
+
+// The journal in the program the user has for it (Notepad for a text). The
+// shell is loaded only for this, so that it costs a program nothing at start.
+void OpenJournal(HWND dlg) {
+  const std::wstring file = TrimmedText(dlg, idJournalFile);
+  if (file.empty()) return ShowError(dlg, L"Журнал обмена не задан.");
+  if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return ShowError(dlg, Format(L"Журнал «%ls» ещё не записан.", file.c_str()));
+  wchar_t dir[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
+  HMODULE shell = n && n < MAX_PATH ? LoadLibraryW((std::wstring(dir, n) + L"\\shell32.dll").c_str()) : nullptr;
+  using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+  auto execute = shell ? reinterpret_cast<TShellExecute>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")))
+                       : nullptr;
+  // Above 32: the program was started.
+  if (!execute || reinterpret_cast<INT_PTR>(execute(dlg, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) <= 32)
+    ShowError(dlg, Format(L"Не удалось открыть журнал «%ls».", file.c_str()));
+}
+
 void FillControls(HWND dlg, const TEcrSettings& s) {
   for (const auto& f : kNumFields) SetDlgItemTextW(dlg, f.Id, IntToStr(s.*f.Field).c_str());
   for (const auto& f : kBoolFields) CheckDlgButton(dlg, f.Id, s.*f.Field ? BST_CHECKED : BST_UNCHECKED);
+  for (const auto& f : kTextFields) SetDlgItemTextW(dlg, f.Id, (s.*f.Field).c_str());
   HWND bus = GetDlgItem(dlg, idBusKind);
   for (const wchar_t* name : kBusNames) SendMessageW(bus, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   SendMessageW(bus, CB_SETCURSEL, s.BusKind == 1 ? 1 : 0, 0);
@@ -160,19 +232,15 @@ bool ReadDeskAddress(HWND dlg, int32_t& address) {
 }
 
 // False, with the field focused and the reason shown, when a number is not
-// a whole number in its range.
+// a whole number in its range, an address is none or the journal cannot be
+// written.
 bool ReadControls(HWND dlg, TEcrSettings& s) {
   for (const auto& f : kNumFields) {
     std::string text = WideToAnsi(ItemText(dlg, f.Id));
     long long value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < f.Min || value > f.Max) {
-      ShowError(dlg, Format(L"Поле «%ls»: введите целое число от %d до %d.", f.Caption, f.Min, f.Max));
-      HWND item = GetDlgItem(dlg, f.Id);
-      SetFocus(item);
-      SendMessageW(item, EM_SETSEL, 0, -1);
-      return false;
-    }
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < f.Min || value > f.Max)
+      return RefuseField(dlg, f.Id, Format(L"Поле «%ls»: введите целое число от %d до %d.", f.Caption, f.Min, f.Max));
     s.*f.Field = static_cast<int32_t>(value);
   }
   if (!ReadDeskAddress(dlg, s.DeskAddress)) {
@@ -183,12 +251,23 @@ bool ReadControls(HWND dlg, TEcrSettings& s) {
     SendMessageW(item, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
     return false;
   }
+  for (const auto& f : kTextFields) {
+    std::wstring text = TrimmedText(dlg, f.Id);
+    try {
+      CheckSettingValue(f.DispId, TVariant::FromStr(text));
+    } catch (const EOleError& e) {
+      return RefuseField(dlg, f.Id, Format(L"Поле «%ls»: %ls.", f.Caption, e.Message().c_str()));
+    }
+    s.*f.Field = std::move(text);
+  }
+  if (s.BusListen.empty()) s.BusListen = TEcrSettings().BusListen;
+  if (!s.JournalFile.empty())
+    if (int code = ecr::ProbeJournalFile(s.JournalFile))
+      return RefuseField(dlg, idJournalFile, Format(L"Журнал обмена «%ls» не открывается для записи: %ls.",
+                                                    s.JournalFile.c_str(), FileErrorText(code).c_str()));
   for (const auto& f : kBoolFields) s.*f.Field = IsDlgButtonChecked(dlg, f.Id) == BST_CHECKED;
   s.BusKind = SendDlgItemMessageW(dlg, idBusKind, CB_GETCURSEL, 0, 0) == 1 ? 1 : 0;
-  std::wstring method = ItemText(dlg, idFaultMethod);
-  while (!method.empty() && method.back() == L' ') method.pop_back();
-  while (!method.empty() && method.front() == L' ') method.erase(0, 1);
-  s.FaultMethod = method;
+  s.FaultMethod = TrimmedText(dlg, idFaultMethod);
   return true;
 }
 
@@ -218,6 +297,9 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case IDCANCEL:
           EndDialog(dlg, IDCANCEL);
+          return TRUE;
+        case idJournalOpen:
+          OpenJournal(dlg);
           return TRUE;
         case idDeskRequest:
           try {

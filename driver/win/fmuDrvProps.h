@@ -1,6 +1,6 @@
 #pragma once
 // The control's settings dialog (ShowProperties): addresses, time-out, bus,
-// virtual stations and faults.
+// journal, virtual stations and faults.
 #include <windows.h>
 
 #include "untEcrControl.h"
@@ -22,6 +22,12 @@ enum TDrvPropsId : WORD {
   idLinkLatency,
   idDeviceNotAnswering,
   idDeskAddress,
+  idBusHost,
+  idBusListen,
+  idBusAllow,
+  idJournalFile,
+  idJournalOpen,
+  idJournalMaxKB,
 };
 
 // The first item of the desk address box: the requests go to the control's

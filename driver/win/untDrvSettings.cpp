@@ -18,6 +18,10 @@ struct TBoolField {
   const wchar_t* Name;
   bool TEcrSettings::*Field;
 };
+struct TTextField {
+  const wchar_t* Name;
+  std::wstring TEcrSettings::*Field;
+};
 
 const TIntField kIntFields[] = {
     {L"SrcAddress", &TEcrSettings::SrcAddress},   {L"DstAddress", &TEcrSettings::DstAddress},
@@ -25,13 +29,18 @@ const TIntField kIntFields[] = {
     {L"BusPort", &TEcrSettings::BusPort},         {L"DeskInterval", &TEcrSettings::DeskInterval},
     {L"FaultCode", &TEcrSettings::FaultCode},     {L"FaultEvery", &TEcrSettings::FaultEvery},
     {L"LinkLatency", &TEcrSettings::LinkLatency}, {L"DeskAddress", &TEcrSettings::DeskAddress},
+    {L"JournalMaxKB", &TEcrSettings::JournalMaxKB},
 };
 const TBoolField kBoolFields[] = {
     {L"VirtualEcr", &TEcrSettings::VirtualEcr},
     {L"VirtualDesk", &TEcrSettings::VirtualDesk},
     {L"DeviceNotAnswering", &TEcrSettings::DeviceNotAnswering},
 };
-constexpr wchar_t kFaultMethod[] = L"FaultMethod";
+const TTextField kTextFields[] = {
+    {L"FaultMethod", &TEcrSettings::FaultMethod}, {L"JournalFile", &TEcrSettings::JournalFile},
+    {L"BusHost", &TEcrSettings::BusHost},         {L"BusListen", &TEcrSettings::BusListen},
+    {L"BusAllow", &TEcrSettings::BusAllow},
+};
 
 bool ReadDword(HKEY key, const wchar_t* name, DWORD& out) {
   DWORD type = 0, value = 0, size = sizeof value;
@@ -72,7 +81,7 @@ TEcrSettings LoadSettings() {
     if (ReadDword(key.Get(), f.Name, value)) s.*f.Field = static_cast<int32_t>(value);
   for (const auto& f : kBoolFields)
     if (ReadDword(key.Get(), f.Name, value)) s.*f.Field = value != 0;
-  ReadText(key.Get(), kFaultMethod, s.FaultMethod);
+  for (const auto& f : kTextFields) ReadText(key.Get(), f.Name, s.*f.Field);
   return s;
 }
 
@@ -84,6 +93,9 @@ void SaveSettings(const TEcrSettings& s) {
   };
   for (const auto& f : kIntFields) putDword(f.Name, static_cast<DWORD>(s.*f.Field));
   for (const auto& f : kBoolFields) putDword(f.Name, s.*f.Field ? 1 : 0);
-  Check(RegSetValueExW(key.Get(), kFaultMethod, 0, REG_SZ, reinterpret_cast<const BYTE*>(s.FaultMethod.c_str()),
-                       static_cast<DWORD>((s.FaultMethod.size() + 1) * sizeof(wchar_t))));
+  for (const auto& f : kTextFields) {
+    const std::wstring& text = s.*f.Field;
+    Check(RegSetValueExW(key.Get(), f.Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
+  }
 }

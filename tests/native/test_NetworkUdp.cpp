@@ -17,6 +17,7 @@
 #include "untDirectDriver.h"
 #include "untEcrBus.h"
 #include "untEcrUdp.h"
+#include "untText.h"
 
 extern char** environ;
 
@@ -24,6 +25,23 @@ using namespace ecr;
 using namespace std::chrono_literals;
 
 namespace {
+
+// The closed bus of this computer, as the default settings give it.
+TUdpConfig Loopback(int port) {
+  TUdpConfig c;
+  c.Port = static_cast<uint16_t>(port);
+  return c;
+}
+
+// A bus end from the settings BusHost, BusListen and BusAllow.
+TUdpConfig Config(int port, const wchar_t* host, const wchar_t* listen, const wchar_t* allow = L"") {
+  TUdpConfig c;
+  c.Port = static_cast<uint16_t>(port);
+  std::wstring bad;
+  EXPECT_TRUE(BusAddressesOf(host, listen, c.Addresses));
+  EXPECT_TRUE(ParseAllowList(allow, c.Allow, bad));
+  return c;
+}
 
 int FreeUdpPort() {
   int s = socket(AF_INET, SOCK_DGRAM, 0);
@@ -68,11 +86,11 @@ struct TInbox {
 TEST(NetworkUdp, HubRelaysBetweenMembers) {
   int port = FreeUdpPort();
   TInbox a, b, c;
-  auto hub = TUdpLink::Open(port, a.Sink());
+  auto hub = TUdpLink::Open(Loopback(port), a.Sink());
   ASSERT_TRUE(hub);
   EXPECT_TRUE(hub->IsHub());
-  auto m1 = TUdpLink::Open(port, b.Sink());
-  auto m2 = TUdpLink::Open(port, c.Sink());
+  auto m1 = TUdpLink::Open(Loopback(port), b.Sink());
+  auto m2 = TUdpLink::Open(Loopback(port), c.Sink());
   ASSERT_TRUE(m1 && m2);
   EXPECT_FALSE(m1->IsHub());
   // The hub knows both members once their hellos arrived: it reaches both.
@@ -103,9 +121,9 @@ TEST(NetworkUdp, HubRelaysBetweenMembers) {
 TEST(NetworkUdp, MemberTakesOverWhenTheHubGoes) {
   int port = FreeUdpPort();
   TInbox a, b, c;
-  auto hub = TUdpLink::Open(port, a.Sink());
-  auto m1 = TUdpLink::Open(port, b.Sink());
-  auto m2 = TUdpLink::Open(port, c.Sink());
+  auto hub = TUdpLink::Open(Loopback(port), a.Sink());
+  auto m1 = TUdpLink::Open(Loopback(port), b.Sink());
+  auto m2 = TUdpLink::Open(Loopback(port), c.Sink());
   hub.reset();
   auto deadline = std::chrono::steady_clock::now() + 3s;
   while (!m1->IsHub() && !m2->IsHub() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
@@ -125,9 +143,15 @@ TEST(NetworkUdp, MemberTakesOverWhenTheHubGoes) {
 
 TEST(NetworkUdp, BadPortCannotBeOpened) {
   int32_t rc = 0;
-  EXPECT_EQ(TBus::Open(kBusUdp, 0, rc), nullptr);
-  EXPECT_NE(rc, 0);
-  EXPECT_EQ(TUdpLink::Open(70000, [](std::string) {}), nullptr);
+  for (const TBusSpec& spec : {TBusSpec{kBusUdp, 0, L"", L"", L""}, TBusSpec{kBusUdp, 70000, L"", L"", L""},
+                               TBusSpec{kBusUdp, 47300, L"localhost", L"", L""},
+                               TBusSpec{kBusUdp, 47300, L"", L"127.0.0", L""},
+                               TBusSpec{kBusUdp, 47300, L"", L"", L"10.0.0.1/33"}}) {
+    rc = 0;
+    EXPECT_EQ(TBus::Open(spec, rc), nullptr) << spec.Port << " " << WideToUtf8(spec.Host + L"|" + spec.Listen + L"|" + spec.Allow);
+    EXPECT_EQ(rc, -10);
+  }
+  EXPECT_EQ(TUdpLink::Open(Loopback(0), [](std::string) {}), nullptr);
 }
 
 TEST(NetworkUdp, ControlOnAnUnusableBusReportsTheNetworkDown) {
@@ -226,4 +250,137 @@ TEST(NetworkUdp, TwoProcessesExchange) {
     if (waitpid(child, &status, WNOHANG) == child) break;
   }
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(BusAddresses, AddressesListsAndWhoMayJoin) {
+  struct TParse {
+    const wchar_t* Text;
+    bool Ok;
+    uint32_t Address;
+  } parses[] = {
+      {L"127.0.0.1", true, 0x7F000001}, {L"0.0.0.0", true, 0},          {L"255.255.255.255", true, 0xFFFFFFFF},
+      {L"192.168.001.020", true, 0xC0A80114}, {L"256.0.0.1", false, 0}, {L"1.2.3", false, 0},
+      {L"1.2.3.4.5", false, 0},          {L"1..2.3", false, 0},         {L" 1.2.3.4", false, 0},
+      {L"1.2.3.4 ", false, 0},           {L"1234.1.1.1", false, 0},     {L"", false, 0},
+  };
+  for (const auto& p : parses) {
+    uint32_t a = 0;
+    EXPECT_EQ(ParseIp4(p.Text, a), p.Ok) << WideToUtf8(p.Text);
+    if (p.Ok) {
+      EXPECT_EQ(a, p.Address) << WideToUtf8(p.Text);
+    }
+  }
+
+  std::vector<TAllowRule> rules;
+  std::wstring bad;
+  EXPECT_TRUE(ParseAllowList(L"", rules, bad));
+  EXPECT_TRUE(rules.empty());
+  for (const wchar_t* wrong : {L"10.0.0.1,10.0.0", L"10.0.0.0/", L"10.0.0.0/33", L"10.0.0.0/8/8", L"host"}) {
+    EXPECT_FALSE(ParseAllowList(wrong, rules, bad)) << WideToUtf8(wrong);
+    EXPECT_FALSE(bad.empty());
+  }
+
+  // Who an open hub takes: BusListen itself, 127.0.0.1 when it listens on
+  // every address, and what BusAllow names; a closed hub: 127.0.0.1 only.
+  struct TJoin {
+    const wchar_t* Listen;
+    const wchar_t* Allow;
+    const wchar_t* Source;
+    bool Admitted;
+  } joins[] = {
+      {L"127.0.0.1", L"", L"127.0.0.1", true},
+      {L"127.0.0.1", L"", L"127.0.0.3", false},
+      {L"127.0.0.1", L"127.0.0.3", L"127.0.0.3", false},  // closed: BusAllow opens nothing
+      {L"127.0.0.2", L"", L"127.0.0.1", false},
+      {L"127.0.0.2", L"", L"127.0.0.2", true},
+      {L"127.0.0.2", L"127.0.0.1", L"127.0.0.1", true},
+      {L"127.0.0.2", L"127.0.0.1", L"127.0.0.3", false},
+      {L"192.168.1.10", L"192.168.1.20; 10.0.2.0/24", L"10.0.2.15", true},
+      {L"192.168.1.10", L"192.168.1.20; 10.0.2.0/24", L"10.0.3.15", false},
+      {L"192.168.1.10", L"192.168.1.20; 10.0.2.0/24", L"192.168.1.20", true},
+      {L"192.168.1.10", L"192.168.1.20; 10.0.2.0/24", L"192.168.1.21", false},
+      {L"0.0.0.0", L"", L"127.0.0.1", true},
+      {L"0.0.0.0", L"", L"192.168.1.20", false},
+      {L"0.0.0.0", L"0.0.0.0/0", L"8.8.8.8", true},
+  };
+  for (const auto& j : joins) {
+    uint32_t listen = 0, source = 0;
+    ASSERT_TRUE(ParseIp4(j.Listen, listen));
+    ASSERT_TRUE(ParseIp4(j.Source, source));
+    ASSERT_TRUE(ParseAllowList(j.Allow, rules, bad));
+    EXPECT_EQ(TBusAccess(listen, rules).Admits(source), j.Admitted)
+        << WideToUtf8(j.Listen) << " allow " << WideToUtf8(j.Allow) << " from " << WideToUtf8(j.Source);
+  }
+
+  // Where each end binds and sends: a member of another computer's hub sends
+  // from an address the system picks, never from 127.0.0.1.
+  struct TEnds {
+    const wchar_t* Host;
+    const wchar_t* Listen;
+    const wchar_t* Hub;
+    const wchar_t* Bind;
+    bool MayBeHub;
+  } ends[] = {
+      {L"", L"", L"127.0.0.1", L"127.0.0.1", true},
+      {L"", L"192.168.1.10", L"192.168.1.10", L"192.168.1.10", true},
+      {L"", L"0.0.0.0", L"127.0.0.1", L"0.0.0.0", true},
+      {L"192.168.1.10", L"127.0.0.1", L"192.168.1.10", L"0.0.0.0", false},
+      {L"192.168.1.10", L"192.168.1.20", L"192.168.1.10", L"192.168.1.20", false},
+      {L"127.0.0.2", L"127.0.0.3", L"127.0.0.2", L"127.0.0.3", false},
+      {L"127.0.0.2", L"", L"127.0.0.2", L"127.0.0.1", false},
+  };
+  for (const auto& e : ends) {
+    TBusAddresses a;
+    ASSERT_TRUE(BusAddressesOf(e.Host, e.Listen, a)) << WideToUtf8(e.Host) << "|" << WideToUtf8(e.Listen);
+    EXPECT_EQ(Ip4Text(a.Hub), e.Hub);
+    EXPECT_EQ(Ip4Text(a.Bind), e.Bind);
+    EXPECT_EQ(a.MayBeHub, e.MayBeHub);
+  }
+}
+
+// A hub on 127.0.0.2 that allows 127.0.0.1: a member from there joins, one
+// from 127.0.0.3 is refused and counted, whatever it sends. Loopback
+// addresses only: 127.0.0.2 stands for a network card here.
+TEST(NetworkUdp, OpenHubTakesOnlyAllowedMembersAndCountsTheRefused) {
+  const int port = FreeUdpPort();
+  TInbox hubBox, allowedBox, refusedBox;
+  std::mutex noticeMutex;
+  std::vector<std::wstring> notices;
+  auto hub = TUdpLink::Open(Config(port, L"", L"127.0.0.2", L"127.0.0.1"), hubBox.Sink(), [&](std::wstring text) {
+    std::lock_guard lock(noticeMutex);
+    notices.push_back(std::move(text));
+  });
+  ASSERT_TRUE(hub);
+  ASSERT_TRUE(hub->IsHub());
+  auto allowed = TUdpLink::Open(Config(port, L"127.0.0.2", L""), allowedBox.Sink());
+  auto refused = TUdpLink::Open(Config(port, L"127.0.0.2", L"127.0.0.3"), refusedBox.Sink());
+  ASSERT_TRUE(allowed && refused);
+  EXPECT_FALSE(allowed->IsHub());
+  EXPECT_FALSE(refused->IsHub());
+
+  for (auto deadline = std::chrono::steady_clock::now() + 10s; hubBox.Count() == 0;) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the allowed member never got through";
+    allowed->Send("from .1");
+    hubBox.WaitFor(1, 50ms);
+  }
+  EXPECT_EQ(hubBox.At(0), "from .1");
+  const int refusedFrames = 5;
+  for (int i = 0; i < refusedFrames; ++i) refused->Send("from .3");
+  // Counted once a second in one line per source address.
+  uint64_t counted = 0;
+  for (auto deadline = std::chrono::steady_clock::now() + 10s; counted < refusedFrames;) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the refusals were never told";
+    hub->Send("to members");
+    allowedBox.WaitFor(allowedBox.Count() + 1, 100ms);
+    std::lock_guard lock(noticeMutex);
+    counted = 0;
+    for (const auto& n : notices) {
+      const std::wstring head = L"шина UDP 127.0.0.2:" + std::to_wstring(port) + L": отвергнуто датаграмм от 127.0.0.3: ";
+      ASSERT_EQ(n.rfind(head, 0), 0u) << WideToUtf8(n);
+      counted += std::stoull(n.substr(head.size()));
+    }
+  }
+  EXPECT_GT(allowedBox.Count(), 0u);
+  EXPECT_EQ(refusedBox.Count(), 0u);
+  for (size_t i = 0; i < hubBox.Count(); ++i) EXPECT_EQ(hubBox.At(i), "from .1");
 }

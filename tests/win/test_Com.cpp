@@ -20,6 +20,7 @@
 #include "untComDriver.h"
 #include "untEcrControl.h"
 #include "untError.h"
+#include "untFile.h"
 #include "untText.h"
 #include "win/ScopedCom.h"
 
@@ -694,6 +695,11 @@ TEST_F(ComTest, NewControlTakesTheSavedSettings) {
   RegSetValueExW(key, L"SrcAddress", 0, REG_DWORD, reinterpret_cast<BYTE*>(&src), sizeof src);
   RegSetValueExW(key, L"FaultEvery", 0, REG_DWORD, reinterpret_cast<BYTE*>(&every), sizeof every);
   RegSetValueExW(key, L"FaultMethod", 0, REG_SZ, reinterpret_cast<const BYTE*>(method), sizeof method);
+  const wchar_t journal[] = L"C:\\журналы\\обмен.log", allow[] = L"10.0.2.0/24";
+  DWORD journalKB = 64;
+  RegSetValueExW(key, L"JournalFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(journal), sizeof journal);
+  RegSetValueExW(key, L"JournalMaxKB", 0, REG_DWORD, reinterpret_cast<BYTE*>(&journalKB), sizeof journalKB);
+  RegSetValueExW(key, L"BusAllow", 0, REG_SZ, reinterpret_cast<const BYTE*>(allow), sizeof allow);
   // A value of the wrong kind is ignored: the default stays.
   RegSetValueExW(key, L"DstAddress", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"9"), 4);
   RegCloseKey(key);
@@ -704,6 +710,11 @@ TEST_F(ComTest, NewControlTakesTheSavedSettings) {
   EXPECT_EQ(d->get_FaultEvery(), 3);
   EXPECT_EQ(d->get_FaultMethod(), L"GetECRStatus");
   EXPECT_EQ(d->get_DstAddress(), TEcrSettings().DstAddress);
+  EXPECT_EQ(d->get_JournalFile(), L"C:\\журналы\\обмен.log");
+  EXPECT_EQ(d->get_JournalMaxKB(), 64);
+  EXPECT_EQ(d->get_BusAllow(), L"10.0.2.0/24");
+  EXPECT_EQ(d->get_BusListen(), L"127.0.0.1");
+  EXPECT_EQ(d->get_BusHost(), L"");
 }
 
 // A dialog of this process with this caption, other than `except`.
@@ -727,6 +738,8 @@ std::wstring ItemText(HWND dlg, int id) {
 
 TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
   TSavedSettings saved;
+  const std::wstring journal = TestBinDir() + L"settings-journal.log";
+  DeleteFileW(journal.c_str());
   auto d = NewDriver();
   d->set_Timeout(1500);
   int commands = 0;
@@ -744,6 +757,11 @@ TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
     shownBus = ItemText(dlg, idBusKind);
     SetDlgItemTextW(dlg, idTimeout, L"4321");
     SetDlgItemTextW(dlg, idFaultMethod, L"GetFMStatus");
+    SetDlgItemTextW(dlg, idJournalFile, journal.c_str());
+    SetDlgItemTextW(dlg, idJournalMaxKB, L"512");
+    SetDlgItemTextW(dlg, idBusHost, L" 192.168.1.10 ");
+    SetDlgItemTextW(dlg, idBusListen, L"");
+    SetDlgItemTextW(dlg, idBusAllow, L"192.168.1.20, 10.0.2.0/24");
     SendDlgItemMessageW(dlg, idDeviceNotAnswering, BM_SETCHECK, BST_CHECKED, 0);
     Press(dlg, idDeskRequest);
     Press(dlg, IDOK);
@@ -759,34 +777,61 @@ TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
   EXPECT_EQ(RegDword(L"Timeout"), 4321u);
   EXPECT_EQ(RegDword(L"DeviceNotAnswering"), 1u);
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, TSavedSettings::kPath, L"FaultMethod"), L"GetFMStatus");
+  // Addresses without the blanks around them; an empty listening address is
+  // the closed default.
+  EXPECT_EQ(d->get_BusHost(), L"192.168.1.10");
+  EXPECT_EQ(d->get_BusListen(), L"127.0.0.1");
+  EXPECT_EQ(d->get_BusAllow(), L"192.168.1.20, 10.0.2.0/24");
+  EXPECT_EQ(d->get_JournalMaxKB(), 512);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, TSavedSettings::kPath, L"BusAllow"), L"192.168.1.20, 10.0.2.0/24");
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, TSavedSettings::kPath, L"JournalFile"), journal);
+  EXPECT_EQ(RegDword(L"JournalMaxKB"), 512u);
+
   // The desk's request was raised while the dialog ran its own message loop.
   EXPECT_TRUE(PumpUntil([&] { return commands > 0; }));
+  // The journal is on at once: this control's calls are in it once it goes.
+  d->set_CommandID(999999);
+  EXPECT_EQ(d->GetCommand(), -5);
+  d.reset();
+  std::string text = ReadWholeFile(journal);
+  EXPECT_EQ(text.rfind("\xEF\xBB\xBF", 0), 0u);
+  EXPECT_NE(text.find("GetCommand(CommandID=999999) = -5 ("), std::string::npos) << text;
+  DeleteFileW(journal.c_str());
 }
 
 TEST_F(ComTest, SettingsDialogRefusesAWrongNumberAndCancelKeepsEverything) {
   TSavedSettings saved;
   auto d = NewDriver();
   d->set_Timeout(1500);
-  std::atomic<bool> sawError{false};
-  std::thread user([&] {
-    HWND dlg = WaitDialog(kDrvPropsTitle);
-    if (!dlg) return;
-    SetDlgItemTextW(dlg, idTimeout, L"999");
-    SetDlgItemTextW(dlg, idBusPort, L"0");
-    Press(dlg, IDOK);
-    if (HWND box = WaitDialog(kDrvPropsTitle, dlg)) {
-      sawError = true;
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
-      // Cancel once the error box has gone and the dialog takes input again.
-      for (int i = 0; i < 2000 && (IsWindow(box) || !IsWindowEnabled(dlg)); ++i) Sleep(5);
-    }
-    Press(dlg, IDCANCEL);
-  });
-  EXPECT_EQ(d->ShowProperties(), 0);
-  user.join();
-  EXPECT_TRUE(sawError.load());
-  EXPECT_EQ(d->get_Timeout(), 1500);
-  EXPECT_EQ(RegDword(L"Timeout"), 0xFFFFFFFFu);
+  // Each wrong value is refused with a message; Cancel then keeps everything.
+  const std::pair<WORD, const wchar_t*> wrong[] = {
+      {idBusPort, L"0"},
+      {idBusHost, L"hub.local"},
+      {idBusAllow, L"192.168.1.20; 10.0.2.0/33"},
+      {idJournalFile, L"Z:\\нет такой папки\\обмен.log"},
+  };
+  for (const auto& [id, text] : wrong) {
+    std::atomic<bool> sawError{false};
+    std::thread user([&, id = id, text = text] {
+      HWND dlg = WaitDialog(kDrvPropsTitle);
+      if (!dlg) return;
+      SetDlgItemTextW(dlg, idTimeout, L"999");
+      SetDlgItemTextW(dlg, id, text);
+      Press(dlg, IDOK);
+      if (HWND box = WaitDialog(kDrvPropsTitle, dlg)) {
+        sawError = true;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        // Cancel once the error box has gone and the dialog takes input again.
+        for (int i = 0; i < 2000 && (IsWindow(box) || !IsWindowEnabled(dlg)); ++i) Sleep(5);
+      }
+      Press(dlg, IDCANCEL);
+    });
+    EXPECT_EQ(d->ShowProperties(), 0);
+    user.join();
+    EXPECT_TRUE(sawError.load()) << id;
+    EXPECT_EQ(d->get_Timeout(), 1500);
+    EXPECT_EQ(RegDword(L"Timeout"), 0xFFFFFFFFu);
+  }
 }
 
 }  // namespace

@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Driver.h"
 #include "test_ComHelpers.h"
 #include "untComDriver.h"
+#include "untError.h"
+#include "untFile.h"
 #include "untText.h"
 #include "win/ScopedCom.h"
 
@@ -21,8 +26,12 @@ constexpr int32_t kMainAddress = 10;
 constexpr int32_t kPeerAddress = 11;
 constexpr int32_t kStatusCode = 0x11;  // a request without inputs, with an answer full of outputs
 
-std::unique_ptr<TDriver> NewLoopbackDriver(int port, int32_t address) {
+// Settings put before the bus is chosen, so that no other bus is opened first.
+using TTextSettings = std::vector<std::pair<const wchar_t*, std::wstring>>;
+
+std::unique_ptr<TDriver> NewLoopbackDriver(int port, int32_t address, const TTextSettings& texts = {}) {
   auto d = CreateComDriver();
+  for (const auto& [name, value] : texts) d->SetProperty(name, TVariant::FromStr(value));
   d->SetProperty(L"VirtualEcr", TVariant::FromBool(false));
   d->SetProperty(L"VirtualDesk", TVariant::FromBool(false));
   d->SetProperty(L"FaultEvery", TVariant::FromInt(0));
@@ -167,6 +176,70 @@ TEST(Loopback, ProgramEndsWithLiveControls) {
   CloseHandle(child);
   EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0));
   EXPECT_EQ(code, 0u);
+}
+
+// The bus opened to other computers, through the sockets library. Wine sends
+// every loopback datagram as from 127.0.0.1, whatever address its socket is
+// bound to, so here a member is always 127.0.0.1 (the native tests bind
+// 127.0.0.3 and see it refused): a hub listening on 127.0.0.2 (standing for a
+// network card) answers it when BusAllow lists it, and otherwise refuses it
+// and counts it in its journal.
+TEST(Loopback, OpenHubAnswersAllowedMembersAndJournalsTheRefused) {
+  TComInit com;
+  ASSERT_EQ(RegisterDriver(), S_OK);
+  const std::wstring journal = TestBinDir() + L"open-bus-journal.log";
+  for (const wchar_t* allow : {L"127.0.0.1", L"10.0.2.0/24"}) {
+    const bool allowed = std::wstring(allow) == L"127.0.0.1";
+    const int port = 47600 + static_cast<int>(GetCurrentProcessId() % 200) + (allowed ? 0 : 1);
+    DeleteFileW(journal.c_str());
+    // The hub answers on a thread of its own, which runs its message loop.
+    std::atomic<bool> hubReady{false}, stop{false};
+    std::atomic<int> answered{0};
+    std::thread hubThread([&] {
+      TComInit hubCom;
+      auto hub = NewLoopbackDriver(port, kMainAddress,
+                                   {{L"BusListen", L"127.0.0.2"}, {L"BusAllow", allow}, {L"JournalFile", journal}});
+      hub->OnCommand = [&](TPloverDriver& sender, int32_t id) {
+        if (AnswerStatusRequest(sender, id, kMainAddress, 30, L"A.1")) ++answered;
+      };
+      hubReady = true;
+      PumpUntil([&] { return stop.load(); }, 60000);
+    });
+    ASSERT_TRUE(PumpUntil([&] { return hubReady.load(); }, 20000));
+
+    auto member = NewLoopbackDriver(port, kPeerAddress, {{L"BusHost", L"127.0.0.2"}});
+    if (allowed) {
+      EXPECT_EQ(AskStatus(*member, kPeerAddress, kMainAddress), 0);
+      EXPECT_EQ(member->get_OperatorNumber(), 30);
+      EXPECT_EQ(answered.load(), 1);
+    } else {
+      member->set_CommandType(0);
+      member->set_CommandCode(kStatusCode);
+      member->set_CommandSrcAddress(kPeerAddress);
+      member->set_CommandDstAddress(kMainAddress);
+      member->set_Timeout(300);
+      member->set_WaitAnswer(true);
+      EXPECT_EQ(member->SendCommand(), -4);
+      // The hub tells its journal of the refusals once a second.
+      const std::string line =
+          "=== шина UDP 127.0.0.2:" + std::to_string(port) + ": отвергнуто датаграмм от 127.0.0.1: ";
+      std::string text;
+      EXPECT_TRUE(PumpUntil(
+          [&] {
+            try {
+              text = ReadWholeFile(journal);
+            } catch (const EInOutError&) {
+            }
+            return text.find(line) != std::string::npos;
+          },
+          10000))
+          << text;
+      EXPECT_EQ(answered.load(), 0);
+    }
+    stop = true;
+    hubThread.join();
+  }
+  DeleteFileW(journal.c_str());
 }
 
 }  // namespace

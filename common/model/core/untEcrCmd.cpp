@@ -140,6 +140,12 @@ TCommandClass CommandClassByCode(uint8_t code) {
   }
 }
 
+const wchar_t* CommandNameByCode(uint8_t code) {
+  for (const auto& row : kCommandList)
+    if (row.Code == code) return row.Name;
+  return nullptr;
+}
+
 void CreateCommands(TCommands& list) {
   list.Clear();
   for (const auto& row : kCommandList)

@@ -55,3 +55,6 @@ PLOVER_ECR_COMMAND(TCommandFCh)
 TCommandClass CommandClassByCode(uint8_t code);
 // Empties the list, then creates the 37 commands in their fixed order.
 void CreateCommands(TCommands& list);
+// The name the catalogue gives a code ("Запрос состояния ККМ"), or nullptr
+// for a code outside it.
+const wchar_t* CommandNameByCode(uint8_t code);
