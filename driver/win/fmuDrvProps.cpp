@@ -11,6 +11,7 @@
 #include "untError.h"
 #include "untFile.h"
 #include "untText.h"
+#include "win/WinModule.h"
 
 namespace {
 
@@ -181,12 +182,8 @@ void OpenJournal(HWND dlg) {
   if (file.empty()) return ShowError(dlg, L"Журнал обмена не задан.");
   if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES)
     return ShowError(dlg, Format(L"Журнал «%ls» ещё не записан.", file.c_str()));
-  wchar_t dir[MAX_PATH];
-  const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
-  HMODULE shell = n && n < MAX_PATH ? LoadLibraryW((std::wstring(dir, n) + L"\\shell32.dll").c_str()) : nullptr;
   using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
-  auto execute = shell ? reinterpret_cast<TShellExecute>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")))
-                       : nullptr;
+  auto execute = SystemFunction<TShellExecute>(L"shell32.dll", "ShellExecuteW");
   // Above 32: the program was started.
   if (!execute || reinterpret_cast<INT_PTR>(execute(dlg, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) <= 32)
     ShowError(dlg, Format(L"Не удалось открыть журнал «%ls».", file.c_str()));

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "MyForm.h"
+#include "WinDialogs.h"
 #include "test_TstSupport.h"
 
 namespace {
@@ -339,4 +340,32 @@ TEST(Controls, AControlSubclassedByAnotherPartyStillWorksAndLetsGo) {
   EXPECT_EQ(GForeignNcDestroys, 1);
   EXPECT_FALSE(IsWindow(button));
   EXPECT_EQ(TWinControl::FromHandle(button), nullptr);
+}
+
+// The file dialogs come from the system's dialog library, loaded when the
+// first one is shown: the real one comes up, and cancelled it chooses nothing.
+TEST(Dialogs, TheSystemsFileDialogComesUpAndCancelledChoosesNothing) {
+  static bool seen = false;
+  seen = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM) -> BOOL {
+          wchar_t cls[16] = {};
+          GetClassNameW(w, cls, 16);
+          if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+          seen = true;
+          PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+          return FALSE;
+        },
+        0);
+  });
+  TFileDialogArgs args;
+  args.Title = L"Открыть файл";
+  args.Filter = L"Все файлы (*.*)|*.*";
+  args.FileName = L"проба.bin";
+  EXPECT_FALSE(OpenFileDialog(args));
+  KillTimer(nullptr, timer);
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(args.FileName, L"проба.bin");
 }

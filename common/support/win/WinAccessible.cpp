@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include "WinModule.h"
+
 namespace {
 
 // {618736E0-3C3D-11CF-810C-00AA00389B71}
@@ -17,17 +19,8 @@ struct TOleAcc {
   static const TOleAcc& Get() {
     static const TOleAcc lib = [] {
       TOleAcc l;
-      // From the system folder only, never a copy beside the program.
-      wchar_t dir[MAX_PATH] = {};
-      const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
-      if (n == 0 || n >= MAX_PATH) return l;
-      const std::wstring path = std::wstring(dir, n) + L"\\oleacc.dll";
-      if (HMODULE m = LoadLibraryW(path.c_str())) {  // kept for the life of the process
-        l.LresultFromObject = reinterpret_cast<TLresultFromObject>(
-            reinterpret_cast<void*>(GetProcAddress(m, "LresultFromObject")));
-        l.AccessibleObjectFromWindow = reinterpret_cast<TObjectFromWindow>(
-            reinterpret_cast<void*>(GetProcAddress(m, "AccessibleObjectFromWindow")));
-      }
+      l.LresultFromObject = SystemFunction<TLresultFromObject>(L"oleacc.dll", "LresultFromObject");
+      l.AccessibleObjectFromWindow = SystemFunction<TObjectFromWindow>(L"oleacc.dll", "AccessibleObjectFromWindow");
       return l;
     }();
     return lib;

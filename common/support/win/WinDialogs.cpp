@@ -38,7 +38,14 @@ bool RunDialog(bool save, TFileDialogArgs& args) {
   ofn.lpstrDefExt = args.DefaultExt.empty() ? nullptr : args.DefaultExt.c_str();
   ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
               OFN_ENABLESIZING | (save ? (args.OverwritePrompt ? OFN_OVERWRITEPROMPT : 0) : OFN_FILEMUSTEXIST);
-  const BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  // The dialog library is loaded when a dialog is first shown: linked, it and
+  // the shell libraries it brings along would slow every program's start.
+  using TFileNameDialog = BOOL(WINAPI*)(OPENFILENAMEW*);
+  static const TFileNameDialog open = SystemFunction<TFileNameDialog>(L"comdlg32.dll", "GetOpenFileNameW");
+  static const TFileNameDialog saveAs = SystemFunction<TFileNameDialog>(L"comdlg32.dll", "GetSaveFileNameW");
+  const TFileNameDialog run = save ? saveAs : open;
+  if (!run) throw Exception(L"Не удалось загрузить библиотеку окон выбора файла comdlg32.dll");
+  const BOOL ok = run(&ofn);
   if (!ok) return false;
   args.FileName = file.data();
   return true;
