@@ -36,36 +36,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset PLOVER_WINE
 wine64=/usr/lib/wine/wine64
 
-xvfb_pid=""
-stop() {
-  wineserver -k >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-}
-trap stop EXIT
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  for n in $(seq 80 89); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-fi
-
-failures=0
-ok() { echo "ok   $*"; }
-bad() { echo "FAIL $*"; failures=$((failures + 1)); }
-check() {  # description command...
-  local what="$1"; shift
-  if "$@" >/dev/null; then ok "$what"; else bad "$what"; fi
-}
+source "$root/installer/test-lib.sh"
+start_display 80
 
 # The 64-bit client: the probe built for x86_64.
 probe64="$work/probe64.exe"
-mkdir -p "$work"
-if [ ! -f "$probe64" ] || [ "$root/installer/probe.cpp" -nt "$probe64" ] || [ "$root/installer/probe_driver.cpp" -nt "$probe64" ]; then
-  x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -DUNICODE -D_UNICODE -municode -static -s -o "$probe64" \
-    "$root/installer/probe.cpp" "$root/installer/probe_driver.cpp" \
-    -ladvapi32 -luser32 -lgdi32 -lversion -lole32 -loleaut32 -luuid || { echo "cannot build the 64-bit probe"; exit 1; }
-fi
+build_probe x86_64-w64-mingw32-g++-posix "$probe64" || { echo "cannot build the 64-bit probe"; exit 1; }
 
 rm -rf "$WINEPREFIX"
 "$wine64" wineboot -i >/dev/null 2>&1
