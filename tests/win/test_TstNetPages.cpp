@@ -25,6 +25,7 @@
 #include "untCommandAnswer.h"
 #include "untEcrCmd.h"
 #include "untError.h"
+#include "untFile.h"
 #include "untText.h"
 #include "test_DrvSettings.h"
 
@@ -283,14 +284,18 @@ std::wstring Execute(HWND wnd, int index, const std::wstring& expectedPrefix) {
 TEST_F(TstNetPages, TheReceiptPageKeepsItsTotalsWhenRequestsAreLostOrDoubled) {
   struct TCase {
     const wchar_t* Fault;
-  } cases[] = {{L"drop"}, {L"duplicate"}};
+    const wchar_t* Journaled;  // what the journal says of each faulted request
+  } cases[] = {{L"drop", L"потерян"}, {L"duplicate", L"пришёл дважды"}};
+  const std::wstring journal = BinDir() + L"receipt-busfault.log";
   for (const auto& c : cases) {
     SCOPED_TRACE(WideToUtf8(c.Fault));
+    DeleteFileW(journal.c_str());
     TDriver& d = Driver(0);
     auto* page = Page<TfmReceipt>();
     ASSERT_NE(page, nullptr);
     page->btnResetSum->Perform(BM_CLICK);
     Pump();
+    d.SetProperty(L"JournalFile", TVariant::FromStr(journal));
     d.SetProperty(L"BusFault", TVariant::FromStr(c.Fault));
     d.SetProperty(L"BusFaultEvery", TVariant::FromInt(3));
 
@@ -311,6 +316,14 @@ TEST_F(TstNetPages, TheReceiptPageKeepsItsTotalsWhenRequestsAreLostOrDoubled) {
     EXPECT_EQ(page->edtTotalSum->Text(), L"24.25");
     desk->SetProperty(L"VirtualDesk", TVariant::FromBool(false));
     desk.reset();
+    // The line did misbehave: three requests met the fault before the sale.
+    d.SetProperty(L"JournalFile", TVariant::FromStr(L""));
+    const std::string text = ReadWholeFile(journal);
+    const std::string faulted = WideToUtf8(c.Journaled);
+    int count = 0;
+    for (size_t at = text.find(faulted); at != std::string::npos; at = text.find(faulted, at + 1)) ++count;
+    EXPECT_GE(count, 3) << text;
+    DeleteFileW(journal.c_str());
   }
   EXPECT_TRUE(Errors.Texts.empty()) << WideToUtf8(Errors.Texts.empty() ? L"" : Errors.Texts[0]);
 }
