@@ -57,8 +57,15 @@ std::shared_ptr<TBus> TBus::Open(const TBusSpec& spec, int32_t& rc) {
 TBus::TBus(int32_t kind, std::wstring name) : FKind(kind), FName(std::move(name)) {}
 
 TBus::~TBus() {
-  // The link first: its thread hands frames to this bus.
-  FLink.reset();
+  // The link first: its thread hands frames to this bus. It is taken away
+  // under the dispatch lock, since the bus thread may be passing it the last
+  // frame; it is closed outside, as its thread may be queueing one more.
+  std::unique_ptr<TUdpLink> link;
+  {
+    std::lock_guard dispatch(FDispatchMutex);
+    link = std::move(FLink);
+  }
+  link.reset();
   {
     std::lock_guard lock(FQueueMutex);
     FStop = true;

@@ -16,6 +16,7 @@
 #include "untEcrDevice.h"
 #include "untEcrFrame.h"
 #include "untEcrJournal.h"
+#include "untEcrLinkFaults.h"
 #include "untEcrProps.h"
 #include "untEcrResults.h"
 #include "untEcrStations.h"
@@ -45,6 +46,22 @@ struct TReceived {
 
 // JournalMaxKB up to 2 GB.
 constexpr int32_t kMaxJournalKB = 2 * 1024 * 1024;
+// BusFaultEvery as FaultEvery; a frame held back up to a minute.
+constexpr int32_t kMaxBusFaultEvery = 1000000;
+constexpr int32_t kMaxBusFaultDelay = 60000;
+
+// How the journal names a frame the line misbehaves with.
+std::wstring FrameBrief(const TFrame& f) {
+  return Format(L"%d -> %d  №%d  %02Xh", int{f.Src}, int{f.Dst}, int{f.Seq}, unsigned{f.Code});
+}
+
+// A BusFault as it is kept: its keyword, empty for none (or for a text that
+// is no fault, which only a hand-edited registry holds).
+std::wstring BusFaultText(const std::wstring& text) {
+  TBusFault fault = TBusFault::None;
+  ParseBusFault(text, fault);
+  return BusFaultKeyword(fault);
+}
 
 bool IsNetworkSetting(int32_t id) {
   return id == dispid::BusKind || id == dispid::BusPort || id == dispid::VirtualEcr || id == dispid::VirtualDesk ||
@@ -68,14 +85,18 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   explicit TEcrControlImpl(const TEcrSettings& settings) : FSettings(settings) {
     FBag.SetInt(dispid::Section, 1);
     FBag.SetStr(dispid::FlagName, L"Бит 0");
+    FSettings.BusFault = BusFaultText(FSettings.BusFault);
+    FSelfInlet->Open([this](const std::string& bytes, const TFrame& frame) { Take(bytes, frame); });
     std::lock_guard call(FCallMutex);
     Reconfigure(nullptr);
     UpdateJournal();
   }
 
   ~TEcrControlImpl() override {
+    FSelfInlet->Close();
     std::lock_guard call(FCallMutex);
     TearDown();
+    FDelay.Clear();
   }
 
   // ------------------------------------------------------------ properties
@@ -147,6 +168,9 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       case dispid::BusHost: return TVariant::FromStr(FSettings.BusHost);
       case dispid::BusListen: return TVariant::FromStr(FSettings.BusListen);
       case dispid::BusAllow: return TVariant::FromStr(FSettings.BusAllow);
+      case dispid::BusFault: return TVariant::FromStr(FSettings.BusFault);
+      case dispid::BusFaultEvery: return TVariant::FromInt(FSettings.BusFaultEvery);
+      case dispid::BusFaultDelay: return TVariant::FromInt(FSettings.BusFaultDelay);
       default: return FBag.Get(dispId);
     }
   }
@@ -218,8 +242,10 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       std::lock_guard lock(FMutex);
       old = FSettings;
       FSettings = settings;
+      FSettings.BusFault = BusFaultText(settings.BusFault);
       if (!SameText(old.FaultMethod, settings.FaultMethod) || old.FaultEvery != settings.FaultEvery)
         FFaultCalls = 0;
+      if (old.BusFault != FSettings.BusFault || old.BusFaultEvery != FSettings.BusFaultEvery) FLinkFrames = 0;
     }
     Reconfigure(&old);
     UpdateJournal();
@@ -230,6 +256,11 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   // ------------------------------------------------------------ the bus
 
   void Receive(const std::string& bytes, const TFrame& frame, bool) override {
+    ThroughLink(bytes, frame, FSelfInlet);
+  }
+
+  // A frame as it reaches this control at the end of its line.
+  void Take(const std::string& bytes, const TFrame& frame) {
     bool notify = false;
     std::shared_ptr<TJournal> journal;
     bool repeated = false;
@@ -306,6 +337,15 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       case dispid::BusHost: FSettings.BusHost = v.Str(); return true;
       case dispid::BusListen: FSettings.BusListen = v.Str(); return true;
       case dispid::BusAllow: FSettings.BusAllow = v.Str(); return true;
+      case dispid::BusFault:
+        FSettings.BusFault = BusFaultText(v.Str());
+        FLinkFrames = 0;
+        return true;
+      case dispid::BusFaultEvery:
+        FSettings.BusFaultEvery = v.Int();
+        FLinkFrames = 0;
+        return true;
+      case dispid::BusFaultDelay: FSettings.BusFaultDelay = v.Int(); return true;
       default: return false;
     }
   }
@@ -315,6 +355,64 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     if (FSettings.FaultEvery <= 0 || FSettings.FaultCode == 0 || !SameText(method, FSettings.FaultMethod)) return 0;
     ++FFaultCalls;
     return FFaultCalls % FSettings.FaultEvery == 0 ? FSettings.FaultCode : 0;
+  }
+
+  // Passes a frame that a station of this control (the control itself, its
+  // virtual desk or its virtual cash register) takes in through the line:
+  // every BusFaultEvery-th of them meets BusFault. What arrives goes to the
+  // station's inlet; a damaged frame the frame check refuses goes nowhere.
+  // Not under FMutex: the inlet's station takes it.
+  void ThroughLink(const std::string& bytes, const TFrame& frame, const std::shared_ptr<TLinkInlet>& inlet) {
+    TBusFault fault = TBusFault::None;
+    int64_t delayMs = 0;
+    std::shared_ptr<TJournal> journal;
+    {
+      std::lock_guard lock(FMutex);
+      if (FSettings.BusFaultEvery > 0 && ParseBusFault(FSettings.BusFault, fault) && fault != TBusFault::None &&
+          ++FLinkFrames % FSettings.BusFaultEvery != 0)
+        fault = TBusFault::None;
+      delayMs = FSettings.BusFaultDelay;
+      journal = FJournal;
+    }
+    auto note = [&](const std::wstring& text) {
+      if (journal) journal->Note(L"сбой линии: " + text);
+    };
+    switch (fault) {
+      case TBusFault::None: inlet->Deliver(bytes, frame); return;
+      case TBusFault::Drop: note(Format(L"кадр %ls потерян", FrameBrief(frame).c_str())); return;
+      case TBusFault::Duplicate:
+        note(Format(L"кадр %ls пришёл дважды", FrameBrief(frame).c_str()));
+        inlet->Deliver(bytes, frame);
+        inlet->Deliver(bytes, frame);
+        return;
+      case TBusFault::Delay:
+        note(Format(L"кадр %ls задержан на %lld мс", FrameBrief(frame).c_str(), static_cast<long long>(delayMs)));
+        FDelay.Post(delayMs, [inlet, bytes, frame] { inlet->Deliver(bytes, frame); });
+        return;
+      default: break;
+    }
+    const std::string damaged = DamagedFrame(fault, bytes);
+    TFrame arrived;
+    const int32_t rc = DecodeFrame(damaged, arrived);
+    if (rc == kOk) {
+      note(fault == TBusFault::Readdress ? Format(L"у кадра %ls адрес назначения %d стал %d", FrameBrief(frame).c_str(),
+                                                  int{frame.Dst}, int{arrived.Dst})
+                                         : Format(L"кадр %ls искажён, но прошёл проверку кадра", FrameBrief(frame).c_str()));
+      inlet->Deliver(damaged, arrived);
+      return;
+    }
+    int64_t refused;
+    {
+      std::lock_guard lock(FMutex);
+      refused = ++FLinkRefused;
+    }
+    const std::wstring what =
+        fault == TBusFault::Truncate
+            ? Format(L"обрезан до %d байт из %d", static_cast<int>(damaged.size()), static_cast<int>(bytes.size()))
+            : Format(L"искажён (байт %d из %d)", static_cast<int>(bytes.size() / 2 + 1), static_cast<int>(bytes.size()));
+    note(Format(L"кадр %ls %ls и отвергнут проверкой кадра (%d: %ls); отвергнуто кадров: %lld  [%ls]",
+                FrameBrief(frame).c_str(), what.c_str(), rc, ResultText(rc).c_str(), static_cast<long long>(refused),
+                FrameHex(damaged).c_str()));
   }
 
   template <class F>
@@ -465,8 +563,9 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       }
     }
     if (journal) journal->Frame(true, FBus->Name(), bytes, false);
+    std::string ecrBytes = toOwnEcr ? bytes : std::string();
     FBus->Send(FStationId, std::move(bytes));
-    if (toOwnEcr) FEcr->Submit(frame);
+    if (toOwnEcr) ThroughLink(ecrBytes, frame, FEcrInlet);
     if (!wait) return kOk;
 
     int32_t rc;
@@ -492,7 +591,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   int32_t DeskRequest() {
     std::lock_guard call(FCallMutex);
     if (!FBus) return kNetworkDown;
-    if (!FDesk) FDesk = std::make_unique<TVirtualDesk>(FBus, [this] { return DeskTarget(); });
+    if (!FDesk) MakeDesk();
     return FDesk->SendNext();
   }
 
@@ -518,11 +617,11 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       FStationId = FBus->Attach(this);
     }
     if (s.VirtualEcr && !FEcr)
-      FEcr = std::make_unique<TEcrStation>(FBus, [this](TEcrOp op) { return StationPolicy(op); });
+      MakeEcr();
     else if (!s.VirtualEcr && FEcr)
-      FEcr.reset();
+      DropEcr();
     if (s.VirtualDesk) {
-      if (!FDesk) FDesk = std::make_unique<TVirtualDesk>(FBus, [this] { return DeskTarget(); });
+      if (!FDesk) MakeDesk();
       if (busChanged || !old || !old->VirtualDesk || old->DeskInterval != s.DeskInterval) FDesk->Start(s.DeskInterval);
     } else if (FDesk) {
       FDesk->Stop();
@@ -550,9 +649,41 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     FJournalOn = FJournal != nullptr;
   }
 
-  void TearDown() {
+  // The virtual stations take their frames through this control's line.
+  void MakeDesk() {
+    auto inlet = std::make_shared<TLinkInlet>();
+    FDesk = std::make_unique<TVirtualDesk>(
+        FBus, [this] { return DeskTarget(); },
+        [this, inlet](const std::string& bytes, const TFrame& frame) { ThroughLink(bytes, frame, inlet); });
+    TVirtualDesk* desk = FDesk.get();
+    inlet->Open([desk](const std::string& bytes, const TFrame& frame) { desk->Take(bytes, frame); });
+    FDeskInlet = std::move(inlet);
+  }
+
+  void MakeEcr() {
+    FEcr = std::make_unique<TEcrStation>(FBus, [this](TEcrOp op) { return StationPolicy(op); });
+    TEcrStation* ecr = FEcr.get();
+    FEcrInlet = std::make_shared<TLinkInlet>();
+    // A request the line sent elsewhere is not the cash register's.
+    FEcrInlet->Open([ecr](const std::string&, const TFrame& frame) {
+      if (frame.Type == 0 && frame.Dst == kVirtualEcrAddress) ecr->Submit(frame);
+    });
+  }
+
+  // Nothing the line still holds back reaches a station after it goes.
+  void DropDesk() {
+    if (FDeskInlet) FDeskInlet->Close();
     FDesk.reset();
+  }
+
+  void DropEcr() {
+    if (FEcrInlet) FEcrInlet->Close();
     FEcr.reset();
+  }
+
+  void TearDown() {
+    DropDesk();
+    DropEcr();
     if (FBus) FBus->Detach(FStationId);
     FBus.reset();
   }
@@ -579,6 +710,14 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   int32_t FStationId = 0;
   std::unique_ptr<TEcrStation> FEcr;
   std::unique_ptr<TVirtualDesk> FDesk;
+  // Where the line hands frames to the control and to its stations.
+  std::shared_ptr<TLinkInlet> FSelfInlet = std::make_shared<TLinkInlet>();
+  std::shared_ptr<TLinkInlet> FEcrInlet = std::make_shared<TLinkInlet>();
+  std::shared_ptr<TLinkInlet> FDeskInlet = std::make_shared<TLinkInlet>();
+  // Frames the stations took in since BusFault or BusFaultEvery last
+  // changed, and the damaged ones the frame check refused.
+  int64_t FLinkFrames = 0;
+  int64_t FLinkRefused = 0;
 
   std::map<int32_t, TReceived> FReceived;
   std::deque<int32_t> FArrived;
@@ -595,6 +734,8 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   uint8_t FWaitCode = 0, FWaitAddress = 0, FWaitSeq = 0;
   std::optional<TFrame> FAnswer;
   std::condition_variable FWaitCv;
+  // Frames the line holds back; its thread ends before the members above go.
+  TDelayLine FDelay;
 };
 
 }  // namespace
@@ -613,6 +754,24 @@ void CheckSettingValue(int32_t id, const TVariant& v) {
     case dispid::JournalMaxKB:
       if (v.Int() < 0 || v.Int() > kMaxJournalKB)
         throw EOleError(kDispEOverflow, Format(L"Неверный размер журнала (допустимо 0..%d КБ)", kMaxJournalKB));
+      break;
+    case dispid::BusFault: {
+      TBusFault fault;
+      if (!ParseBusFault(v.Str(), fault))
+        throw EOleError(kDispETypeMismatch,
+                        Format(L"Неверный сбой шины «%ls»: допустимо drop, duplicate, delay, corrupt, readdress, "
+                               L"truncate или пусто",
+                               v.Str().c_str()));
+      break;
+    }
+    case dispid::BusFaultEvery:
+      if (v.Int() < 0 || v.Int() > kMaxBusFaultEvery)
+        throw EOleError(kDispEOverflow,
+                        Format(L"Неверная частота сбоя шины (допустимо 0..%d, 0: без сбоев)", kMaxBusFaultEvery));
+      break;
+    case dispid::BusFaultDelay:
+      if (v.Int() < 0 || v.Int() > kMaxBusFaultDelay)
+        throw EOleError(kDispEOverflow, Format(L"Неверная задержка кадра (допустимо 0..%d мс)", kMaxBusFaultDelay));
       break;
     case dispid::BusHost:
     case dispid::BusListen: {

@@ -41,6 +41,12 @@ struct TEcrSettings {
   std::wstring BusHost;
   std::wstring BusListen = L"127.0.0.1";
   std::wstring BusAllow;
+  // A line that misbehaves: what happens (a keyword of untEcrLinkFaults.h,
+  // empty for nothing) to every BusFaultEvery-th frame (0: none) a station of
+  // this control takes in, and how long a delayed frame is held back (ms).
+  std::wstring BusFault;
+  int32_t BusFaultEvery = 0;
+  int32_t BusFaultDelay = 500;
 };
 
 // Refuses a value a setting cannot take (an address that is none, a size out

@@ -138,8 +138,8 @@ const std::vector<TDeskStep>& DeskScenario() {
 
 // ---------------------------------------------------------------- TVirtualDesk
 
-TVirtualDesk::TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target)
-    : FBus(std::move(bus)), FTarget(std::move(target)) {
+TVirtualDesk::TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target, TLinkFn link)
+    : FBus(std::move(bus)), FTarget(std::move(target)), FLink(std::move(link)) {
   FRepeatTag = FBus->NewTag();
   FTickTag = FBus->NewTag();
   FStationId = FBus->Attach(this);
@@ -244,7 +244,14 @@ void TVirtualDesk::OnNoAnswer(uint8_t seq) {
   FBus->PostAfter(FTarget().TimeoutMs, FRepeatTag, [this, seq] { OnNoAnswer(seq); });
 }
 
-void TVirtualDesk::Receive(const std::string&, const TFrame& frame, bool) {
+void TVirtualDesk::Receive(const std::string& bytes, const TFrame& frame, bool) {
+  // Only the answers meant for the desk come through its line; it pays no
+  // heed to the rest of the bus.
+  if (FLink && frame.Type != 0 && frame.Dst == kVirtualDeskAddress) return FLink(bytes, frame);
+  Take(bytes, frame);
+}
+
+void TVirtualDesk::Take(const std::string&, const TFrame& frame) {
   std::lock_guard lock(FMutex);
   if (!FPending.Active || frame.Type == 0 || frame.Dst != kVirtualDeskAddress || frame.Code != FPending.Code)
     return;

@@ -75,10 +75,13 @@ class TVirtualDesk : public TBusStation {
     int64_t TimeoutMs;  // how long to wait for its answer before repeating
   };
   using TTargetFn = std::function<TTarget()>;
+  // The line an answer meant for the desk comes through (the owning
+  // control's faults); it hands what arrives to Take.
+  using TLinkFn = std::function<void(const std::string& bytes, const TFrame& frame)>;
   // Repeats of a request that gets no answer in time.
   static constexpr int kMaxRepeats = 2;
 
-  TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target);
+  TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target, TLinkFn link = nullptr);
   ~TVirtualDesk() override;
 
   // Sends the scenario's next request now. Returns 0, or the code of a
@@ -98,6 +101,8 @@ class TVirtualDesk : public TBusStation {
   TStats Stats();
 
   void Receive(const std::string& bytes, const TFrame& frame, bool remote) override;
+  // A frame as it reaches the desk at the end of its line.
+  void Take(const std::string& bytes, const TFrame& frame);
 
  private:
   int32_t SendStepLocked();
@@ -106,6 +111,7 @@ class TVirtualDesk : public TBusStation {
 
   std::shared_ptr<TBus> FBus;
   TTargetFn FTarget;
+  TLinkFn FLink;
   int32_t FStationId;
   int32_t FRepeatTag;
   int32_t FTickTag;

@@ -1,6 +1,7 @@
 #include "fmuDrvProps.h"
 
 #include <charconv>
+#include <iterator>
 #include <string>
 
 #include "PloverDrv_TLB.h"
@@ -8,6 +9,7 @@
 #include "untDllModule.h"
 #include "untDrvSettings.h"
 #include "untEcrJournalFile.h"
+#include "untEcrLinkFaults.h"
 #include "untError.h"
 #include "untFile.h"
 #include "untText.h"
@@ -35,6 +37,8 @@ const TNumField kNumFields[] = {
     {idFaultEvery, L"Каждый N-й вызов", &TEcrSettings::FaultEvery, 0, 1000000},
     {idLinkLatency, L"Задержка связи, мс", &TEcrSettings::LinkLatency, 0, 60000},
     {idJournalMaxKB, L"Размер журнала, КБ", &TEcrSettings::JournalMaxKB, 0, 2 * 1024 * 1024},
+    {idBusFaultEvery, L"Каждый N-й кадр", &TEcrSettings::BusFaultEvery, 0, 1000000},
+    {idBusFaultDelay, L"Задержка кадра, мс", &TEcrSettings::BusFaultDelay, 0, 60000},
 };
 
 struct TTextField {
@@ -69,6 +73,12 @@ const TBoolField kBoolFields[] = {
 };
 
 const wchar_t* const kBusNames[] = {L"Внутри процесса", L"UDP"};
+
+// What the line does to a frame, in the order of ecr::kBusFaults.
+const wchar_t* const kBusFaultNames[] = {L"нет",          L"потеря кадра",    L"повтор кадра",
+                                         L"задержка кадра", L"искажение байта", L"другой адрес назначения",
+                                         L"обрыв кадра"};
+static_assert(std::size(kBusFaultNames) == std::size(ecr::kBusFaults));
 
 const TNumField& NumField(WORD id) {
   for (const auto& f : kNumFields)
@@ -105,9 +115,13 @@ void AddCheck(TDlgTemplate& t, WORD id, short y, short w = 250) {
   t.Add(TKind::Button, id, BoolField(id).Caption, kLabelX, y, w, 10, kCheck);
 }
 
+// The rows of the line's faults at the foot of the bus group, and the room
+// they take from everything below.
+constexpr short kBusFaultY = 18 + 8 * kRowH + 12, kBusFaultRoom = 3 * kRowH + 6;
+
 TDlgTemplate BuildTemplate() {
-  TDlgTemplate t(kDrvPropsTitle, 290, 396);
-  t.Add(TKind::Button, 0xFFFF, L"Связь", 7, 5, 276, 148, BS_GROUPBOX);
+  TDlgTemplate t(kDrvPropsTitle, 290, 396 + kBusFaultRoom);
+  t.Add(TKind::Button, 0xFFFF, L"Связь", 7, 5, 276, 148 + kBusFaultRoom, BS_GROUPBOX);
   AddNumRow(t, idSrcAddress, 18);
   AddNumRow(t, idDstAddress, 18 + kRowH);
   AddNumRow(t, idTimeout, 18 + 2 * kRowH);
@@ -120,6 +134,11 @@ TDlgTemplate BuildTemplate() {
   AddTextRow(t, idBusListen, 18 + 5 * kRowH, 90);
   AddTextRow(t, idBusAllow, 18 + 6 * kRowH, 156);
   t.Add(TKind::Static, 0xFFFF, kBusOpenNote, kLabelX, 18 + 7 * kRowH, 260, 24, SS_LEFT);
+  t.Add(TKind::Static, 0xFFFF, L"Сбой шины", kLabelX, kBusFaultY + 2, kLabelW, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idBusFault, L"", kEditX, kBusFaultY, 156, 120, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
+  AddNumRow(t, idBusFaultEvery, kBusFaultY + kRowH);
+  AddNumRow(t, idBusFaultDelay, kBusFaultY + 2 * kRowH);
+  t.MoveDown(kBusFaultRoom);
 
   t.Add(TKind::Button, 0xFFFF, L"Журнал", 7, 158, 276, 48, BS_GROUPBOX);
   AddTextRow(t, idJournalFile, 171, 110);
@@ -196,6 +215,13 @@ void FillControls(HWND dlg, const TEcrSettings& s) {
   HWND bus = GetDlgItem(dlg, idBusKind);
   for (const wchar_t* name : kBusNames) SendMessageW(bus, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   SendMessageW(bus, CB_SETCURSEL, s.BusKind == 1 ? 1 : 0, 0);
+  HWND fault = GetDlgItem(dlg, idBusFault);
+  ecr::TBusFault current = ecr::TBusFault::None;
+  ecr::ParseBusFault(s.BusFault, current);
+  for (size_t i = 0; i < std::size(ecr::kBusFaults); ++i) {
+    SendMessageW(fault, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kBusFaultNames[i]));
+    if (ecr::kBusFaults[i] == current) SendMessageW(fault, CB_SETCURSEL, i, 0);
+  }
   HWND method = GetDlgItem(dlg, idFaultMethod);
   size_t count = 0;
   const TMemberInfo* members = MemberTable(count);
@@ -264,6 +290,10 @@ bool ReadControls(HWND dlg, TEcrSettings& s) {
                                                     s.JournalFile.c_str(), FileErrorText(code).c_str()));
   for (const auto& f : kBoolFields) s.*f.Field = IsDlgButtonChecked(dlg, f.Id) == BST_CHECKED;
   s.BusKind = SendDlgItemMessageW(dlg, idBusKind, CB_GETCURSEL, 0, 0) == 1 ? 1 : 0;
+  const LRESULT fault = SendDlgItemMessageW(dlg, idBusFault, CB_GETCURSEL, 0, 0);
+  s.BusFault = ecr::BusFaultKeyword(fault > 0 && fault < static_cast<LRESULT>(std::size(ecr::kBusFaults))
+                                        ? ecr::kBusFaults[fault]
+                                        : ecr::TBusFault::None);
   s.FaultMethod = TrimmedText(dlg, idFaultMethod);
   return true;
 }

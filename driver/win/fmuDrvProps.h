@@ -28,6 +28,9 @@ enum TDrvPropsId : WORD {
   idJournalFile,
   idJournalOpen,
   idJournalMaxKB,
+  idBusFault,
+  idBusFaultEvery,
+  idBusFaultDelay,
 };
 
 // The first item of the desk address box: the requests go to the control's

@@ -13,6 +13,9 @@ class TDlgTemplate {
   // Dialog units; the font is the shell dialog font.
   TDlgTemplate(const wchar_t* title, short cx, short cy);
   void Add(TKind kind, WORD id, const wchar_t* text, short x, short y, short cx, short cy, DWORD style);
+  // Items added from now on stand dy units lower than their y says: the rows
+  // below a group that grew keep their own coordinates.
+  void MoveDown(short dy) { FShiftY = static_cast<short>(FShiftY + dy); }
 
   const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(FData.data()); }
 
@@ -26,4 +29,5 @@ class TDlgTemplate {
   // which the allocator's alignment makes boundaries in memory as well.
   std::vector<WORD> FData;
   size_t FCountAt = 0;
+  short FShiftY = 0;
 };

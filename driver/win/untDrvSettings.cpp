@@ -30,6 +30,7 @@ const TIntField kIntFields[] = {
     {L"FaultCode", &TEcrSettings::FaultCode},     {L"FaultEvery", &TEcrSettings::FaultEvery},
     {L"LinkLatency", &TEcrSettings::LinkLatency}, {L"DeskAddress", &TEcrSettings::DeskAddress},
     {L"JournalMaxKB", &TEcrSettings::JournalMaxKB},
+    {L"BusFaultEvery", &TEcrSettings::BusFaultEvery}, {L"BusFaultDelay", &TEcrSettings::BusFaultDelay},
 };
 const TBoolField kBoolFields[] = {
     {L"VirtualEcr", &TEcrSettings::VirtualEcr},
@@ -39,7 +40,7 @@ const TBoolField kBoolFields[] = {
 const TTextField kTextFields[] = {
     {L"FaultMethod", &TEcrSettings::FaultMethod}, {L"JournalFile", &TEcrSettings::JournalFile},
     {L"BusHost", &TEcrSettings::BusHost},         {L"BusListen", &TEcrSettings::BusListen},
-    {L"BusAllow", &TEcrSettings::BusAllow},
+    {L"BusAllow", &TEcrSettings::BusAllow},         {L"BusFault", &TEcrSettings::BusFault},
 };
 
 bool ReadDword(HKEY key, const wchar_t* name, DWORD& out) {

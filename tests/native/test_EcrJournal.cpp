@@ -307,6 +307,9 @@ TEST_F(ControlJournal, SettingsRefuseWhatTheyCannotTake) {
       {dispid::BusHost, TVariant::FromStr(L"hub.local")},
       {dispid::BusListen, TVariant::FromStr(L"127.0.0.256")},
       {dispid::BusAllow, TVariant::FromStr(L"10.0.0.1, 10.0.0.0/40")},
+      {dispid::BusFault, TVariant::FromStr(L"loss")},
+      {dispid::BusFaultEvery, TVariant::FromInt(-1)},
+      {dispid::BusFaultDelay, TVariant::FromInt(60001)},
   };
   for (const auto& c : refused) {
     const TVariant before = Drv->GetById(c.Id);
@@ -319,4 +322,9 @@ TEST_F(ControlJournal, SettingsRefuseWhatTheyCannotTake) {
   EXPECT_EQ(Drv->get_BusAllow(), L"10.0.0.1, 10.0.2.0/24");
   EXPECT_EQ(Drv->get_BusListen(), L"0.0.0.0");
   EXPECT_EQ(Drv->get_JournalMaxKB(), 0);
+  // A fault is kept as its keyword; "none" is no fault.
+  Drv->set_BusFault(L" Duplicate ");
+  EXPECT_EQ(Drv->get_BusFault(), L"duplicate");
+  Drv->set_BusFault(L"none");
+  EXPECT_EQ(Drv->get_BusFault(), L"");
 }

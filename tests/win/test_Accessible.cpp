@@ -81,7 +81,7 @@ TEST_F(Accessible, EachPageNamesItsInputControlsByTheirLabels) {
   std::vector<std::wstring> hints;
   for (const TElem& e : ChildrenOf(bar.Get())) hints.push_back(e.Role == ROLE_SYSTEM_PUSHBUTTON ? e.Name : L"?");
   EXPECT_EQ(hints, (std::vector<std::wstring>{L"Открыть файл", L"Сохранить файл", L"Сравнить с файлом",
-                                              L"Показать отличия от файла"}));
+                                               L"Показать отличия от файла"}));
   TComPtr<IAccessible> grid = ObjectOf(view.Grid->Handle());
   ASSERT_TRUE(grid);
   const TElem table = Describe(grid.Get(), CHILDID_SELF);

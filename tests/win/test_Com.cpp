@@ -700,6 +700,11 @@ TEST_F(ComTest, NewControlTakesTheSavedSettings) {
   RegSetValueExW(key, L"JournalFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(journal), sizeof journal);
   RegSetValueExW(key, L"JournalMaxKB", 0, REG_DWORD, reinterpret_cast<BYTE*>(&journalKB), sizeof journalKB);
   RegSetValueExW(key, L"BusAllow", 0, REG_SZ, reinterpret_cast<const BYTE*>(allow), sizeof allow);
+  const wchar_t busFault[] = L"Delay";
+  DWORD faultEvery = 4, faultDelay = 250;
+  RegSetValueExW(key, L"BusFault", 0, REG_SZ, reinterpret_cast<const BYTE*>(busFault), sizeof busFault);
+  RegSetValueExW(key, L"BusFaultEvery", 0, REG_DWORD, reinterpret_cast<BYTE*>(&faultEvery), sizeof faultEvery);
+  RegSetValueExW(key, L"BusFaultDelay", 0, REG_DWORD, reinterpret_cast<BYTE*>(&faultDelay), sizeof faultDelay);
   // A value of the wrong kind is ignored: the default stays.
   RegSetValueExW(key, L"DstAddress", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"9"), 4);
   RegCloseKey(key);
@@ -715,6 +720,9 @@ TEST_F(ComTest, NewControlTakesTheSavedSettings) {
   EXPECT_EQ(d->get_BusAllow(), L"10.0.2.0/24");
   EXPECT_EQ(d->get_BusListen(), L"127.0.0.1");
   EXPECT_EQ(d->get_BusHost(), L"");
+  EXPECT_EQ(d->get_BusFault(), L"delay");
+  EXPECT_EQ(d->get_BusFaultEvery(), 4);
+  EXPECT_EQ(d->get_BusFaultDelay(), 250);
 }
 
 // A dialog of this process with this caption, other than `except`.
@@ -746,7 +754,7 @@ TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
   d->OnCommand = [&](TPloverDriver&, int32_t) { ++commands; };
 
   std::atomic<bool> ok{true};
-  std::wstring shownTimeout, shownBus;
+  std::wstring shownTimeout, shownBus, shownFault;
   std::thread user([&] {
     HWND dlg = WaitDialog(kDrvPropsTitle);
     if (!dlg) {
@@ -755,6 +763,10 @@ TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
     }
     shownTimeout = ItemText(dlg, idTimeout);
     shownBus = ItemText(dlg, idBusKind);
+    shownFault = ItemText(dlg, idBusFault);
+    SendDlgItemMessageW(dlg, idBusFault, CB_SETCURSEL, 2, 0);
+    SetDlgItemTextW(dlg, idBusFaultEvery, L"5");
+    SetDlgItemTextW(dlg, idBusFaultDelay, L"1500");
     SetDlgItemTextW(dlg, idTimeout, L"4321");
     SetDlgItemTextW(dlg, idFaultMethod, L"GetFMStatus");
     SetDlgItemTextW(dlg, idJournalFile, journal.c_str());
@@ -771,6 +783,12 @@ TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
   ASSERT_TRUE(ok.load());
   EXPECT_EQ(shownTimeout, L"1500");
   EXPECT_EQ(shownBus, L"Внутри процесса");
+  EXPECT_EQ(shownFault, L"нет");
+  EXPECT_EQ(d->get_BusFault(), L"duplicate");
+  EXPECT_EQ(d->get_BusFaultEvery(), 5);
+  EXPECT_EQ(d->get_BusFaultDelay(), 1500);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, TSavedSettings::kPath, L"BusFault"), L"duplicate");
+  EXPECT_EQ(RegDword(L"BusFaultEvery"), 5u);
   EXPECT_EQ(d->get_Timeout(), 4321);
   EXPECT_EQ(d->get_FaultMethod(), L"GetFMStatus");
   EXPECT_TRUE(d->get_DeviceNotAnswering());
@@ -806,6 +824,7 @@ TEST_F(ComTest, SettingsDialogRefusesAWrongNumberAndCancelKeepsEverything) {
   // Each wrong value is refused with a message; Cancel then keeps everything.
   const std::pair<WORD, const wchar_t*> wrong[] = {
       {idBusPort, L"0"},
+      {idBusFaultDelay, L"60001"},
       {idBusHost, L"hub.local"},
       {idBusAllow, L"192.168.1.20; 10.0.2.0/33"},
       {idJournalFile, L"Z:\\нет такой папки\\обмен.log"},
