@@ -236,6 +236,8 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       FSettings = settings;
       if (!SameText(old.FaultMethod, settings.FaultMethod) || old.FaultEvery != settings.FaultEvery)
         FFaultCalls = 0;
+      // Settings applied as a whole (the dialog's OK) read the desks' file again.
+      FDeskPlan.reset();
     }
     Reconfigure(&old);
     UpdateJournal();
@@ -597,6 +599,11 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       FEcr.reset();
     if (s.VirtualDesk) {
       const bool playing = !FDesks.empty() && old && old->VirtualDesk && !busChanged;
+      if (!playing) {
+        // Desks that start playing read their file afresh.
+        std::lock_guard lock(FMutex);
+        FDeskPlan.reset();
+      }
       const TVirtualDesk* before = FDesks.empty() ? nullptr : FDesks.front().get();
       std::wstring message;
       if (!MakeDesks(message)) return;
