@@ -8,6 +8,8 @@
 #include "untDllModule.h"
 #include "untDrvSettings.h"
 #include "untEcrJournalFile.h"
+#include "untEcrResults.h"
+#include "untEcrScenario.h"
 #include "untError.h"
 #include "untFile.h"
 #include "untText.h"
@@ -34,6 +36,8 @@ const TNumField kNumFields[] = {
     {idFaultEvery, L"Каждый N-й вызов", &TEcrSettings::FaultEvery, 0, 1000000},
     {idLinkLatency, L"Задержка связи, мс", &TEcrSettings::LinkLatency, 0, 60000},
     {idJournalMaxKB, L"Размер журнала, КБ", &TEcrSettings::JournalMaxKB, 0, 2 * 1024 * 1024},
+    {idDeskCount, L"Число касс", &TEcrSettings::DeskCount, 1, kMaxDeskCount},
+    {idDeskFirstAddress, L"с адреса", &TEcrSettings::DeskFirstAddress, 0, 255},
 };
 
 struct TTextField {
@@ -48,6 +52,7 @@ const TTextField kTextFields[] = {
     {idBusListen, L"Слушать на", &TEcrSettings::BusListen, dispid::BusListen},
     {idBusAllow, L"Разрешены", &TEcrSettings::BusAllow, dispid::BusAllow},
     {idJournalFile, L"Журнал обмена", &TEcrSettings::JournalFile, dispid::JournalFile},
+    {idDeskScenario, L"Сценарий", &TEcrSettings::DeskScenario, dispid::DeskScenario},
 };
 
 // What opening the bus means, under its address fields.
@@ -68,6 +73,8 @@ const TBoolField kBoolFields[] = {
 };
 
 const wchar_t* const kBusNames[] = {L"Внутри процесса", L"UDP"};
+// DeskReplayPace 0 and 1.
+const wchar_t* const kPaceNames[] = {L"по интервалу и записи", L"по мере ответов"};
 
 const TNumField& NumField(WORD id) {
   for (const auto& f : kNumFields)
@@ -105,7 +112,7 @@ void AddCheck(TDlgTemplate& t, WORD id, short y, short w = 250) {
 }
 
 TDlgTemplate BuildTemplate() {
-  TDlgTemplate t(kDrvPropsTitle, 290, 396);
+  TDlgTemplate t(kDrvPropsTitle, 290, 444);
   t.Add(TKind::Button, 0xFFFF, L"Связь", 7, 5, 276, 148, BS_GROUPBOX);
   AddNumRow(t, idSrcAddress, 18);
   AddNumRow(t, idDstAddress, 18 + kRowH);
@@ -125,25 +132,32 @@ TDlgTemplate BuildTemplate() {
   t.Add(TKind::Button, idJournalOpen, L"Открыть", 234, 170, 42, 14, BS_PUSHBUTTON | WS_TABSTOP);
   AddNumRow(t, idJournalMaxKB, 171 + kRowH);
 
-  t.Add(TKind::Button, 0xFFFF, L"Виртуальные станции", 7, 210, 276, 64, BS_GROUPBOX);
+  t.Add(TKind::Button, 0xFFFF, L"Виртуальные станции", 7, 210, 276, 112, BS_GROUPBOX);
   AddCheck(t, idVirtualEcr, 223);
   AddCheck(t, idVirtualDesk, 238, 152);
   t.Add(TKind::Static, 0xFFFF, L"на адрес", 172, 238 + 1, 30, 8, SS_LEFT);
   t.Add(TKind::ComboBox, idDeskAddress, L"", 204, 236, 72, 60, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP);
   AddNumRow(t, idDeskInterval, 253);
   t.Add(TKind::Button, idDeskRequest, L"Послать запрос кассы", 180, 252, 96, 14, BS_PUSHBUTTON | WS_TABSTOP);
+  AddTextRow(t, idDeskScenario, 253 + kRowH, 156);
+  AddNumRow(t, idDeskCount, 253 + 2 * kRowH, 36);
+  t.Add(TKind::Static, 0xFFFF, NumField(idDeskFirstAddress).Caption, 172, 253 + 2 * kRowH + 2, 30, 8, SS_LEFT);
+  t.Add(TKind::Edit, idDeskFirstAddress, L"", 204, 253 + 2 * kRowH, 36, 12, kEdit);
+  t.Add(TKind::Static, 0xFFFF, L"Темп", kLabelX, 253 + 3 * kRowH + 2, kLabelW, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idDeskReplayPace, L"", kEditX, 253 + 3 * kRowH, 110, 60,
+        CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
 
-  t.Add(TKind::Button, 0xFFFF, L"Сбои", 7, 278, 276, 92, BS_GROUPBOX);
-  t.Add(TKind::Static, 0xFFFF, L"Метод", kLabelX, 291 + 2, kLabelW, 8, SS_LEFT);
-  t.Add(TKind::ComboBox, idFaultMethod, L"", kEditX, 291, 156, 120,
+  t.Add(TKind::Button, 0xFFFF, L"Сбои", 7, 326, 276, 92, BS_GROUPBOX);
+  t.Add(TKind::Static, 0xFFFF, L"Метод", kLabelX, 339 + 2, kLabelW, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idFaultMethod, L"", kEditX, 339, 156, 120,
         CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP);
-  AddNumRow(t, idFaultCode, 291 + kRowH);
-  AddNumRow(t, idFaultEvery, 291 + 2 * kRowH);
-  AddNumRow(t, idLinkLatency, 291 + 3 * kRowH);
-  AddCheck(t, idDeviceNotAnswering, 291 + 4 * kRowH + 1);
+  AddNumRow(t, idFaultCode, 339 + kRowH);
+  AddNumRow(t, idFaultEvery, 339 + 2 * kRowH);
+  AddNumRow(t, idLinkLatency, 339 + 3 * kRowH);
+  AddCheck(t, idDeviceNotAnswering, 339 + 4 * kRowH + 1);
 
-  t.Add(TKind::Button, IDOK, L"OK", 177, 376, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP);
-  t.Add(TKind::Button, IDCANCEL, L"Отмена", 233, 376, 50, 14, BS_PUSHBUTTON | WS_TABSTOP);
+  t.Add(TKind::Button, IDOK, L"OK", 177, 424, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP);
+  t.Add(TKind::Button, IDCANCEL, L"Отмена", 233, 424, 50, 14, BS_PUSHBUTTON | WS_TABSTOP);
   return t;
 }
 
@@ -199,6 +213,9 @@ void FillControls(HWND dlg, const TEcrSettings& s) {
   HWND bus = GetDlgItem(dlg, idBusKind);
   for (const wchar_t* name : kBusNames) SendMessageW(bus, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   SendMessageW(bus, CB_SETCURSEL, s.BusKind == 1 ? 1 : 0, 0);
+  HWND pace = GetDlgItem(dlg, idDeskReplayPace);
+  for (const wchar_t* name : kPaceNames) SendMessageW(pace, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  SendMessageW(pace, CB_SETCURSEL, s.DeskReplayPace == ecr::kDeskPaceAnswered ? 1 : 0, 0);
   HWND method = GetDlgItem(dlg, idFaultMethod);
   size_t count = 0;
   const TMemberInfo* members = MemberTable(count);
@@ -261,12 +278,16 @@ bool ReadControls(HWND dlg, TEcrSettings& s) {
     s.*f.Field = std::move(text);
   }
   if (s.BusListen.empty()) s.BusListen = TEcrSettings().BusListen;
+  const std::wstring range = DeskRangeError(s.DeskFirstAddress, s.DeskCount);
+  if (!range.empty()) return RefuseField(dlg, idDeskCount, range + L".");
   if (!s.JournalFile.empty())
     if (int code = ecr::ProbeJournalFile(s.JournalFile))
       return RefuseField(dlg, idJournalFile, Format(L"Журнал обмена «%ls» не открывается для записи: %ls.",
                                                     s.JournalFile.c_str(), FileErrorText(code).c_str()));
   for (const auto& f : kBoolFields) s.*f.Field = IsDlgButtonChecked(dlg, f.Id) == BST_CHECKED;
   s.BusKind = SendDlgItemMessageW(dlg, idBusKind, CB_GETCURSEL, 0, 0) == 1 ? 1 : 0;
+  s.DeskReplayPace = SendDlgItemMessageW(dlg, idDeskReplayPace, CB_GETCURSEL, 0, 0) == 1 ? ecr::kDeskPaceAnswered
+                                                                                         : ecr::kDeskPaceRecorded;
   s.FaultMethod = TrimmedText(dlg, idFaultMethod);
   return true;
 }
@@ -304,6 +325,9 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         case idDeskRequest:
           try {
             state->Core.SendDeskRequest();
+            // A scenario file that cannot be played says where it is wrong.
+            if (state->Core.Get(dispid::ResultCode).Int() == ecr::kBadScenario)
+              ShowError(dlg, state->Core.Get(dispid::ResultCodeDescription).Str());
           } catch (const std::exception& e) {
             ShowError(dlg, ExceptionText(e));
           }

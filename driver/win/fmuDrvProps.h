@@ -28,6 +28,10 @@ enum TDrvPropsId : WORD {
   idJournalFile,
   idJournalOpen,
   idJournalMaxKB,
+  idDeskScenario,
+  idDeskCount,
+  idDeskFirstAddress,
+  idDeskReplayPace,
 };
 
 // The first item of the desk address box: the requests go to the control's
