@@ -292,6 +292,12 @@ bool ParseRequest(const std::vector<std::wstring_view>& words, int32_t line, TDe
       return false;
     }
   }
+  // The values must make a frame, or the desk could not send the line.
+  TFrame frame;
+  frame.Code = step.Code;
+  frame.Params = step.Params;
+  std::string bytes;
+  if (EncodeFrame(frame, bytes) != 0) return Fail(error, line, L"запрос не помещается в кадр (текст длиннее 255 байт)");
   return true;
 }
 
