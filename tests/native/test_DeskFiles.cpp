@@ -1,8 +1,6 @@
 // Scenario files and journals a desk plays, many desks at once, and the pace
 // of a replay.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <condition_variable>
 #include <filesystem>
 #include <map>
@@ -179,25 +177,13 @@ namespace {
 
 class DeskFiles : public TEcrTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    FDir = fs::temp_directory_path() / ("plover_desk_" + std::to_string(getpid()) + "_" + info->name());
-    fs::remove_all(FDir);
-    fs::create_directories(FDir);
-    TEcrTest::SetUp();
-  }
-  void TearDown() override {
-    TEcrTest::TearDown();
-    std::error_code ec;
-    fs::remove_all(FDir, ec);
-  }
   TEcrSettings Settings() override {
     TEcrSettings s;
     s.Timeout = 150;
     return s;
   }
   std::wstring File(const char* name, const std::string& text) {
-    const std::wstring file = (FDir / name).wstring();
+    const std::wstring file = (FDir.Path() / name).wstring();
     WriteWholeFile(file, text);
     return file;
   }
@@ -217,7 +203,7 @@ class DeskFiles : public TEcrTest {
       Drv->SendCommand();
     };
   }
-  fs::path FDir;
+  TTestDir FDir{"plover_desk_"};
 };
 
 }  // namespace
@@ -233,7 +219,7 @@ TEST_F(DeskFiles, RefusedFileKeepsTheSettingAndSaysWhy) {
     EXPECT_EQ(e.Message(), Format(L"Сценарий кассы «%ls», строка 2: неизвестный параметр Prise", bad.c_str()));
   }
   EXPECT_EQ(Drv->get_DeskScenario(), good);
-  EXPECT_THROW(Drv->set_DeskScenario((FDir / "none.txt").wstring()), EOleError);
+  EXPECT_THROW(Drv->set_DeskScenario((FDir.Path() / "none.txt").wstring()), EOleError);
   EXPECT_EQ(Drv->get_DeskScenario(), good);
 
   // The file changed after it was set: the desk reads it when it plays, and refuses it.
@@ -280,7 +266,7 @@ TEST_F(DeskFiles, DesksHaveTheirOwnAddressesNumbersAndPlaces) {
 }
 
 TEST_F(DeskFiles, AnswerNotAsExpectedGoesToTheJournal) {
-  const std::wstring journal = (FDir / "journal.txt").wstring();
+  const std::wstring journal = (FDir.Path() / "journal.txt").wstring();
   Drv->set_JournalFile(journal);
   Drv->set_DeskScenario(File("expect.txt", "92h => CommandResultCode=0\n92h => CommandResultCode=3\n92h\n"));
   AnswerWith(3);
