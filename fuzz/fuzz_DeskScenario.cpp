@@ -14,12 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ecr::TDeskPlan plan;
   ecr::TScenarioError error;
   if (!ecr::ParseDeskScenario(bytes, plan, error)) {
-    if (error.Text.empty() || error.Line < 0 || !plan.Steps.empty()) std::abort();
+    if (error.Text.empty() || error.Line < 0 || !plan.Steps.empty() || !plan.Order.empty()) std::abort();
     return 0;
   }
-  if (plan.Steps.empty() || plan.Steps.size() > ecr::kMaxDeskSteps) std::abort();
+  if (plan.Order.empty() || plan.Order.size() > ecr::kMaxDeskSteps) std::abort();
+  for (const auto& turn : plan.Order)
+    if (turn.Step >= plan.Steps.size() || turn.PauseMs < 0) std::abort();
   for (const auto& step : plan.Steps) {
-    if (step.Line < 1 || step.PauseMs < 0) std::abort();
+    if (step.Line < 1) std::abort();
     ecr::TFrame frame;
     frame.Code = step.Code;
     frame.Params = step.Params;

@@ -64,7 +64,12 @@ const std::vector<TDeskStep>& DeskScenario() {
 }
 
 std::shared_ptr<const TDeskPlan> BuiltInDeskPlan() {
-  static const std::shared_ptr<const TDeskPlan> plan = std::make_shared<const TDeskPlan>(TDeskPlan{DeskScenario(), false});
+  static const std::shared_ptr<const TDeskPlan> plan = [] {
+    auto p = std::make_shared<TDeskPlan>();
+    p->Steps = DeskScenario();
+    for (uint32_t i = 0; i < p->Steps.size(); ++i) p->Order.push_back({i});
+    return p;
+  }();
   return plan;
 }
 
@@ -272,8 +277,7 @@ bool ParseAssignment(std::wstring_view word, uint8_t code, bool answer, std::vec
 struct TOp {
   enum TKind : uint8_t { Request, Pause, Repeat, End } Kind;
   int32_t Line;
-  int64_t Value = 0;  // pause ms, repeat count
-  TDeskStep Step{};
+  int64_t Value = 0;  // pause ms, repeat count (and the index of its end), index into the plan's steps
 };
 
 bool ParseRequest(const std::vector<std::wstring_view>& words, int32_t line, TDeskStep& step, TScenarioError& error) {
@@ -317,10 +321,9 @@ struct TUnroller {
       switch (op.Kind) {
         case TOp::Pause: Pause = std::min(Pause + op.Value, 24 * kMaxDeskPauseMs); break;
         case TOp::Request:
-          if (Plan.Steps.size() == kMaxDeskSteps)
+          if (Plan.Order.size() == kMaxDeskSteps)
             return Fail(Error, op.Line, Format(L"больше %d запросов", int(kMaxDeskSteps)));
-          Plan.Steps.push_back(op.Step);
-          Plan.Steps.back().PauseMs = Pause;
+          Plan.Order.push_back({static_cast<uint32_t>(op.Value), Pause});
           Pause = 0;
           break;
         case TOp::Repeat: {
@@ -367,17 +370,18 @@ bool ParseScript(const std::vector<std::wstring_view>& lines, TDeskPlan& plan, T
       open.pop_back();
       ops.push_back({TOp::End, line});
     } else {
-      TOp op{TOp::Request, line};
-      if (!ParseRequest(words, line, op.Step, error)) return false;
-      ops.push_back(std::move(op));
+      TDeskStep step{};
+      if (!ParseRequest(words, line, step, error)) return false;
+      ops.push_back({TOp::Request, line, static_cast<int64_t>(plan.Steps.size())});
+      plan.Steps.push_back(std::move(step));
     }
   }
   if (!open.empty()) return Fail(error, ops[open.back()].Line, L"repeat без end");
   TUnroller unroller{ops, plan, error};
   if (!unroller.Run(0, ops.size(), 0)) return false;
-  if (plan.Steps.empty()) return Fail(error, 0, L"нет ни одного запроса");
+  if (plan.Order.empty()) return Fail(error, 0, L"нет ни одного запроса");
   // A pause at the very end comes before the first request of the next round.
-  if (unroller.Pause) plan.Steps.front().PauseMs += unroller.Pause;
+  plan.Order.front().PauseMs += unroller.Pause;
   return true;
 }
 
@@ -445,7 +449,8 @@ bool ParseJournal(const std::vector<std::wstring_view>& lines, TDeskPlan& plan, 
     if (plan.Steps.size() == kMaxDeskSteps) return Fail(error, line, Format(L"больше %d запросов", int(kMaxDeskSteps)));
     TDeskStep step = Step(frame.Code, std::move(frame.Params), false);
     step.Line = line;
-    step.RecordedGapMs = plan.Steps.empty() ? -1 : std::clamp<int64_t>(at - previous, 0, kMaxDeskPauseMs);
+    const int64_t gap = plan.Steps.empty() ? -1 : std::clamp<int64_t>(at - previous, 0, kMaxDeskPauseMs);
+    plan.Order.push_back({static_cast<uint32_t>(plan.Steps.size()), 0, gap});
     previous = at;
     plan.Steps.push_back(std::move(step));
   }

@@ -17,14 +17,19 @@ struct TDeskStep {
   uint8_t Code;
   std::vector<TFrameParam> Params;  // the rest of the catalogue inputs keep their defaults
   bool LoseFirstAnswer = false;     // the line eats the first answer, so the desk repeats
-  int64_t PauseMs = 0;              // waited before this request on top of the interval
-  int64_t RecordedGapMs = -1;       // a journal's: time since the request before (-1: none)
   std::vector<TFrameParam> Expect;  // answer values the line expects
   int32_t Line = 0;                 // of the file (0: the built-in scenario)
 };
 
 struct TDeskPlan {
-  std::vector<TDeskStep> Steps;  // never empty
+  std::vector<TDeskStep> Steps;  // each line of the file once
+  // The requests in the order they are played, repeats unrolled; never empty.
+  struct TTurn {
+    uint32_t Step;               // into Steps
+    int64_t PauseMs = 0;         // waited before this request on top of the interval
+    int64_t RecordedGapMs = -1;  // a journal's: time since the request before (-1: none)
+  };
+  std::vector<TTurn> Order;
   // Requests recorded by a journal: their values go out as recorded (dates,
   // document numbers), not made up by the desk.
   bool FromJournal = false;
@@ -36,7 +41,7 @@ struct TDeskPlan {
 constexpr int32_t kDeskPaceRecorded = 0;
 constexpr int32_t kDeskPaceAnswered = 1;
 
-// Limits of a file, so that a mistyped repeat count cannot eat the memory.
+// Limits of a file, so that a mistyped repeat count cannot take all the time.
 constexpr size_t kMaxDeskSteps = 200000;
 constexpr int kMaxRepeatDepth = 16;
 constexpr int64_t kMaxDeskPauseMs = 3600000;

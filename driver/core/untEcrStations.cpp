@@ -138,7 +138,7 @@ void TVirtualDesk::Start(int64_t intervalMs, int32_t pace, int64_t firstDelayMs,
   FPace = pace;
   FJitter = jitter;
   FStep = 0;
-  const int64_t first = (firstDelayMs < 0 ? FInterval : firstDelayMs) + FPlan->Steps.front().PauseMs;
+  const int64_t first = (firstDelayMs < 0 ? FInterval : firstDelayMs) + FPlan->Order.front().PauseMs;
   FBus->PostAfter(first, FTickTag, [this] { Tick(); });
 }
 
@@ -162,7 +162,7 @@ void TVirtualDesk::Tick() {
 }
 
 int64_t TVirtualDesk::NextDelayLocked() {
-  const TDeskStep& next = FPlan->Steps[FStep];
+  const TDeskPlan::TTurn& next = FPlan->Order[FStep];
   if (FPace == kDeskPaceAnswered) return std::max<int64_t>(next.PauseMs, 10);  // a request that could not be sent
   if (next.RecordedGapMs >= 0) return next.RecordedGapMs;
   int64_t interval = FInterval;
@@ -178,13 +178,13 @@ int64_t TVirtualDesk::NextDelayLocked() {
 
 void TVirtualDesk::SettledLocked() {
   if (FRunning && FPace == kDeskPaceAnswered)
-    FBus->PostAfter(FPlan->Steps[FStep].PauseMs, FTickTag, [this] { Tick(); });
+    FBus->PostAfter(FPlan->Order[FStep].PauseMs, FTickTag, [this] { Tick(); });
 }
 
 int32_t TVirtualDesk::SendStepLocked() {
-  const auto& steps = FPlan->Steps;
-  const TDeskStep& step = steps[FStep % steps.size()];
-  FStep = (FStep + 1) % steps.size();
+  const auto& order = FPlan->Order;
+  const TDeskStep& step = FPlan->Steps[order[FStep % order.size()].Step];
+  FStep = (FStep + 1) % order.size();
   if (FPending.Active) ++FStats.Unanswered;
 
   TPropBag bag;

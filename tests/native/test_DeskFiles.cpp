@@ -81,20 +81,25 @@ TEST(DeskScenarioFile, RepeatsPausesExpectationsAndTextForms) {
       "end\n"
       "50h Summ=-12.3456 ECRDate=31.12.2024 ECRTime=23:59:58 => CommandResultCode=0\n"
       "pause 7\n");
-  ASSERT_EQ(plan.Steps.size(), 5u);
+  ASSERT_EQ(plan.Steps.size(), 2u);
+  ASSERT_EQ(plan.Order.size(), 5u);
   EXPECT_FALSE(plan.FromJournal);
   const int64_t pauses[] = {50 + 7, 100, 100, 100, 100};
-  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(plan.Steps[i].PauseMs, pauses[i]) << i;
-  const auto sale = ById(plan.Steps[3].Params);
+  const uint32_t steps[] = {0, 0, 0, 0, 1};
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(plan.Order[i].PauseMs, pauses[i]) << i;
+    EXPECT_EQ(plan.Order[i].Step, steps[i]) << i;
+  }
+  const auto sale = ById(plan.Steps[0].Params);
   EXPECT_TRUE(sale.at(dispid::Code) == TVariant::FromStr(L"a \"b\"A"));
   EXPECT_TRUE(sale.at(dispid::Quantity) == TVariant::FromDouble(-0.5));
-  EXPECT_EQ(plan.Steps[4].Line, 9);
-  const auto cash = ById(plan.Steps[4].Params);
+  EXPECT_EQ(plan.Steps[1].Line, 9);
+  const auto cash = ById(plan.Steps[1].Params);
   EXPECT_TRUE(cash.at(dispid::Summ) == TVariant::FromCurrency(-123456));
   EXPECT_EQ(JournalValueText(cash.at(dispid::ECRDate)), "31.12.2024");
   EXPECT_EQ(JournalValueText(cash.at(dispid::ECRTime)), "23:59:58");
-  ASSERT_EQ(plan.Steps[4].Expect.size(), 1u);
-  EXPECT_TRUE(plan.Steps[4].Expect[0].Value == TVariant::FromInt(0));
+  ASSERT_EQ(plan.Steps[1].Expect.size(), 1u);
+  EXPECT_TRUE(plan.Steps[1].Expect[0].Value == TVariant::FromInt(0));
 }
 
 TEST(DeskScenarioFile, RefusesWithLineAndReason) {
@@ -136,7 +141,7 @@ TEST(DeskScenarioFile, RefusesWithLineAndReason) {
     TDeskPlan plan;
     TScenarioError error;
     EXPECT_FALSE(ParseDeskScenario(c.Text, plan, error));
-    EXPECT_TRUE(plan.Steps.empty());
+    EXPECT_TRUE(plan.Steps.empty() && plan.Order.empty());
     EXPECT_EQ(error.Line, c.Line);
     EXPECT_NE(WideToUtf8(error.Text).find(c.Says), std::string::npos) << WideToUtf8(error.Text);
   }
@@ -167,10 +172,11 @@ TEST(DeskScenarioFile, JournalGivesTheRequestsThatCameIn) {
   ASSERT_EQ(plan.Steps.size(), 2u);
   EXPECT_EQ(plan.Steps[0].Code, 0x80);
   EXPECT_EQ(plan.Steps[0].Line, 2);
-  EXPECT_EQ(plan.Steps[0].RecordedGapMs, -1);
+  ASSERT_EQ(plan.Order.size(), 2u);
+  EXPECT_EQ(plan.Order[0].RecordedGapMs, -1);
   EXPECT_TRUE(ById(plan.Steps[0].Params).at(dispid::Price) == TVariant::FromCurrency(32500));
   EXPECT_EQ(plan.Steps[1].Code, 0x92);
-  EXPECT_EQ(plan.Steps[1].RecordedGapMs, 1750);
+  EXPECT_EQ(plan.Order[1].RecordedGapMs, 1750);
 }
 
 namespace {
@@ -304,12 +310,9 @@ TEST(DeskPace, AsFastAsAnsweredIgnoresIntervalAndRecordedSpacing) {
   answerer.Bus = bus;
   answerer.Id = bus->Attach(&answerer);
   auto plan = std::make_shared<TDeskPlan>();
-  for (int i = 0; i < 3; ++i) {
-    TDeskStep step{};
-    step.Code = 0x92;
-    step.RecordedGapMs = i ? 3600000 : -1;
-    plan->Steps.push_back(step);
-  }
+  plan->Steps.resize(1);
+  plan->Steps[0].Code = 0x92;
+  for (int i = 0; i < 3; ++i) plan->Order.push_back({0, 0, i ? 3600000 : -1});
   plan->FromJournal = true;
   std::mutex mutex;
   std::condition_variable cv;
