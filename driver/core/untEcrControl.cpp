@@ -751,7 +751,8 @@ void CheckSettingValue(int32_t id, const TVariant& v) {
 
 std::wstring DeskRangeError(int32_t firstAddress, int32_t count) {
   if (firstAddress >= 0 && count >= 1 && firstAddress + count - 1 <= 255) return {};
-  return Format(L"Кассы с адреса %d: %d касс не помещаются в адреса до 255", firstAddress, count);
+  return Format(L"Число касс %d с адреса %d: у последней был бы адрес %d (допустимо до 255)", count, firstAddress,
+                firstAddress + count - 1);
 }
 
 std::unique_ptr<TEcrControl> TEcrControl::Create(const TEcrSettings& settings) {
