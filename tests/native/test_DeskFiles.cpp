@@ -291,6 +291,43 @@ TEST_F(DeskFiles, AnswerNotAsExpectedGoesToTheJournal) {
   EXPECT_EQ(text.find("строка 2 сценария"), std::string::npos);
 }
 
+// The support case: what a cash register sent, recorded by the program's
+// journal, comes again from a desk given that journal, value for value.
+TEST_F(DeskFiles, AJournalPlaysBackTheRequestsItRecorded) {
+  const std::wstring journal = (FDir.Path() / "field.log").wstring();
+  Drv->set_JournalFile(journal);
+  Drv->set_Timeout(5000);  // no repeats: the built-in scenario loses its second answer
+  std::vector<std::pair<int, std::wstring>> field, replay;
+  AnswerWith(0, &field);
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(Drv->SendDeskRequest(), kOk);
+    ASSERT_EQ(Drv->WaitCommands(2000), 1);
+  }
+  Drv.reset();  // writes the journal
+
+  TEcrSettings s = Settings();
+  s.DeskScenario = journal;
+  s.DeskFirstAddress = 9;
+  Drv = TDirectDriver::Create(s);
+  AnswerWith(0, &replay);
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(Drv->SendDeskRequest(), kOk);
+    ASSERT_EQ(Drv->WaitCommands(2000), 1);
+  }
+  ASSERT_EQ(replay.size(), field.size());
+  for (size_t i = 0; i < field.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(replay[i].first, 9);
+    // The code and every parameter as recorded; the addresses, the sequence
+    // number and so the checksum are the desk's own.
+    const std::wstring& was = field[i].second;
+    const std::wstring& is = replay[i].second;
+    ASSERT_EQ(is.size(), was.size());
+    EXPECT_EQ(is.substr(18, 2), was.substr(18, 2));
+    EXPECT_EQ(is.substr(24, is.size() - 27), was.substr(24, was.size() - 27));
+  }
+}
+
 // A desk paced by the answers does not wait its interval: a journal of three
 // requests plays through at once against an answering station.
 TEST(DeskPace, AsFastAsAnsweredIgnoresIntervalAndRecordedSpacing) {
