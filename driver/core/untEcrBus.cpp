@@ -57,8 +57,14 @@ std::shared_ptr<TBus> TBus::Open(const TBusSpec& spec, int32_t& rc) {
 TBus::TBus(int32_t kind, std::wstring name) : FKind(kind), FName(std::move(name)) {}
 
 TBus::~TBus() {
-  // The link first: its thread hands frames to this bus.
-  FLink.reset();
+  // The link first: its thread hands frames to this bus. Taken out under the
+  // dispatch lock, since the bus thread sends through it while it delivers.
+  std::unique_ptr<TUdpLink> link;
+  {
+    std::lock_guard dispatch(FDispatchMutex);
+    link = std::move(FLink);
+  }
+  link.reset();
   {
     std::lock_guard lock(FQueueMutex);
     FStop = true;
