@@ -19,6 +19,7 @@
 #include "untEcrLinkFaults.h"
 #include "untEcrProps.h"
 #include "untEcrResults.h"
+#include "untEcrScenario.h"
 #include "untEcrStations.h"
 #include "untError.h"
 #include "untText.h"
@@ -65,7 +66,9 @@ std::wstring BusFaultText(const std::wstring& text) {
 
 bool IsNetworkSetting(int32_t id) {
   return id == dispid::BusKind || id == dispid::BusPort || id == dispid::VirtualEcr || id == dispid::VirtualDesk ||
-         id == dispid::DeskInterval || id == dispid::BusHost || id == dispid::BusListen || id == dispid::BusAllow;
+         id == dispid::DeskInterval || id == dispid::BusHost || id == dispid::BusListen || id == dispid::BusAllow ||
+         id == dispid::DeskScenario || id == dispid::DeskCount || id == dispid::DeskFirstAddress ||
+         id == dispid::DeskReplayPace;
 }
 
 bool IsJournalSetting(int32_t id) { return id == dispid::JournalFile || id == dispid::JournalMaxKB; }
@@ -124,6 +127,13 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
         std::lock_guard lock(FMutex);
         old = FSettings;
         PutSettingLocked(dispId, v);
+        const std::wstring range = DeskRangeError(FSettings.DeskFirstAddress, FSettings.DeskCount);
+        if (!range.empty()) {
+          FSettings = old;
+          throw EOleError(kDispEOverflow, range);
+        }
+        // The file is read again when the desks next play, even if its name is the same.
+        if (dispId == dispid::DeskScenario) FDeskPlan.reset();
       }
       Reconfigure(&old);
       return;
@@ -142,7 +152,8 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     switch (dispId) {
       case dispid::DeviceEnabled: return TVariant::FromBool(FDeviceEnabled);
       case dispid::ResultCode: return TVariant::FromInt(FResultCode);
-      case dispid::ResultCodeDescription: return TVariant::FromStr(ResultText(FResultCode));
+      case dispid::ResultCodeDescription:
+        return TVariant::FromStr(FResultText.empty() ? ResultText(FResultCode) : FResultText);
       case dispid::DriverVersion: return TVariant::FromStr(kDriverVersion);
       case dispid::ECRModeDescription: return TVariant::FromStr(ModeDescription(FBag.Int(dispid::ECRMode)));
       case dispid::ECRAdvancedModeDescription:
@@ -171,6 +182,10 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       case dispid::BusFault: return TVariant::FromStr(FSettings.BusFault);
       case dispid::BusFaultEvery: return TVariant::FromInt(FSettings.BusFaultEvery);
       case dispid::BusFaultDelay: return TVariant::FromInt(FSettings.BusFaultDelay);
+      case dispid::DeskScenario: return TVariant::FromStr(FSettings.DeskScenario);
+      case dispid::DeskCount: return TVariant::FromInt(FSettings.DeskCount);
+      case dispid::DeskFirstAddress: return TVariant::FromInt(FSettings.DeskFirstAddress);
+      case dispid::DeskReplayPace: return TVariant::FromInt(FSettings.DeskReplayPace);
       default: return FBag.Get(dispId);
     }
   }
@@ -195,6 +210,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       started = TJournal::ClockNs();
     }
     int32_t rc;
+    std::wstring deskMessage;
     TEcrOp op = OpOfMethod(dispId);
     if (op != TEcrOp::None) {
       rc = CallDevice(op);
@@ -203,11 +219,11 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
         case dispid::GetCommand: rc = Guarded(L"GetCommand", [this] { return GetCommandLocked(); }); break;
         case dispid::ParseCommand: rc = Guarded(L"ParseCommand", [this] { return ParseCommandLocked(); }); break;
         case dispid::SendCommand: rc = SendCommand(); break;
-        case dispid::SendDeskRequest: rc = DeskRequest(); break;
+        case dispid::SendDeskRequest: rc = DeskRequest(deskMessage); break;
         default: rc = Guarded(info->Name, [] { return kOk; }); break;  // ShowProperties: the shell's dialog
       }
     }
-    SetResult(rc);
+    SetResult(rc, std::move(deskMessage));
     if (journal) {
       const int64_t ended = TJournal::ClockNs();
       journal->Call(dispId, inputs.data(), inputCount, rc, ended - started, ended);
@@ -246,12 +262,18 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       if (!SameText(old.FaultMethod, settings.FaultMethod) || old.FaultEvery != settings.FaultEvery)
         FFaultCalls = 0;
       if (old.BusFault != FSettings.BusFault || old.BusFaultEvery != FSettings.BusFaultEvery) FLinkFrames = 0;
+      // Settings applied as a whole (the dialog's OK) read the desks' file again.
+      FDeskPlan.reset();
     }
     Reconfigure(&old);
     UpdateJournal();
   }
 
-  void SendDeskRequest() override { SetResult(DeskRequest()); }
+  void SendDeskRequest() override {
+    std::wstring message;
+    int32_t rc = DeskRequest(message);
+    SetResult(rc, std::move(message));
+  }
 
   // ------------------------------------------------------------ the bus
 
@@ -304,9 +326,10 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     if (FNotify) FNotify();
   }
 
-  void SetResult(int32_t rc) {
+  void SetResult(int32_t rc, std::wstring text = {}) {
     std::lock_guard lock(FMutex);
     FResultCode = rc;
+    FResultText = std::move(text);
   }
 
   // Settings that are properties; false for any other property.
@@ -346,6 +369,10 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
         FLinkFrames = 0;
         return true;
       case dispid::BusFaultDelay: FSettings.BusFaultDelay = v.Int(); return true;
+      case dispid::DeskScenario: FSettings.DeskScenario = v.Str(); return true;
+      case dispid::DeskCount: FSettings.DeskCount = v.Int(); return true;
+      case dispid::DeskFirstAddress: FSettings.DeskFirstAddress = v.Int(); return true;
+      case dispid::DeskReplayPace: FSettings.DeskReplayPace = v.Int(); return true;
       default: return false;
     }
   }
@@ -588,11 +615,59 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     return rc;
   }
 
-  int32_t DeskRequest() {
+  int32_t DeskRequest(std::wstring& message) {
     std::lock_guard call(FCallMutex);
     if (!FBus) return kNetworkDown;
-    if (!FDesk) MakeDesk();
-    return FDesk->SendNext();
+    if (!MakeDesks(message)) return kBadScenario;
+    int32_t rc = kOk;
+    for (auto& desk : FDesks)
+      if (int32_t one = desk->SendNext(); rc == kOk) rc = one;
+    return rc;
+  }
+
+  // The plan the settings name, read now unless it is read already. False
+  // with the message when the file cannot be played (the journal says so too).
+  bool LoadPlan(const TEcrSettings& s, std::wstring& message) {
+    {
+      std::lock_guard lock(FMutex);
+      if (FDeskPlan && FDeskPlanFile == s.DeskScenario) return true;
+    }
+    const std::wstring file(TrimBlanks(s.DeskScenario));
+    auto plan = file.empty() ? BuiltInDeskPlan() : LoadDeskScenario(file, message);
+    std::lock_guard lock(FMutex);
+    FDeskPlan = plan;
+    FDeskPlanFile = s.DeskScenario;
+    if (!plan && FJournal) FJournal->Note(message);
+    return plan != nullptr;
+  }
+
+  // The desks the settings ask for, on the current bus with the current plan.
+  // The caller holds FCallMutex.
+  bool MakeDesks(std::wstring& message) {
+    TEcrSettings s = Settings();
+    if (!LoadPlan(s, message)) {
+      DropDesks();
+      return false;
+    }
+    std::shared_ptr<const TDeskPlan> plan;
+    {
+      std::lock_guard lock(FMutex);
+      plan = FDeskPlan;
+    }
+    // Settings from a hand-edited registry that give no addresses: one desk at 3.
+    const bool fits = DeskRangeError(s.DeskFirstAddress, s.DeskCount).empty();
+    const int32_t count = fits ? s.DeskCount : 1;
+    const int32_t first = fits ? s.DeskFirstAddress : kVirtualDeskAddress;
+    if (!FDesks.empty() && FDesks.front()->Plan() == plan && FDesks.front()->Address() == first &&
+        FDesks.size() == static_cast<size_t>(count))
+      return true;
+    DropDesks();
+    for (int32_t i = 0; i < count; ++i) {
+      auto desk = MakeDesk(static_cast<uint8_t>(first + i), plan);
+      desk->SetReport([this](const std::wstring& text) { Notice(text); });
+      FDesks.push_back(std::move(desk));
+    }
+    return true;
   }
 
   // Brings the bus and the virtual stations in line with the settings. The
@@ -621,10 +696,26 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     else if (!s.VirtualEcr && FEcr)
       DropEcr();
     if (s.VirtualDesk) {
-      if (!FDesk) MakeDesk();
-      if (busChanged || !old || !old->VirtualDesk || old->DeskInterval != s.DeskInterval) FDesk->Start(s.DeskInterval);
-    } else if (FDesk) {
-      FDesk->Stop();
+      const bool playing = !FDesks.empty() && old && old->VirtualDesk && !busChanged;
+      if (!playing) {
+        // Desks that start playing read their file afresh.
+        std::lock_guard lock(FMutex);
+        FDeskPlan.reset();
+      }
+      const TVirtualDesk* before = FDesks.empty() ? nullptr : FDesks.front().get();
+      std::wstring message;
+      if (!MakeDesks(message)) return;
+      // Desks made anew start from the top; so do all when their pace changes.
+      if (!playing || FDesks.front().get() != before || old->DeskInterval != s.DeskInterval ||
+          old->DeskReplayPace != s.DeskReplayPace) {
+        const int64_t interval = s.DeskInterval < 10 ? 10 : s.DeskInterval;
+        const int64_t count = static_cast<int64_t>(FDesks.size());
+        // Spread over one interval, so that many desks do not all send at once.
+        for (int64_t i = 0; i < count; ++i)
+          FDesks[i]->Start(interval, s.DeskReplayPace, interval + interval * i / count, count > 1);
+      }
+    } else {
+      for (auto& desk : FDesks) desk->Stop();
     }
   }
 
@@ -650,16 +741,6 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   }
 
   // The virtual stations take their frames through this control's line.
-  void MakeDesk() {
-    auto inlet = std::make_shared<TLinkInlet>();
-    FDesk = std::make_unique<TVirtualDesk>(
-        FBus, [this] { return DeskTarget(); },
-        [this, inlet](const std::string& bytes, const TFrame& frame) { ThroughLink(bytes, frame, inlet); });
-    TVirtualDesk* desk = FDesk.get();
-    inlet->Open([desk](const std::string& bytes, const TFrame& frame) { desk->Take(bytes, frame); });
-    FDeskInlet = std::move(inlet);
-  }
-
   void MakeEcr() {
     FEcr = std::make_unique<TEcrStation>(FBus, [this](TEcrOp op) { return StationPolicy(op); });
     TEcrStation* ecr = FEcr.get();
@@ -670,10 +751,23 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     });
   }
 
+  // A desk at the address, with its own inlet at the end of this control's line.
+  std::unique_ptr<TVirtualDesk> MakeDesk(uint8_t address, std::shared_ptr<const TDeskPlan> plan) {
+    auto inlet = std::make_shared<TLinkInlet>();
+    auto desk = std::make_unique<TVirtualDesk>(
+        FBus, [this] { return DeskTarget(); }, address, std::move(plan),
+        [this, inlet](const std::string& bytes, const TFrame& frame) { ThroughLink(bytes, frame, inlet); });
+    TVirtualDesk* taker = desk.get();
+    inlet->Open([taker](const std::string& bytes, const TFrame& frame) { taker->Take(bytes, frame); });
+    FDeskInlets.push_back(std::move(inlet));
+    return desk;
+  }
+
   // Nothing the line still holds back reaches a station after it goes.
-  void DropDesk() {
-    if (FDeskInlet) FDeskInlet->Close();
-    FDesk.reset();
+  void DropDesks() {
+    for (auto& inlet : FDeskInlets) inlet->Close();
+    FDeskInlets.clear();
+    FDesks.clear();
   }
 
   void DropEcr() {
@@ -682,7 +776,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   }
 
   void TearDown() {
-    DropDesk();
+    DropDesks();
     DropEcr();
     if (FBus) FBus->Detach(FStationId);
     FBus.reset();
@@ -700,6 +794,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   TEcrSettings FSettings;
   TPropBag FBag;
   int32_t FResultCode = kOk;
+  std::wstring FResultText;  // ResultCodeDescription when the code's own text says too little
   bool FDeviceEnabled = true;
   int64_t FFaultCalls = 0;
   std::shared_ptr<TJournal> FJournal;
@@ -709,15 +804,18 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   std::shared_ptr<TBus> FBus;
   int32_t FStationId = 0;
   std::unique_ptr<TEcrStation> FEcr;
-  std::unique_ptr<TVirtualDesk> FDesk;
   // Where the line hands frames to the control and to its stations.
   std::shared_ptr<TLinkInlet> FSelfInlet = std::make_shared<TLinkInlet>();
   std::shared_ptr<TLinkInlet> FEcrInlet = std::make_shared<TLinkInlet>();
-  std::shared_ptr<TLinkInlet> FDeskInlet = std::make_shared<TLinkInlet>();
+  std::vector<std::shared_ptr<TLinkInlet>> FDeskInlets;
   // Frames the stations took in since BusFault or BusFaultEvery last
   // changed, and the damaged ones the frame check refused.
   int64_t FLinkFrames = 0;
   int64_t FLinkRefused = 0;
+  std::vector<std::unique_ptr<TVirtualDesk>> FDesks;
+  // What the desks play, and the DeskScenario it was read for.
+  std::shared_ptr<const TDeskPlan> FDeskPlan;
+  std::wstring FDeskPlanFile;
 
   std::map<int32_t, TReceived> FReceived;
   std::deque<int32_t> FArrived;
@@ -750,6 +848,24 @@ void CheckSettingValue(int32_t id, const TVariant& v) {
     case dispid::DeskAddress:
       if (v.Int() < kDeskToOwnAddress || v.Int() > 255)
         throw EOleError(kDispEOverflow, L"Неверный адрес запросов кассы (допустимо 0..255, -1: адрес станции)");
+      break;
+    case dispid::DeskScenario: {
+      const std::wstring file(TrimBlanks(v.Str()));
+      std::wstring message;
+      if (!file.empty() && !LoadDeskScenario(file, message)) throw EOleError(kDispETypeMismatch, message);
+      break;
+    }
+    case dispid::DeskCount:
+      if (v.Int() < 1 || v.Int() > kMaxDeskCount)
+        throw EOleError(kDispEOverflow, Format(L"Неверное число касс (допустимо 1..%d)", kMaxDeskCount));
+      break;
+    case dispid::DeskFirstAddress:
+      if (v.Int() < 0 || v.Int() > 255)
+        throw EOleError(kDispEOverflow, L"Неверный адрес первой кассы (допустимо 0..255)");
+      break;
+    case dispid::DeskReplayPace:
+      if (v.Int() != kDeskPaceRecorded && v.Int() != kDeskPaceAnswered)
+        throw EOleError(kDispEOverflow, L"Неверный темп касс (допустимо 0: по интервалу и записи, 1: по ответам)");
       break;
     case dispid::JournalMaxKB:
       if (v.Int() < 0 || v.Int() > kMaxJournalKB)
@@ -792,6 +908,12 @@ void CheckSettingValue(int32_t id, const TVariant& v) {
       break;
     }
   }
+}
+
+std::wstring DeskRangeError(int32_t firstAddress, int32_t count) {
+  if (firstAddress >= 0 && count >= 1 && firstAddress + count - 1 <= 255) return {};
+  return Format(L"Число касс %d с адреса %d: у последней был бы адрес %d (допустимо до 255)", count, firstAddress,
+                firstAddress + count - 1);
 }
 
 std::unique_ptr<TEcrControl> TEcrControl::Create(const TEcrSettings& settings) {

@@ -47,12 +47,26 @@ struct TEcrSettings {
   std::wstring BusFault;
   int32_t BusFaultEvery = 0;
   int32_t BusFaultDelay = 500;
+  // What the desks play (empty: the built-in scenario; a scenario file or an
+  // exchange journal), how many there are from which address, and their pace:
+  // 0 the interval and the file's pauses or a journal's recorded spacing,
+  // 1 each request as soon as the one before is answered.
+  std::wstring DeskScenario;
+  int32_t DeskCount = 1;
+  int32_t DeskFirstAddress = 3;
+  int32_t DeskReplayPace = 0;
 };
+
+// Desks take the station addresses DeskFirstAddress .. +DeskCount-1.
+constexpr int32_t kMaxDeskCount = 250;
 
 // Refuses a value a setting cannot take (an address that is none, a size out
 // of range) with EOleError and a text for the user; the settings dialog asks
 // before it applies anything.
 void CheckSettingValue(int32_t dispId, const TVariant& value);
+// The desks' addresses together: empty when DeskCount desks from
+// DeskFirstAddress all have an address, else the text for the user.
+std::wstring DeskRangeError(int32_t firstAddress, int32_t count);
 
 class TEcrControl {
  public:
@@ -78,6 +92,6 @@ class TEcrControl {
 
   virtual TEcrSettings Settings() = 0;
   virtual void ApplySettings(const TEcrSettings& settings) = 0;
-  // The virtual cash desk sends its next scenario request now.
+  // Each virtual cash desk sends its next scenario request now.
   virtual void SendDeskRequest() = 0;
 };

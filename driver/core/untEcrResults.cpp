@@ -17,6 +17,7 @@ const TResultInfo kResults[] = {
     {kNetworkDown, L"Сеть недоступна"},
     {kFrameTooLong, L"Слишком длинный кадр или значение параметра"},
     {kBadValue, L"Значение параметра не приводится к типу свойства"},
+    {kBadScenario, L"Сценарий кассы не читается"},
     {kUnknownCommand, L"Неизвестная команда"},
     {kBadDevice, L"Неизвестное устройство"},
     {kBadBlock, L"Неверный номер блока данных"},

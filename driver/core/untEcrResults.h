@@ -20,6 +20,7 @@ constexpr int32_t kBadCommandCode = -9;    // a command code outside 0..255
 constexpr int32_t kNetworkDown = -10;      // the bus cannot be reached
 constexpr int32_t kFrameTooLong = -11;     // a parameter or frame beyond the format's limits
 constexpr int32_t kBadValue = -12;         // a parameter value that does not convert to its property's type
+constexpr int32_t kBadScenario = -13;      // the desks' scenario file cannot be read or parsed
 
 // Codes the device answers with.
 constexpr int32_t kUnknownCommand = 1;

@@ -1,10 +1,13 @@
 #include "untEcrStations.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "untEcrCatalog.h"
 #include "untEcrClock.h"
+#include "untEcrJournal.h"
 #include "untEcrResults.h"
+#include "untText.h"
 
 namespace ecr {
 
@@ -93,53 +96,18 @@ void TEcrStation::Answer(const TFrame& request) {
   if (EncodeFrame(answer, bytes) == kOk) FBus->Send(FStationId, std::move(bytes));
 }
 
-// ---------------------------------------------------------------- scenario
-
 namespace {
-
-TFrameParam P(int32_t id, int32_t v) { return {id, TVariant::FromInt(v)}; }
-TFrameParam Cy(int32_t id, int64_t tenThousandths) { return {id, TVariant::FromCurrency(tenThousandths)}; }
-TFrameParam D(int32_t id, double v) { return {id, TVariant::FromDouble(v)}; }
-TFrameParam S(int32_t id, const wchar_t* v) { return {id, TVariant::FromStr(v)}; }
-
-std::vector<TDeskStep> MakeScenario() {
-  using namespace dispid;
-  return {
-      {0x80, {P(RegType, 0), P(RegSign, 0), D(Quantity, 2), Cy(Price, 105000), P(Section, 1), P(OperatorNumber, 1)}, false},
-      {0x80, {P(RegType, 0), P(RegSign, 0), D(Quantity, 1), Cy(Price, 32500), P(Section, 2), P(OperatorNumber, 1)}, true},
-      {0x81, {P(RegType, 0), P(RegSign, 0), D(Quantity, 1), S(Code, L"1001"), P(OperatorNumber, 1)}, false},
-      {0x83, {P(RegType, 0), P(RegSign, 0), P(DscSign, 0), Cy(Summ, 10000), P(OperatorNumber, 1)}, false},
-      {0x87, {P(PayType, 0), P(RegType, 0), P(RegSign, 0), Cy(Summ, 250000), P(OperatorNumber, 1)}, false},
-      {0x90, {P(OperatorNumber, 1), P(RegType, 0)}, false},
-      {0x92, {}, false},
-      {0x82, {P(RegType, 0), P(RegSign, 0), D(Quantity, 1), S(Barcode, L"4600123400012"), P(OperatorNumber, 1)}, false},
-      {0x80, {P(RegType, 0), P(RegSign, 0), D(Quantity, 0.333), Cy(Price, 10000), P(Section, 1), P(OperatorNumber, 1)}, false},
-      {0x84, {P(RegType, 0), P(RegSign, 0), P(DscSign, 0), S(Code, L"7"), Cy(RecSumm, 3330), P(OperatorNumber, 1)}, false},
-      {0x85, {P(RegType, 0), P(RegSign, 0), P(DscSign, 1), S(Barcode, L"2000000000077"), Cy(RecSumm, 3330), P(OperatorNumber, 1)}, false},
-      {0x86, {P(RegType, 0), P(RegSign, 0), P(DscSign, 0), Cy(RecSumm, 3330), P(OperatorNumber, 1)}, false},
-      {0x88, {P(RegType, 0), P(RegSign, 0), Cy(RecSumm, 3330), P(OperatorNumber, 1)}, false},
-      {0x90, {P(OperatorNumber, 1), P(RegType, 0)}, false},
-      {0x80, {P(RegType, 0), P(RegSign, 0), D(Quantity, 1), Cy(Price, 500000), P(Section, 3), P(OperatorNumber, 2)}, false},
-      {0x91, {P(OperatorNumber, 2), P(RegType, 0)}, false},
-      {0x50, {Cy(Summ, 10000000), P(OperatorNumber, 30), P(OperationNumber, 1)}, false},
-      {0x51, {Cy(Summ, 5000000), P(OperatorNumber, 30), P(OperationNumber, 1)}, false},
-      {0x52, {Cy(Summ, 0), P(OperatorNumber, 30), P(OperationNumber, 58)}, false},
-  };
-}
 
 bool CarriesDocument(uint8_t code) { return code == 0x50 || code == 0x51 || code == 0x52 || code == 0x90 || code == 0x91; }
 
 }  // namespace
 
-const std::vector<TDeskStep>& DeskScenario() {
-  static const std::vector<TDeskStep> steps = MakeScenario();
-  return steps;
-}
-
 // ---------------------------------------------------------------- TVirtualDesk
 
-TVirtualDesk::TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target, TLinkFn link)
-    : FBus(std::move(bus)), FTarget(std::move(target)), FLink(std::move(link)) {
+TVirtualDesk::TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target, uint8_t address,
+                           std::shared_ptr<const TDeskPlan> plan, TLinkFn link)
+    : FBus(std::move(bus)), FTarget(std::move(target)), FLink(std::move(link)), FAddress(address),
+      FPlan(std::move(plan)), FRandom(0x9E3779B9u ^ (uint32_t{address} * 2654435761u)) {
   FRepeatTag = FBus->NewTag();
   FTickTag = FBus->NewTag();
   FStationId = FBus->Attach(this);
@@ -162,13 +130,16 @@ int32_t TVirtualDesk::SendNext() {
   return SendStepLocked();
 }
 
-void TVirtualDesk::Start(int64_t intervalMs) {
+void TVirtualDesk::Start(int64_t intervalMs, int32_t pace, int64_t firstDelayMs, bool jitter) {
   FBus->CancelTimers(FTickTag);
   std::lock_guard lock(FMutex);
   FRunning = true;
   FInterval = intervalMs < 10 ? 10 : intervalMs;
+  FPace = pace;
+  FJitter = jitter;
   FStep = 0;
-  FBus->PostAfter(FInterval, FTickTag, [this] { Tick(); });
+  const int64_t first = (firstDelayMs < 0 ? FInterval : firstDelayMs) + FPlan->Order.front().PauseMs;
+  FBus->PostAfter(first, FTickTag, [this] { Tick(); });
 }
 
 void TVirtualDesk::Stop() {
@@ -185,14 +156,35 @@ void TVirtualDesk::Tick() {
   FBus->CancelTimers(FRepeatTag);
   std::lock_guard lock(FMutex);
   if (!FRunning) return;
-  SendStepLocked();
-  FBus->PostAfter(FInterval, FTickTag, [this] { Tick(); });
+  const bool sent = SendStepLocked() == kOk;
+  if (FPace == kDeskPaceAnswered && sent) return;  // the answer (or giving up) sends the next
+  FBus->PostAfter(NextDelayLocked(), FTickTag, [this] { Tick(); });
+}
+
+int64_t TVirtualDesk::NextDelayLocked() {
+  const TDeskPlan::TTurn& next = FPlan->Order[FStep];
+  if (FPace == kDeskPaceAnswered) return std::max<int64_t>(next.PauseMs, 10);  // a request that could not be sent
+  if (next.RecordedGapMs >= 0) return next.RecordedGapMs;
+  int64_t interval = FInterval;
+  if (FJitter) {
+    // xorshift: each desk its own repeatable sequence, within 10 % of the interval.
+    FRandom ^= FRandom << 13;
+    FRandom ^= FRandom >> 17;
+    FRandom ^= FRandom << 5;
+    interval += (static_cast<int64_t>(FRandom % 2001) - 1000) * FInterval / 10000;
+  }
+  return interval + next.PauseMs;
+}
+
+void TVirtualDesk::SettledLocked() {
+  if (FRunning && FPace == kDeskPaceAnswered)
+    FBus->PostAfter(FPlan->Order[FStep].PauseMs, FTickTag, [this] { Tick(); });
 }
 
 int32_t TVirtualDesk::SendStepLocked() {
-  const auto& steps = DeskScenario();
-  const TDeskStep& step = steps[FStep % steps.size()];
-  FStep = (FStep + 1) % steps.size();
+  const auto& order = FPlan->Order;
+  const TDeskStep& step = FPlan->Steps[order[FStep % order.size()].Step];
+  FStep = (FStep + 1) % order.size();
   if (FPending.Active) ++FStats.Unanswered;
 
   TPropBag bag;
@@ -210,7 +202,7 @@ int32_t TVirtualDesk::SendStepLocked() {
   TTarget target = FTarget();
   TFrame frame;
   frame.Dst = target.Address;
-  frame.Src = kVirtualDeskAddress;
+  frame.Src = FAddress;
   frame.Type = 0;
   frame.Code = step.Code;
   frame.Seq = FSeq;
@@ -221,7 +213,8 @@ int32_t TVirtualDesk::SendStepLocked() {
     FPending = {};
     return rc;
   }
-  FPending = {true, frame.Seq, frame.Code, frame.Dst, 1, step.LoseFirstAnswer, bytes};
+  FPending = {true, frame.Seq, frame.Code, frame.Dst, 1, step.LoseFirstAnswer, bytes, &step,
+              std::chrono::steady_clock::now()};
   ++FStats.Sent;
   FBus->Send(FStationId, std::move(bytes));
   uint8_t seq = frame.Seq;
@@ -235,6 +228,7 @@ void TVirtualDesk::OnNoAnswer(uint8_t seq) {
   if (FPending.Attempts > kMaxRepeats) {
     FPending.Active = false;
     ++FStats.Unanswered;
+    SettledLocked();
     return;
   }
   ++FPending.Attempts;
@@ -247,26 +241,56 @@ void TVirtualDesk::OnNoAnswer(uint8_t seq) {
 void TVirtualDesk::Receive(const std::string& bytes, const TFrame& frame, bool) {
   // Only the answers meant for the desk come through its line; it pays no
   // heed to the rest of the bus.
-  if (FLink && frame.Type != 0 && frame.Dst == kVirtualDeskAddress) return FLink(bytes, frame);
+  if (frame.Type == 0 || frame.Dst != FAddress) return;
+  if (FLink) return FLink(bytes, frame);
   Take(bytes, frame);
 }
 
 void TVirtualDesk::Take(const std::string&, const TFrame& frame) {
-  std::lock_guard lock(FMutex);
-  if (!FPending.Active || frame.Type == 0 || frame.Dst != kVirtualDeskAddress || frame.Code != FPending.Code)
-    return;
-  // An answer that carries the request's number is the answer, whoever sends
-  // it: a program that answers for other stations does so in its own name.
-  // One without a number must at least come from the station asked.
-  if (frame.Seq != 0 ? frame.Seq != FPending.Seq : frame.Src != FPending.Dst) return;
-  if (FPending.LoseFirst && FPending.Attempts == 1) {
-    // The scenario's noisy line: this answer never reached the desk.
-    FPending.LoseFirst = false;
-    return;
+  if (frame.Type == 0 || frame.Dst != FAddress) return;
+  std::wstring report;
+  int64_t roundTripUs = -1;
+  {
+    std::lock_guard lock(FMutex);
+    if (!FPending.Active || frame.Code != FPending.Code ||
+        // An answer that carries the request's number is the answer, whoever
+        // sends it: a program that answers for other stations does so in its
+        // own name. One without a number must at least come from the station asked.
+        (frame.Seq != 0 ? frame.Seq != FPending.Seq : frame.Src != FPending.Dst)) {
+      if (FLastAnswered.Valid && frame.Seq != 0 && frame.Seq == FLastAnswered.Seq && frame.Code == FLastAnswered.Code)
+        ++FStats.AnsweredTwice;
+      return;
+    }
+    if (FPending.LoseFirst && FPending.Attempts == 1) {
+      // The scenario's noisy line: this answer never reached the desk.
+      FPending.LoseFirst = false;
+      return;
+    }
+    FPending.Active = false;
+    FLastAnswered = {true, FPending.Seq, FPending.Code};
+    ++FStats.Answered;
+    if (FRoundTrip)
+      roundTripUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                          FPending.SentAt).count();
+    // The values the line expects, each compared in its property's type.
+    for (const auto& want : FPending.Step->Expect) {
+      auto got = std::find_if(frame.Params.begin(), frame.Params.end(),
+                              [&](const TFrameParam& p) { return p.DispId == want.DispId; });
+      if (got != frame.Params.end() && got->Value == want.Value) continue;
+      if (report.empty()) {
+        ++FStats.Mismatched;
+        report = Format(L"касса %d, строка %d сценария: ответ на %02Xh №%d не тот, что ожидался:", FAddress,
+                        FPending.Step->Line, FPending.Code, FPending.Seq);
+      }
+      report += Format(L" %ls=%ls (ожидалось %ls)", FindMemberById(want.DispId)->Name,
+                       got == frame.Params.end() ? L"нет" : Utf8ToWide(JournalValueText(got->Value)).c_str(),
+                       Utf8ToWide(JournalValueText(want.Value)).c_str());
+    }
+    SettledLocked();
+    // The repeat timer finds nothing pending and does nothing.
   }
-  FPending.Active = false;
-  ++FStats.Answered;
-  // The repeat timer finds nothing pending and does nothing.
+  if (roundTripUs >= 0) FRoundTrip(roundTripUs);
+  if (!report.empty() && FReport) FReport(report);
 }
 
 }  // namespace ecr

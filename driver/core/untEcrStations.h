@@ -2,6 +2,7 @@
 // The stations a control brings onto the bus besides itself: the virtual cash
 // register that answers the control's requests, and the virtual cash desk
 // that sends the requests a cash register sends to its computer.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -14,6 +15,7 @@
 
 #include "untEcrBus.h"
 #include "untEcrDevice.h"
+#include "untEcrScenario.h"
 
 namespace ecr {
 
@@ -58,16 +60,8 @@ class TEcrStation {
   std::thread FThread;  // started under FMutex
 };
 
-// One request of the desk's scenario.
-struct TDeskStep {
-  uint8_t Code;
-  std::vector<TFrameParam> Params;  // the rest of the catalogue inputs keep their defaults
-  bool LoseFirstAnswer;             // the line eats the first answer, so the desk repeats
-};
-// The fixed scenario: two receipts with sales, discounts, payments and
-// closings, then a cancelled receipt, cash in, cash out and the end of shift.
-const std::vector<TDeskStep>& DeskScenario();
-
+// Plays a scenario as one cash desk at its own station address, with its own
+// sequence numbers and its own place in the scenario.
 class TVirtualDesk : public TBusStation {
  public:
   struct TTarget {
@@ -78,25 +72,43 @@ class TVirtualDesk : public TBusStation {
   // The line an answer meant for the desk comes through (the owning
   // control's faults); it hands what arrives to Take.
   using TLinkFn = std::function<void(const std::string& bytes, const TFrame& frame)>;
+  // A line for the journal: an answer that is not what the scenario expects.
+  using TReportFn = std::function<void(const std::wstring& text)>;
+  // The round trip of each answered request in microseconds (benchmarks).
+  using TRoundTripFn = std::function<void(int64_t us)>;
   // Repeats of a request that gets no answer in time.
   static constexpr int kMaxRepeats = 2;
 
-  TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target, TLinkFn link = nullptr);
+  TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target, uint8_t address = kVirtualDeskAddress,
+               std::shared_ptr<const TDeskPlan> plan = BuiltInDeskPlan(), TLinkFn link = nullptr);
   ~TVirtualDesk() override;
+
+  // Both before the desk first sends.
+  void SetReport(TReportFn report) { FReport = std::move(report); }
+  void SetRoundTrip(TRoundTripFn roundTrip) { FRoundTrip = std::move(roundTrip); }
+
+  uint8_t Address() const { return FAddress; }
+  const std::shared_ptr<const TDeskPlan>& Plan() const { return FPlan; }
 
   // Sends the scenario's next request now. Returns 0, or the code of a
   // request that could not be encoded (the scenario moves on past it).
   int32_t SendNext();
-  // Runs the scenario: one request every intervalMs, from its first step.
-  void Start(int64_t intervalMs);
+  // Runs the scenario from its first step. With kDeskPaceRecorded one request
+  // every intervalMs (each interval within 10 % of it when jitter is on) plus
+  // the file's pauses, or a journal's recorded spacing; with kDeskPaceAnswered
+  // the next as soon as the one before is answered or given up. The first
+  // request goes firstDelayMs after the start (-1: one interval).
+  void Start(int64_t intervalMs, int32_t pace = kDeskPaceRecorded, int64_t firstDelayMs = -1, bool jitter = false);
   void Stop();
 
   // What the desk has seen (tests and the settings dialog).
   struct TStats {
-    int Sent = 0;       // requests, repeats included
+    int Sent = 0;  // requests, repeats included
     int Repeated = 0;
     int Answered = 0;
-    int Unanswered = 0;  // given up after the last repeat
+    int Unanswered = 0;     // given up after the last repeat
+    int Mismatched = 0;     // answered, but not with the values the scenario expects
+    int AnsweredTwice = 0;  // a further answer to a request already answered
   };
   TStats Stats();
 
@@ -108,10 +120,18 @@ class TVirtualDesk : public TBusStation {
   int32_t SendStepLocked();
   void OnNoAnswer(uint8_t seq);
   void Tick();
+  // When the next request is due after the one just sent (recorded pace).
+  int64_t NextDelayLocked();
+  // The answered pace: the next request once this one is settled.
+  void SettledLocked();
 
   std::shared_ptr<TBus> FBus;
   TTargetFn FTarget;
   TLinkFn FLink;
+  const uint8_t FAddress;
+  const std::shared_ptr<const TDeskPlan> FPlan;
+  TReportFn FReport;
+  TRoundTripFn FRoundTrip;
   int32_t FStationId;
   int32_t FRepeatTag;
   int32_t FTickTag;
@@ -121,6 +141,9 @@ class TVirtualDesk : public TBusStation {
   int32_t FDocument = 100;
   bool FRunning = false;
   int64_t FInterval = 0;
+  int32_t FPace = kDeskPaceRecorded;
+  bool FJitter = false;
+  uint32_t FRandom;
   struct TPending {
     bool Active = false;
     uint8_t Seq = 0;
@@ -129,7 +152,13 @@ class TVirtualDesk : public TBusStation {
     int Attempts = 0;
     bool LoseFirst = false;
     std::string Bytes;
+    const TDeskStep* Step = nullptr;
+    std::chrono::steady_clock::time_point SentAt;
   } FPending;
+  struct {
+    bool Valid = false;
+    uint8_t Seq = 0, Code = 0;
+  } FLastAnswered;
   TStats FStats;
 };
 

@@ -10,6 +10,8 @@
 #include "untDrvSettings.h"
 #include "untEcrJournalFile.h"
 #include "untEcrLinkFaults.h"
+#include "untEcrResults.h"
+#include "untEcrScenario.h"
 #include "untError.h"
 #include "untFile.h"
 #include "untText.h"
@@ -39,6 +41,8 @@ const TNumField kNumFields[] = {
     {idJournalMaxKB, L"Размер журнала, КБ", &TEcrSettings::JournalMaxKB, 0, 2 * 1024 * 1024},
     {idBusFaultEvery, L"Каждый N-й кадр", &TEcrSettings::BusFaultEvery, 0, 1000000},
     {idBusFaultDelay, L"Задержка кадра, мс", &TEcrSettings::BusFaultDelay, 0, 60000},
+    {idDeskCount, L"Число касс", &TEcrSettings::DeskCount, 1, kMaxDeskCount},
+    {idDeskFirstAddress, L"с адреса", &TEcrSettings::DeskFirstAddress, 0, 255},
 };
 
 struct TTextField {
@@ -53,6 +57,7 @@ const TTextField kTextFields[] = {
     {idBusListen, L"Слушать на", &TEcrSettings::BusListen, dispid::BusListen},
     {idBusAllow, L"Разрешены", &TEcrSettings::BusAllow, dispid::BusAllow},
     {idJournalFile, L"Журнал обмена", &TEcrSettings::JournalFile, dispid::JournalFile},
+    {idDeskScenario, L"Сценарий", &TEcrSettings::DeskScenario, dispid::DeskScenario},
 };
 
 // What opening the bus means, under its address fields.
@@ -73,6 +78,8 @@ const TBoolField kBoolFields[] = {
 };
 
 const wchar_t* const kBusNames[] = {L"Внутри процесса", L"UDP"};
+// DeskReplayPace 0 and 1.
+const wchar_t* const kPaceNames[] = {L"по интервалу и записи", L"по мере ответов"};
 
 // What the line does to a frame, in the order of ecr::kBusFaults.
 const wchar_t* const kBusFaultNames[] = {L"нет",          L"потеря кадра",    L"повтор кадра",
@@ -118,9 +125,13 @@ void AddCheck(TDlgTemplate& t, WORD id, short y, short w = 250) {
 // The rows of the line's faults at the foot of the bus group, and the room
 // they take from everything below.
 constexpr short kBusFaultY = 18 + 8 * kRowH + 12, kBusFaultRoom = 3 * kRowH + 6;
+// Where the right column's groups begin.
+constexpr short kRightColumn = 283;
 
 TDlgTemplate BuildTemplate() {
-  TDlgTemplate t(kDrvPropsTitle, 290, 396 + kBusFaultRoom);
+  // Two columns: the link and the journal on the left, the virtual stations
+  // and the faults on the right, so that the dialog fits a small screen.
+  TDlgTemplate t(kDrvPropsTitle, 290 + kRightColumn, 287);
   t.Add(TKind::Button, 0xFFFF, L"Связь", 7, 5, 276, 148 + kBusFaultRoom, BS_GROUPBOX);
   AddNumRow(t, idSrcAddress, 18);
   AddNumRow(t, idDstAddress, 18 + kRowH);
@@ -145,25 +156,35 @@ TDlgTemplate BuildTemplate() {
   t.Add(TKind::Button, idJournalOpen, L"Открыть", 234, 170, 42, 14, BS_PUSHBUTTON | WS_TABSTOP);
   AddNumRow(t, idJournalMaxKB, 171 + kRowH);
 
-  t.Add(TKind::Button, 0xFFFF, L"Виртуальные станции", 7, 210, 276, 64, BS_GROUPBOX);
+  // The right column: its groups keep the coordinates they had below the others.
+  t.Offset(kRightColumn, 5 - 210);
+  t.Add(TKind::Button, 0xFFFF, L"Виртуальные станции", 7, 210, 276, 112, BS_GROUPBOX);
   AddCheck(t, idVirtualEcr, 223);
   AddCheck(t, idVirtualDesk, 238, 152);
   t.Add(TKind::Static, 0xFFFF, L"на адрес", 172, 238 + 1, 30, 8, SS_LEFT);
   t.Add(TKind::ComboBox, idDeskAddress, L"", 204, 236, 72, 60, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP);
   AddNumRow(t, idDeskInterval, 253);
   t.Add(TKind::Button, idDeskRequest, L"Послать запрос кассы", 180, 252, 96, 14, BS_PUSHBUTTON | WS_TABSTOP);
+  AddTextRow(t, idDeskScenario, 253 + kRowH, 156);
+  AddNumRow(t, idDeskCount, 253 + 2 * kRowH, 36);
+  t.Add(TKind::Static, 0xFFFF, NumField(idDeskFirstAddress).Caption, 172, 253 + 2 * kRowH + 2, 30, 8, SS_LEFT);
+  t.Add(TKind::Edit, idDeskFirstAddress, L"", 204, 253 + 2 * kRowH, 36, 12, kEdit);
+  t.Add(TKind::Static, 0xFFFF, L"Темп", kLabelX, 253 + 3 * kRowH + 2, kLabelW, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idDeskReplayPace, L"", kEditX, 253 + 3 * kRowH, 110, 60,
+        CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
 
-  t.Add(TKind::Button, 0xFFFF, L"Сбои", 7, 278, 276, 92, BS_GROUPBOX);
-  t.Add(TKind::Static, 0xFFFF, L"Метод", kLabelX, 291 + 2, kLabelW, 8, SS_LEFT);
-  t.Add(TKind::ComboBox, idFaultMethod, L"", kEditX, 291, 156, 120,
+  t.Add(TKind::Button, 0xFFFF, L"Сбои", 7, 326, 276, 92, BS_GROUPBOX);
+  t.Add(TKind::Static, 0xFFFF, L"Метод", kLabelX, 339 + 2, kLabelW, 8, SS_LEFT);
+  t.Add(TKind::ComboBox, idFaultMethod, L"", kEditX, 339, 156, 120,
         CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP);
-  AddNumRow(t, idFaultCode, 291 + kRowH);
-  AddNumRow(t, idFaultEvery, 291 + 2 * kRowH);
-  AddNumRow(t, idLinkLatency, 291 + 3 * kRowH);
-  AddCheck(t, idDeviceNotAnswering, 291 + 4 * kRowH + 1);
+  AddNumRow(t, idFaultCode, 339 + kRowH);
+  AddNumRow(t, idFaultEvery, 339 + 2 * kRowH);
+  AddNumRow(t, idLinkLatency, 339 + 3 * kRowH);
+  AddCheck(t, idDeviceNotAnswering, 339 + 4 * kRowH + 1);
 
-  t.Add(TKind::Button, IDOK, L"OK", 177, 376, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP);
-  t.Add(TKind::Button, IDCANCEL, L"Отмена", 233, 376, 50, 14, BS_PUSHBUTTON | WS_TABSTOP);
+  t.Offset(kRightColumn, 0);
+  t.Add(TKind::Button, IDOK, L"OK", 177, 266, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP);
+  t.Add(TKind::Button, IDCANCEL, L"Отмена", 233, 266, 50, 14, BS_PUSHBUTTON | WS_TABSTOP);
   return t;
 }
 
@@ -222,6 +243,9 @@ void FillControls(HWND dlg, const TEcrSettings& s) {
     SendMessageW(fault, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kBusFaultNames[i]));
     if (ecr::kBusFaults[i] == current) SendMessageW(fault, CB_SETCURSEL, i, 0);
   }
+  HWND pace = GetDlgItem(dlg, idDeskReplayPace);
+  for (const wchar_t* name : kPaceNames) SendMessageW(pace, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  SendMessageW(pace, CB_SETCURSEL, s.DeskReplayPace == ecr::kDeskPaceAnswered ? 1 : 0, 0);
   HWND method = GetDlgItem(dlg, idFaultMethod);
   size_t count = 0;
   const TMemberInfo* members = MemberTable(count);
@@ -284,6 +308,8 @@ bool ReadControls(HWND dlg, TEcrSettings& s) {
     s.*f.Field = std::move(text);
   }
   if (s.BusListen.empty()) s.BusListen = TEcrSettings().BusListen;
+  const std::wstring range = DeskRangeError(s.DeskFirstAddress, s.DeskCount);
+  if (!range.empty()) return RefuseField(dlg, idDeskCount, range + L".");
   if (!s.JournalFile.empty())
     if (int code = ecr::ProbeJournalFile(s.JournalFile))
       return RefuseField(dlg, idJournalFile, Format(L"Журнал обмена «%ls» не открывается для записи: %ls.",
@@ -294,6 +320,8 @@ bool ReadControls(HWND dlg, TEcrSettings& s) {
   s.BusFault = ecr::BusFaultKeyword(fault > 0 && fault < static_cast<LRESULT>(std::size(ecr::kBusFaults))
                                         ? ecr::kBusFaults[fault]
                                         : ecr::TBusFault::None);
+  s.DeskReplayPace = SendDlgItemMessageW(dlg, idDeskReplayPace, CB_GETCURSEL, 0, 0) == 1 ? ecr::kDeskPaceAnswered
+                                                                                         : ecr::kDeskPaceRecorded;
   s.FaultMethod = TrimmedText(dlg, idFaultMethod);
   return true;
 }
@@ -331,6 +359,9 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         case idDeskRequest:
           try {
             state->Core.SendDeskRequest();
+            // A scenario file that cannot be played says where it is wrong.
+            if (state->Core.Get(dispid::ResultCode).Int() == ecr::kBadScenario)
+              ShowError(dlg, state->Core.Get(dispid::ResultCodeDescription).Str());
           } catch (const std::exception& e) {
             ShowError(dlg, ExceptionText(e));
           }

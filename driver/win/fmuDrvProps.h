@@ -31,6 +31,10 @@ enum TDrvPropsId : WORD {
   idBusFault,
   idBusFaultEvery,
   idBusFaultDelay,
+  idDeskScenario,
+  idDeskCount,
+  idDeskFirstAddress,
+  idDeskReplayPace,
 };
 
 // The first item of the desk address box: the requests go to the control's

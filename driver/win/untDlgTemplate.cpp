@@ -21,7 +21,7 @@ void TDlgTemplate::Add(TKind kind, WORD id, const wchar_t* text, short x, short 
   AlignDword();
   PutDword(style | WS_CHILD | WS_VISIBLE);
   PutDword(0);
-  PutWord(static_cast<WORD>(x));
+  PutWord(static_cast<WORD>(x + FShiftX));
   PutWord(static_cast<WORD>(y + FShiftY));
   PutWord(static_cast<WORD>(cx));
   PutWord(static_cast<WORD>(cy));

@@ -16,6 +16,12 @@ class TDlgTemplate {
   // Items added from now on stand dy units lower than their y says: the rows
   // below a group that grew keep their own coordinates.
   void MoveDown(short dy) { FShiftY = static_cast<short>(FShiftY + dy); }
+  // Items added from now on stand dx units right of and dy units below where
+  // their coordinates say: a group laid out for one column goes to another.
+  void Offset(short dx, short dy) {
+    FShiftX = dx;
+    FShiftY = dy;
+  }
 
   const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(FData.data()); }
 
@@ -29,5 +35,6 @@ class TDlgTemplate {
   // which the allocator's alignment makes boundaries in memory as well.
   std::vector<WORD> FData;
   size_t FCountAt = 0;
+  short FShiftX = 0;
   short FShiftY = 0;
 };

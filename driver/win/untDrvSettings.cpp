@@ -29,7 +29,8 @@ const TIntField kIntFields[] = {
     {L"BusPort", &TEcrSettings::BusPort},         {L"DeskInterval", &TEcrSettings::DeskInterval},
     {L"FaultCode", &TEcrSettings::FaultCode},     {L"FaultEvery", &TEcrSettings::FaultEvery},
     {L"LinkLatency", &TEcrSettings::LinkLatency}, {L"DeskAddress", &TEcrSettings::DeskAddress},
-    {L"JournalMaxKB", &TEcrSettings::JournalMaxKB},
+    {L"JournalMaxKB", &TEcrSettings::JournalMaxKB},   {L"DeskCount", &TEcrSettings::DeskCount},
+    {L"DeskFirstAddress", &TEcrSettings::DeskFirstAddress}, {L"DeskReplayPace", &TEcrSettings::DeskReplayPace},
     {L"BusFaultEvery", &TEcrSettings::BusFaultEvery}, {L"BusFaultDelay", &TEcrSettings::BusFaultDelay},
 };
 const TBoolField kBoolFields[] = {
@@ -40,7 +41,8 @@ const TBoolField kBoolFields[] = {
 const TTextField kTextFields[] = {
     {L"FaultMethod", &TEcrSettings::FaultMethod}, {L"JournalFile", &TEcrSettings::JournalFile},
     {L"BusHost", &TEcrSettings::BusHost},         {L"BusListen", &TEcrSettings::BusListen},
-    {L"BusAllow", &TEcrSettings::BusAllow},         {L"BusFault", &TEcrSettings::BusFault},
+    {L"BusAllow", &TEcrSettings::BusAllow},       {L"DeskScenario", &TEcrSettings::DeskScenario},
+    {L"BusFault", &TEcrSettings::BusFault},
 };
 
 bool ReadDword(HKEY key, const wchar_t* name, DWORD& out) {

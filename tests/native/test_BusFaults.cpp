@@ -35,10 +35,11 @@ class BusFaults : public TEcrTest {
       ASSERT_EQ(Drv->ParseCommand(), 0);
       Arrived.push_back(
           {Drv->get_CommandCode(), Drv->get_CommandDstAddress(), Drv->get_CommandRepeated(), FClock->NowMs()});
-      if (Drv->get_CommandType() != 0 || Drv->get_CommandSrcAddress() != 3) return;
-      Drv->set_WaitAnswer(false);  // the desk's requests are answered
+      const int32_t desk = Drv->get_CommandSrcAddress();
+      if (Drv->get_CommandType() != 0 || desk < 3) return;
+      Drv->set_WaitAnswer(false);  // the desks' requests are answered
       Drv->set_CommandType(1);
-      Drv->set_CommandDstAddress(3);
+      Drv->set_CommandDstAddress(desk);
       Drv->set_CommandSrcAddress(Drv->get_SrcAddress());
       Drv->SendCommand();
     };
@@ -159,4 +160,20 @@ TEST_F(BusFaults, TheVirtualStationsTakeTheirFramesThroughTheLine) {
   EXPECT_TRUE(Arrived[1].Repeated);
   EXPECT_TRUE(Arrived[2].Repeated);
   EXPECT_EQ(Journaled(kRefused), 1);
+}
+
+// Each of several desks hears its answers through a line of its own: with the
+// line armed but not yet striking, every desk is answered at the first try.
+TEST_F(BusFaults, EachDeskTakesItsAnswersThroughItsOwnLine) {
+  Drv->set_Timeout(100);
+  Drv->set_DeskCount(3);
+  Drv->set_BusFault(L"drop");
+  Drv->set_BusFaultEvery(1000);
+  ASSERT_EQ(Drv->SendDeskRequest(), 0);
+  ASSERT_TRUE(ReceiveUntil([&] { return Arrived.size() >= 3; }));
+  // Anything a desk did not hear would come again within the time-out.
+  FClock->Advance(300);
+  Drv->WaitCommands(500);
+  ASSERT_EQ(Arrived.size(), 3u);
+  for (const TArrived& a : Arrived) EXPECT_FALSE(a.Repeated);
 }

@@ -9,6 +9,7 @@
 
 #include "EcrTestSupport.h"
 #include "untEcrDump.h"
+#include "untEcrScenario.h"
 #include "untText.h"
 
 using namespace ecr;
@@ -109,6 +110,43 @@ TEST_F(EcrConcurrency, ControlsComeAndGoWhileTheDeskAndBusAreBusy) {
     // Destruction stops the desk and the virtual cash register while frames fly.
   }
   SUCCEED();
+}
+
+// Desks made, started and dropped by one thread while the bus thread runs
+// their timers and answers and the window thread answers their requests.
+TEST_F(EcrConcurrency, ManyDesksPlayWhileTheirSettingsChange) {
+  TEcrSettings s;
+  s.Timeout = 50;
+  s.DeskInterval = 10;
+  s.DeskReplayPace = kDeskPaceAnswered;
+  s.DeskFirstAddress = 10;
+  s.DeskCount = 20;
+  s.VirtualDesk = true;
+  Drv->Control().ApplySettings(s);
+  int answered = 0;
+  Drv->OnCommand = [&](TPloverDriver& d, int32_t id) {
+    d.set_CommandID(id);
+    if (d.GetCommand() != 0 || d.ParseCommand() != 0 || d.get_CommandType() != 0) return;
+    d.set_WaitAnswer(false);
+    d.set_CommandType(1);
+    d.set_CommandDstAddress(d.get_CommandSrcAddress());
+    d.set_CommandSrcAddress(d.get_SrcAddress());
+    if (d.SendCommand() == 0) ++answered;
+  };
+  std::atomic<bool> done{false};
+  std::thread settings([&] {
+    for (int i = 0; i < 100; ++i) {
+      Drv->set_DeskCount(1 + i % 4 * 10);
+      Drv->set_DeskReplayPace(i % 3 == 0 ? kDeskPaceRecorded : kDeskPaceAnswered);
+      Drv->SendDeskRequest();
+    }
+    done = true;
+  });
+  // The desks go on once the changes are over.
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while ((answered < 500 || !done) && std::chrono::steady_clock::now() < deadline) Drv->WaitCommands(50);
+  settings.join();
+  EXPECT_GE(answered, 500);
 }
 
 #ifdef __linux__

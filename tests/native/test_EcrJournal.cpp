@@ -48,18 +48,8 @@ std::vector<std::string> Lines(const std::wstring& file) {
 
 class JournalFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    FDir = fs::temp_directory_path() / ("plover_journal_" + std::to_string(getpid()) + "_" + info->name());
-    fs::remove_all(FDir);
-    fs::create_directories(FDir);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(FDir, ec);
-  }
-  std::wstring Name(const char* leaf = "обмен.log") const { return Utf8ToWide((FDir / leaf).string()); }
-  fs::path FDir;
+  std::wstring Name(const char* leaf = "обмен.log") const { return Utf8ToWide((FDir.Path() / leaf).string()); }
+  TTestDir FDir{"plover_journal_"};
 };
 
 }  // namespace
@@ -225,7 +215,7 @@ TEST_F(JournalFile, TurnsOverPastItsSizeKeepingOneOlderCopy) {
   // Turned over when the next line would pass the limit, never later.
   EXPECT_LE(oldSize, options.MaxBytes);
   EXPECT_GT(oldSize, options.MaxBytes - 100);
-  EXPECT_LE(fs::file_size(FDir / "обмен.log"), options.MaxBytes);
+  EXPECT_LE(fs::file_size(FDir.Path() / "обмен.log"), options.MaxBytes);
   const std::regex note(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  поток \d+  === (первый|второй) \d+)");
   for (const std::wstring& file : {old, Name()}) {
     ASSERT_EQ(ReadWholeFile(file).rfind(std::string(kJournalBom), 0), 0u);
@@ -241,25 +231,13 @@ TEST_F(JournalFile, TurnsOverPastItsSizeKeepingOneOlderCopy) {
 
 class ControlJournal : public TEcrTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    FDir = fs::temp_directory_path() / ("plover_cjournal_" + std::to_string(getpid()) + "_" + info->name());
-    fs::remove_all(FDir);
-    fs::create_directories(FDir);
-    TEcrTest::SetUp();
-  }
-  void TearDown() override {
-    TEcrTest::TearDown();
-    std::error_code ec;
-    fs::remove_all(FDir, ec);
-  }
   TEcrSettings Settings() override {
     TEcrSettings s;
     s.JournalFile = File();
     return s;
   }
-  std::wstring File() const { return Utf8ToWide((FDir / "PloverDrv.log").string()); }
-  fs::path FDir;
+  std::wstring File() const { return Utf8ToWide((FDir.Path() / "PloverDrv.log").string()); }
+  TTestDir FDir{"plover_cjournal_"};
 };
 
 TEST_F(ControlJournal, CallsAndFramesOfAControlAreInItsJournalOnceItGoes) {

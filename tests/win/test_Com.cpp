@@ -748,6 +748,8 @@ TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
   TSavedSettings saved;
   const std::wstring journal = TestBinDir() + L"settings-journal.log";
   DeleteFileW(journal.c_str());
+  const std::wstring scenario = TestBinDir() + L"settings-scenario.txt";
+  WriteWholeFile(scenario, "92h\r\n");
   auto d = NewDriver();
   d->set_Timeout(1500);
   int commands = 0;
@@ -775,6 +777,10 @@ TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
     SetDlgItemTextW(dlg, idBusListen, L"");
     SetDlgItemTextW(dlg, idBusAllow, L"192.168.1.20, 10.0.2.0/24");
     SendDlgItemMessageW(dlg, idDeviceNotAnswering, BM_SETCHECK, BST_CHECKED, 0);
+    SetDlgItemTextW(dlg, idDeskScenario, scenario.c_str());
+    SetDlgItemTextW(dlg, idDeskCount, L"2");
+    SetDlgItemTextW(dlg, idDeskFirstAddress, L"20");
+    SendDlgItemMessageW(dlg, idDeskReplayPace, CB_SETCURSEL, 1, 0);
     Press(dlg, idDeskRequest);
     Press(dlg, IDOK);
   });
@@ -804,6 +810,14 @@ TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, TSavedSettings::kPath, L"BusAllow"), L"192.168.1.20, 10.0.2.0/24");
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, TSavedSettings::kPath, L"JournalFile"), journal);
   EXPECT_EQ(RegDword(L"JournalMaxKB"), 512u);
+  EXPECT_EQ(d->get_DeskScenario(), scenario);
+  EXPECT_EQ(d->get_DeskCount(), 2);
+  EXPECT_EQ(d->get_DeskFirstAddress(), 20);
+  EXPECT_EQ(d->get_DeskReplayPace(), 1);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, TSavedSettings::kPath, L"DeskScenario"), scenario);
+  EXPECT_EQ(RegDword(L"DeskCount"), 2u);
+  EXPECT_EQ(RegDword(L"DeskFirstAddress"), 20u);
+  EXPECT_EQ(RegDword(L"DeskReplayPace"), 1u);
 
   // The desk's request was raised while the dialog ran its own message loop.
   EXPECT_TRUE(PumpUntil([&] { return commands > 0; }));
@@ -819,6 +833,8 @@ TEST_F(ComTest, SettingsDialogShowsAppliesAndSavesTheSettings) {
 
 TEST_F(ComTest, SettingsDialogRefusesAWrongNumberAndCancelKeepsEverything) {
   TSavedSettings saved;
+  const std::wstring scenario = TestBinDir() + L"wrong-scenario.txt";
+  WriteWholeFile(scenario, "92h\r\n80h Prise=1\r\n");
   auto d = NewDriver();
   d->set_Timeout(1500);
   // Each wrong value is refused with a message; Cancel then keeps everything.
@@ -828,6 +844,9 @@ TEST_F(ComTest, SettingsDialogRefusesAWrongNumberAndCancelKeepsEverything) {
       {idBusHost, L"hub.local"},
       {idBusAllow, L"192.168.1.20; 10.0.2.0/33"},
       {idJournalFile, L"Z:\\нет такой папки\\обмен.log"},
+      {idDeskScenario, scenario.c_str()},
+      {idDeskCount, L"0"},
+      {idDeskFirstAddress, L"256"},
   };
   for (const auto& [id, text] : wrong) {
     std::atomic<bool> sawError{false};
