@@ -144,7 +144,7 @@ TDlgTemplate BuildTemplate() {
   AddTextRow(t, idBusHost, 18 + 4 * kRowH, 90);
   AddTextRow(t, idBusListen, 18 + 5 * kRowH, 90);
   AddTextRow(t, idBusAllow, 18 + 6 * kRowH, 156);
-  t.Add(TKind::Static, 0xFFFF, kBusOpenNote, kLabelX, 18 + 7 * kRowH, 260, 24, SS_LEFT);
+  t.Add(TKind::Static, 0xFFFF, kBusOpenNote, kLabelX, 18 + 7 * kRowH, 254, 24, SS_LEFT);
   t.Add(TKind::Static, 0xFFFF, L"Сбой шины", kLabelX, kBusFaultY + 2, kLabelW, 8, SS_LEFT);
   t.Add(TKind::ComboBox, idBusFault, L"", kEditX, kBusFaultY, 156, 120, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
   AddNumRow(t, idBusFaultEvery, kBusFaultY + kRowH);
