@@ -197,16 +197,19 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     if (!info || !info->IsMethod)
       throw EOleError(kDispEMemberNotFound, Format(L"Неизвестный метод (DISPID %d)", dispId));
     // The inputs as the call finds them: a call may overwrite them.
+    // Made only with the journal on: a call without it pays nothing for them.
     std::shared_ptr<TJournal> journal;
-    std::array<TJournalValue, kMaxJournalInputs> inputs;
+    std::optional<std::array<TJournalValue, kMaxJournalInputs>> inputs;
     size_t inputCount = 0;
     int64_t started = 0;
     if (FJournalOn.load(std::memory_order_relaxed)) {
       std::lock_guard lock(FMutex);
       journal = FJournal;
-      if (journal)
+      if (journal) {
+        inputs.emplace();
         for (int32_t id : MethodInputIds(dispId))
-          if (inputCount < inputs.size()) inputs[inputCount++] = {id, GetLocked(id)};
+          if (inputCount < inputs->size()) (*inputs)[inputCount++] = {id, GetLocked(id)};
+      }
       started = TJournal::ClockNs();
     }
     int32_t rc;
@@ -226,7 +229,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     SetResult(rc, std::move(deskMessage));
     if (journal) {
       const int64_t ended = TJournal::ClockNs();
-      journal->Call(dispId, inputs.data(), inputCount, rc, ended - started, ended);
+      journal->Call(dispId, inputs->data(), inputCount, rc, ended - started, ended);
     }
     return rc;
   }
@@ -472,20 +475,24 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
 
   int32_t CallDevice(TEcrOp op) {
     std::lock_guard call(FCallMutex);
-    TEcrSettings s;
+    // Only what the call needs: a copy of all the settings (their texts)
+    // would cost more than the call itself.
+    struct {
+      int32_t Timeout, LinkLatency;
+      bool DeviceNotAnswering;
+    } s;
     bool enabled;
     {
       std::lock_guard lock(FMutex);
-      s = FSettings;
+      s = {FSettings.Timeout, FSettings.LinkLatency, FSettings.DeviceNotAnswering};
       enabled = FDeviceEnabled;
     }
     if (!enabled) return kNotEnabled;
-    auto clock = EcrClock();
     if (s.DeviceNotAnswering) {
-      clock->Sleep(s.Timeout);
+      EcrClock()->Sleep(s.Timeout);
       return kNoLink;
     }
-    clock->Sleep(s.LinkLatency);
+    if (s.LinkLatency > 0) EcrClock()->Sleep(s.LinkLatency);
     int32_t rc;
     {
       std::lock_guard lock(FMutex);
@@ -493,6 +500,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       rc = TVirtualEcr::Shared().Execute(op, FBag);
     }
     if (op == TEcrOp::InitTable && rc == kOk) {
+      auto clock = EcrClock();
       // The device goes on initialising whether or not the driver waits for it.
       if (s.Timeout < kInitTableMs) {
         clock->Sleep(s.Timeout < 0 ? 0 : s.Timeout);
