@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -78,10 +79,16 @@ double Percentile(std::vector<int64_t>& v, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int desks = argc > 1 ? std::atoi(argv[1]) : 50;
-  const int rate = argc > 2 ? std::atoi(argv[2]) : 10;
-  const int seconds = argc > 3 ? std::atoi(argv[3]) : 20;
-  const int port = argc > 4 ? std::atoi(argv[4]) : 47392;
+  // The numbers given; options of the benchmark library (./dev bench passes
+  // them to every benchmark) are not ours.
+  std::vector<const char*> args;
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "--", 2) != 0) args.push_back(argv[i]);
+  auto arg = [&](size_t i, int otherwise) { return args.size() > i ? std::atoi(args[i]) : otherwise; };
+  const int desks = arg(0, 50);
+  const int rate = arg(1, 10);
+  const int seconds = arg(2, 20);
+  const int port = arg(3, 47392);
   if (desks < 1 || kFirstDesk + desks - 1 > 255 || rate < 1 || rate > 100 || seconds < 1) {
     std::fprintf(stderr, "usage: bench_desks_udp [desks 1..253 [requests a second 1..100 [seconds [port]]]]\n");
     return 2;
