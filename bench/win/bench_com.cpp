@@ -15,6 +15,7 @@
 #include "Driver.h"
 #include "PloverDrv_h.h"
 #include "untComDriver.h"
+#include "bench_driver.h"
 #include "win/ScopedCom.h"
 
 namespace {
@@ -52,18 +53,6 @@ TBase* volatile GBaseline = nullptr;
 
 void Row(const char* what, double ns, double baseline) {
   std::printf("%-44s %10.1f ns/call %12.0f calls/s %8.1fx\n", what, ns, 1e9 / ns, ns / baseline);
-}
-
-HRESULT RegisterFromOwnFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dll(path);
-  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
-  HMODULE module = LoadLibraryW(dll.c_str());
-  if (!module) return HRESULT_FROM_WIN32(GetLastError());
-  auto reg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-      reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-  return reg ? reg() : E_FAIL;
 }
 
 }  // namespace

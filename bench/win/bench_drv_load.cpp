@@ -18,18 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "bench_driver.h"
+
 namespace {
 
 double Ms(LARGE_INTEGER a, LARGE_INTEGER b) {
   LARGE_INTEGER f;
   QueryPerformanceFrequency(&f);
   return static_cast<double>(b.QuadPart - a.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
-std::wstring OwnPath() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return path;
 }
 
 // The measuring child of the COM client's start: prints "com_ms create_ms".
@@ -50,23 +46,9 @@ int ClientChild() {
   return 0;
 }
 
-// The driver of this program's folder is the one the runs create.
-bool RegisterOwnDriver() {
-  std::wstring dll = OwnPath();
-  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
-  HMODULE module = LoadLibraryW(dll.c_str());
-  auto reg = module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))
-                    : nullptr;
-  const bool ok = reg && SUCCEEDED(reg());
-  if (module) FreeLibrary(module);
-  return ok;
-}
-
 // The measuring child of the plain load: prints "driver_ms sockets_ms already_loaded".
 int Child() {
-  std::wstring dll = OwnPath();
-  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
+  const std::wstring dll = OwnFolderFile(L"PloverDrv.dll");
   wchar_t sys[MAX_PATH] = {};
   GetSystemDirectoryW(sys, MAX_PATH);
   const std::wstring ws2 = std::wstring(sys) + L"\\ws2_32.dll";
@@ -94,7 +76,7 @@ std::string RunChild(const wchar_t* argument) {
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdOutput = writeEnd;
   si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  std::wstring cmd = L"\"" + OwnPath() + L"\" " + argument;
+  std::wstring cmd = L"\"" + ModuleFileName(nullptr) + L"\" " + argument;
   PROCESS_INFORMATION pi{};
   const bool started =
       CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi) != 0;
@@ -123,7 +105,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc > 1 && std::wcscmp(argv[1], L"--child") == 0) return Child();
   if (argc > 1 && std::wcscmp(argv[1], L"--client") == 0) return ClientChild();
   const int runs = argc > 1 ? std::max(3, _wtoi(argv[1])) : 31;
-  if (!RegisterOwnDriver()) {
+  if (FAILED(RegisterFromOwnFolder())) {
     std::printf("PloverDrv.dll could not be registered\n");
     return 1;
   }

@@ -21,23 +21,12 @@
 
 #include "PloverDrv_h.h"
 #include "untFile.h"
+#include "bench_driver.h"
 #include "win/ScopedCom.h"
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-HRESULT RegisterFromOwnFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dll(path);
-  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
-  HMODULE module = LoadLibraryW(dll.c_str());
-  if (!module) return HRESULT_FROM_WIN32(GetLastError());
-  auto reg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-      reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-  return reg ? reg() : E_FAIL;
-}
 
 TComPtr<IPloverDriver4> NewControl(const std::wstring& journal) {
   CLSID clsid;

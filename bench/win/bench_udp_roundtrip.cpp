@@ -23,6 +23,7 @@
 #include "untComDriver.h"
 #include "untError.h"
 #include "untText.h"
+#include "bench_driver.h"
 #include "win/ScopedCom.h"
 
 namespace {
@@ -40,22 +41,6 @@ double Ms(LARGE_INTEGER a, LARGE_INTEGER b) {
     return v;
   }();
   return static_cast<double>(b.QuadPart - a.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
-std::wstring OwnPath() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return path;
-}
-
-HRESULT RegisterFromOwnFolder() {
-  std::wstring dll = OwnPath();
-  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"PloverDrv.dll";
-  HMODULE module = LoadLibraryW(dll.c_str());
-  if (!module) return HRESULT_FROM_WIN32(GetLastError());
-  auto reg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-      reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-  return reg ? reg() : E_FAIL;
 }
 
 // The value an answer to register r carries.
@@ -165,7 +150,7 @@ TChild StartChild(int port) {
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdOutput = writeEnd;
   si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  std::wstring cmd = L"\"" + OwnPath() + L"\" --child " + std::to_wstring(port);
+  std::wstring cmd = L"\"" + ModuleFileName(nullptr) + L"\" --child " + std::to_wstring(port);
   child.Started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
                                  &child.Info) != 0;
   CloseHandle(writeEnd);
