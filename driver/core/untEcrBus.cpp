@@ -176,14 +176,22 @@ void TBus::Run() {
       continue;
     }
     if (!FTimers.empty() && FTimers.begin()->first <= now) {
-      TTimer timer = std::move(FTimers.begin()->second);
-      FTimers.erase(FTimers.begin());
       FBusy = true;
       lock.unlock();
       {
+        // The timer leaves the list only under the dispatch lock: a cancel
+        // that no longer finds it then waits for its callback to end, so no
+        // callback runs after its station is gone.
         std::lock_guard dispatch(FDispatchMutex);
+        TTimer timer{0, nullptr};
+        lock.lock();
+        if (!FTimers.empty() && FTimers.begin()->first <= TSteady::now()) {
+          timer = std::move(FTimers.begin()->second);
+          FTimers.erase(FTimers.begin());
+        }
+        lock.unlock();
         try {
-          timer.Fn();
+          if (timer.Fn) timer.Fn();
         } catch (...) {
           // A station's timer has nothing to report to; the bus must go on.
         }

@@ -115,6 +115,11 @@ TVirtualDesk::TVirtualDesk(std::shared_ptr<TBus> bus, TTargetFn target, uint8_t 
 
 TVirtualDesk::~TVirtualDesk() {
   FBus->Detach(FStationId);
+  {
+    std::lock_guard lock(FMutex);
+    FGoing = true;
+    FRunning = false;
+  }
   FBus->CancelTimers(FTickTag);
   FBus->CancelTimers(FRepeatTag);
 }
@@ -138,27 +143,39 @@ void TVirtualDesk::Start(int64_t intervalMs, int32_t pace, int64_t firstDelayMs,
   FPace = pace;
   FJitter = jitter;
   FStep = 0;
-  const int64_t first = (firstDelayMs < 0 ? FInterval : firstDelayMs) + FPlan->Order.front().PauseMs;
-  FBus->PostAfter(first, FTickTag, [this] { Tick(); });
+  ++FRound;
+  PostTickLocked((firstDelayMs < 0 ? FInterval : firstDelayMs) + FPlan->Order.front().PauseMs);
 }
 
 void TVirtualDesk::Stop() {
   {
     std::lock_guard lock(FMutex);
     FRunning = false;
+    ++FRound;
   }
   FBus->CancelTimers(FTickTag);
 }
 
-void TVirtualDesk::Tick() {
+void TVirtualDesk::PostTickLocked(int64_t delayMs) {
+  if (FGoing) return;
+  const uint64_t round = FRound;
+  FBus->PostAfter(delayMs, FTickTag, [this, round] { Tick(round); });
+}
+
+void TVirtualDesk::PostRepeatLocked(int64_t delayMs, uint8_t seq) {
+  if (FGoing) return;
+  FBus->PostAfter(delayMs, FRepeatTag, [this, seq] { OnNoAnswer(seq); });
+}
+
+void TVirtualDesk::Tick(uint64_t round) {
   // On the bus thread: the repeat timer of an earlier request is dropped here
   // without waiting, which is safe since this thread runs all timers.
   FBus->CancelTimers(FRepeatTag);
   std::lock_guard lock(FMutex);
-  if (!FRunning) return;
+  if (!FRunning || round != FRound) return;
   const bool sent = SendStepLocked() == kOk;
   if (FPace == kDeskPaceAnswered && sent) return;  // the answer (or giving up) sends the next
-  FBus->PostAfter(NextDelayLocked(), FTickTag, [this] { Tick(); });
+  PostTickLocked(NextDelayLocked());
 }
 
 int64_t TVirtualDesk::NextDelayLocked() {
@@ -177,8 +194,7 @@ int64_t TVirtualDesk::NextDelayLocked() {
 }
 
 void TVirtualDesk::SettledLocked() {
-  if (FRunning && FPace == kDeskPaceAnswered)
-    FBus->PostAfter(FPlan->Order[FStep].PauseMs, FTickTag, [this] { Tick(); });
+  if (FRunning && FPace == kDeskPaceAnswered) PostTickLocked(FPlan->Order[FStep].PauseMs);
 }
 
 int32_t TVirtualDesk::SendStepLocked() {
@@ -217,8 +233,7 @@ int32_t TVirtualDesk::SendStepLocked() {
               std::chrono::steady_clock::now()};
   ++FStats.Sent;
   FBus->Send(FStationId, std::move(bytes));
-  uint8_t seq = frame.Seq;
-  FBus->PostAfter(target.TimeoutMs, FRepeatTag, [this, seq] { OnNoAnswer(seq); });
+  PostRepeatLocked(target.TimeoutMs, frame.Seq);
   return kOk;
 }
 
@@ -235,7 +250,7 @@ void TVirtualDesk::OnNoAnswer(uint8_t seq) {
   ++FStats.Sent;
   ++FStats.Repeated;
   FBus->Send(FStationId, FPending.Bytes);
-  FBus->PostAfter(FTarget().TimeoutMs, FRepeatTag, [this, seq] { OnNoAnswer(seq); });
+  PostRepeatLocked(FTarget().TimeoutMs, seq);
 }
 
 void TVirtualDesk::Receive(const std::string& bytes, const TFrame& frame, bool) {

@@ -119,7 +119,12 @@ class TVirtualDesk : public TBusStation {
  private:
   int32_t SendStepLocked();
   void OnNoAnswer(uint8_t seq);
-  void Tick();
+  void Tick(uint64_t round);
+  // Every timer of the desk is posted through these, never once it is going:
+  // a timer's callback may post one of the other kind, so cancelling both
+  // kinds in turn would otherwise leave one behind that outlives the desk.
+  void PostTickLocked(int64_t delayMs);
+  void PostRepeatLocked(int64_t delayMs, uint8_t seq);
   // When the next request is due after the one just sent (recorded pace).
   int64_t NextDelayLocked();
   // The answered pace: the next request once this one is settled.
@@ -140,6 +145,10 @@ class TVirtualDesk : public TBusStation {
   uint8_t FSeq = FirstSequenceNumber();
   int32_t FDocument = 100;
   bool FRunning = false;
+  bool FGoing = false;  // being destroyed: no more timers
+  // Start and Stop begin a new round: a tick of an earlier one does nothing,
+  // so the desk never runs two chains of ticks at once.
+  uint64_t FRound = 0;
   int64_t FInterval = 0;
   int32_t FPace = kDeskPaceRecorded;
   bool FJitter = false;
