@@ -21,25 +21,25 @@ std::map<std::wstring, std::weak_ptr<TBus>>& Registry() {
 
 }  // namespace
 
-std::shared_ptr<TBus> TBus::Open(const TBusSpec& spec, int32_t& rc) {
+std::shared_ptr<TBus> TBus::Open(const TBusChoice& choice, int32_t& rc) {
   rc = kOk;
-  const bool udp = spec.Kind == kBusUdp;
+  const bool udp = choice.Kind == kBusUdp;
   TUdpConfig config;
   std::wstring bad;
-  if (udp && (spec.Port < 1 || spec.Port > 65535 || !BusAddressesOf(spec.Host, spec.Listen, config.Addresses) ||
-              !ParseAllowList(spec.Allow, config.Allow, bad))) {
+  if (udp && (choice.Port < 1 || choice.Port > 65535 || !BusAddressesOf(choice.Host, choice.Listen, config.Addresses) ||
+              !ParseAllowList(choice.Allow, config.Allow, bad))) {
     rc = kNetworkDown;
     return nullptr;
   }
-  config.Port = static_cast<uint16_t>(spec.Port);
-  const std::wstring key = udp ? Format(L"udp|%d|%ls|%ls|%ls", spec.Port, spec.Host.c_str(), spec.Listen.c_str(),
-                                        spec.Allow.c_str())
+  config.Port = static_cast<uint16_t>(choice.Port);
+  const std::wstring key = udp ? Format(L"udp|%d|%ls|%ls|%ls", choice.Port, choice.Host.c_str(), choice.Listen.c_str(),
+                                        choice.Allow.c_str())
                                : std::wstring(L"process");
   std::lock_guard lock(RegistryMutex());
   if (auto bus = Registry()[key].lock()) return bus;
-  std::shared_ptr<TBus> bus(
-      new TBus(udp ? kBusUdp : kBusInProcess,
-               udp ? Format(L"UDP %ls:%d", Ip4Text(config.Addresses.Hub).c_str(), spec.Port) : L"в процессе"));
+  const std::wstring name =
+      udp ? Format(L"UDP %ls:%d", Ip4Text(config.Addresses.Hub).c_str(), choice.Port) : std::wstring(L"в процессе");
+  std::shared_ptr<TBus> bus(new TBus(udp ? kBusUdp : kBusInProcess, name));
   if (udp) {
     TBus* raw = bus.get();
     bus->FLink = TUdpLink::Open(

@@ -36,7 +36,7 @@ class TBusStation {
 
 // Which bus: the kind and, for the UDP bus, its port and addresses as the
 // settings give them (BusHost, BusListen, BusAllow).
-struct TBusSpec {
+struct TBusChoice {
   int32_t Kind = kBusInProcess;
   int32_t Port = kDefaultBusPort;
   std::wstring Host;
@@ -49,10 +49,10 @@ class TUdpLink;
 class TBus {
  public:
   // The in-process bus (kind 0) or the UDP bus (kind 1), shared with every
-  // other user in this process with the same spec. nullptr with a result code
+  // other user in this process that makes the same choice. nullptr with a result code
   // when the bus cannot be opened (a port or address that is none, a port
   // taken by someone else).
-  static std::shared_ptr<TBus> Open(const TBusSpec& spec, int32_t& rc);
+  static std::shared_ptr<TBus> Open(const TBusChoice& choice, int32_t& rc);
   ~TBus();
   TBus(const TBus&) = delete;
   TBus& operator=(const TBus&) = delete;

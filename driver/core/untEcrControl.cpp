@@ -56,12 +56,11 @@ std::wstring FrameBrief(const TFrame& f) {
   return Format(L"%d -> %d  №%d  %02Xh", int{f.Src}, int{f.Dst}, int{f.Seq}, unsigned{f.Code});
 }
 
-// A BusFault as it is kept: its keyword, empty for none (or for a text that
-// is no fault, which only a hand-edited registry holds).
-std::wstring BusFaultText(const std::wstring& text) {
+// A BusFault as it is kept: none for a text that is no fault, which only a
+// hand-edited registry holds.
+TBusFault BusFaultOf(const std::wstring& text) {
   TBusFault fault = TBusFault::None;
-  ParseBusFault(text, fault);
-  return BusFaultKeyword(fault);
+  return ParseBusFault(text, fault) ? fault : TBusFault::None;
 }
 
 bool IsNetworkSetting(int32_t id) {
@@ -88,7 +87,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   explicit TEcrControlImpl(const TEcrSettings& settings) : FSettings(settings) {
     FBag.SetInt(dispid::Section, 1);
     FBag.SetStr(dispid::FlagName, L"Бит 0");
-    FSettings.BusFault = BusFaultText(FSettings.BusFault);
+    SetBusFaultLocked(FSettings.BusFault);
     FSelfInlet->Open([this](const std::string& bytes, const TFrame& frame) { Take(bytes, frame); });
     std::lock_guard call(FCallMutex);
     Reconfigure(nullptr);
@@ -261,7 +260,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       std::lock_guard lock(FMutex);
       old = FSettings;
       FSettings = settings;
-      FSettings.BusFault = BusFaultText(settings.BusFault);
+      SetBusFaultLocked(settings.BusFault);
       if (!SameText(old.FaultMethod, settings.FaultMethod) || old.FaultEvery != settings.FaultEvery)
         FFaultCalls = 0;
       if (old.BusFault != FSettings.BusFault || old.BusFaultEvery != FSettings.BusFaultEvery) FLinkFrames = 0;
@@ -364,7 +363,7 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
       case dispid::BusListen: FSettings.BusListen = v.Str(); return true;
       case dispid::BusAllow: FSettings.BusAllow = v.Str(); return true;
       case dispid::BusFault:
-        FSettings.BusFault = BusFaultText(v.Str());
+        SetBusFaultLocked(v.Str());
         FLinkFrames = 0;
         return true;
       case dispid::BusFaultEvery:
@@ -387,6 +386,12 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     return FFaultCalls % FSettings.FaultEvery == 0 ? FSettings.FaultCode : 0;
   }
 
+  // Keeps BusFault as its keyword, and the fault the line applies.
+  void SetBusFaultLocked(const std::wstring& text) {
+    FLinkFault = BusFaultOf(text);
+    FSettings.BusFault = BusFaultKeyword(FLinkFault);
+  }
+
   // Passes a frame that a station of this control (the control itself, its
   // virtual desk or its virtual cash register) takes in through the line:
   // every BusFaultEvery-th of them meets BusFault. What arrives goes to the
@@ -398,9 +403,8 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
     std::shared_ptr<TJournal> journal;
     {
       std::lock_guard lock(FMutex);
-      if (FSettings.BusFaultEvery > 0 && ParseBusFault(FSettings.BusFault, fault) && fault != TBusFault::None &&
-          ++FLinkFrames % FSettings.BusFaultEvery != 0)
-        fault = TBusFault::None;
+      if (FSettings.BusFaultEvery > 0 && FLinkFault != TBusFault::None && ++FLinkFrames % FSettings.BusFaultEvery == 0)
+        fault = FLinkFault;
       delayMs = FSettings.BusFaultDelay;
       journal = FJournal;
     }
@@ -819,6 +823,8 @@ class TEcrControlImpl : public TEcrControl, public TBusStation {
   // Frames the stations took in since BusFault or BusFaultEvery last
   // changed, and the damaged ones the frame check refused.
   int64_t FLinkFrames = 0;
+  // BusFault as the line applies it, read once when the setting changes.
+  TBusFault FLinkFault = TBusFault::None;
   int64_t FLinkRefused = 0;
   std::vector<std::unique_ptr<TVirtualDesk>> FDesks;
   // What the desks play, and the DeskScenario it was read for.

@@ -143,12 +143,15 @@ TEST(NetworkUdp, MemberTakesOverWhenTheHubGoes) {
 
 TEST(NetworkUdp, BadPortCannotBeOpened) {
   int32_t rc = 0;
-  for (const TBusSpec& spec : {TBusSpec{kBusUdp, 0, L"", L"", L""}, TBusSpec{kBusUdp, 70000, L"", L"", L""},
-                               TBusSpec{kBusUdp, 47300, L"localhost", L"", L""},
-                               TBusSpec{kBusUdp, 47300, L"", L"127.0.0", L""},
-                               TBusSpec{kBusUdp, 47300, L"", L"", L"10.0.0.1/33"}}) {
+  const TBusChoice wrong[] = {{kBusUdp, 0, L"", L"", L""},
+                              {kBusUdp, 70000, L"", L"", L""},
+                              {kBusUdp, 47300, L"localhost", L"", L""},
+                              {kBusUdp, 47300, L"", L"127.0.0", L""},
+                              {kBusUdp, 47300, L"", L"", L"10.0.0.1/33"}};
+  for (const TBusChoice& choice : wrong) {
     rc = 0;
-    EXPECT_EQ(TBus::Open(spec, rc), nullptr) << spec.Port << " " << WideToUtf8(spec.Host + L"|" + spec.Listen + L"|" + spec.Allow);
+    EXPECT_EQ(TBus::Open(choice, rc), nullptr)
+        << choice.Port << " " << WideToUtf8(choice.Host + L"|" + choice.Listen + L"|" + choice.Allow);
     EXPECT_EQ(rc, -10);
   }
   EXPECT_EQ(TUdpLink::Open(Loopback(0), [](std::string) {}), nullptr);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cwctype>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -725,13 +726,22 @@ TEST_F(ComTest, NewControlTakesTheSavedSettings) {
   EXPECT_EQ(d->get_BusFaultDelay(), 250);
 }
 
+// Polls `done` from a thread with no windows of its own until it holds or
+// the time is up; whether it held.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+  while (!done()) {
+    if (GetTickCount64() >= end) return false;
+    Sleep(5);
+  }
+  return true;
+}
+
 // A dialog of this process with this caption, other than `except`.
 HWND WaitDialog(const wchar_t* title, HWND except = nullptr) {
-  for (int i = 0; i < 500; ++i) {
-    if (HWND h = DialogOf(GetCurrentProcessId(), title, except)) return h;
-    Sleep(10);
-  }
-  return nullptr;
+  HWND found = nullptr;
+  WaitFor([&] { return (found = DialogOf(GetCurrentProcessId(), title, except)) != nullptr; });
+  return found;
 }
 
 void Press(HWND dlg, int id) {
@@ -860,7 +870,7 @@ TEST_F(ComTest, SettingsDialogRefusesAWrongNumberAndCancelKeepsEverything) {
         sawError = true;
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         // Cancel once the error box has gone and the dialog takes input again.
-        for (int i = 0; i < 2000 && (IsWindow(box) || !IsWindowEnabled(dlg)); ++i) Sleep(5);
+        WaitFor([&] { return !IsWindow(box) && IsWindowEnabled(dlg); }, 10000);
       }
       Press(dlg, IDCANCEL);
     });
