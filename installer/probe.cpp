@@ -308,16 +308,25 @@ void PressTool(HWND window, int index) {
   PostMessageW(GetParent(bar), WM_COMMAND, MAKEWPARAM(100 + index, BN_CLICKED), reinterpret_cast<LPARAM>(bar));
 }
 
-void SelectPage(HWND main, HWND list, const std::wstring& caption) {
+}  // namespace
+
+void ShowPage(HWND main, HWND list, size_t index) {
+  SendMessageW(list, LB_SETCURSEL, index, 0);
+  SendMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  Pause(800);
+}
+
+bool SelectPage(HWND main, HWND list, const std::wstring& caption) {
   const std::vector<std::wstring> pages = ListLines(list);
   for (size_t i = 0; i < pages.size(); ++i) {
     if (pages[i].find(caption) == std::wstring::npos) continue;
-    SendMessageW(list, LB_SETCURSEL, i, 0);
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-    Pause(800);
-    return;
+    ShowPage(main, list, i);
+    return true;
   }
+  return false;
 }
+
+namespace {
 
 // The tools beside the pages: the viewer's differences from a file, the
 // connection test after a run. Returns the lines of tools.txt it made.
@@ -376,9 +385,7 @@ int Shots(const std::wstring& tst, const std::wstring& cmd, const std::wstring& 
     const std::vector<std::wstring> pages = ListLines(list);
     std::vector<std::wstring> index;
     for (size_t i = 0; i < pages.size(); ++i) {
-      SendMessageW(list, LB_SETCURSEL, i, 0);
-      SendMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-      Pause(800);
+      ShowPage(main, list, i);
       wchar_t name[32];
       wsprintfW(name, L"PloverTst-%02u", static_cast<unsigned>(i + 1));
       if (!SaveWindow(main, dir + L"\\" + name + L".bmp")) return Fail(L"cannot save " + std::wstring(name));

@@ -31,6 +31,10 @@ HWND WaitTop(DWORD pid, const std::wstring& caption, int timeoutMs = 30000);
 HWND Child(HWND parent, const std::wstring& cls, const std::wstring& caption = {}, bool direct = false);
 void Press(HWND button);
 std::vector<std::wstring> ListLines(HWND list);
+// Shows PloverTst's page of the list as a click on it would, and lets it draw.
+void ShowPage(HWND main, HWND list, size_t index);
+// The first page whose caption holds `caption`; false when there is none.
+bool SelectPage(HWND main, HWND list, const std::wstring& caption);
 
 // A program started in its own folder; ended when still running at the end.
 class TProgram {

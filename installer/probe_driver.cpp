@@ -116,12 +116,7 @@ int DriverExchange(const std::wstring& tst, int port) {
   if (!main) return Fail(L"no PloverTst main window");
   HWND list = Child(main, L"ListBox", {}, true);
   if (!list) return Fail(L"no page list");
-  const std::vector<std::wstring> pages = ListLines(list);
-  size_t page = 0;
-  while (page < pages.size() && pages[page].find(L"Команды") == std::wstring::npos) ++page;
-  if (page == pages.size()) return Fail(L"no page \"Команды\"");
-  SendMessageW(list, LB_SETCURSEL, page, 0);
-  SendMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  if (!SelectPage(main, list, L"Команды")) return Fail(L"no page \"Команды\"");
 
   TComInit com;
   TControl d;
